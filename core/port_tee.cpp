@@ -1,0 +1,66 @@
+#include "core/port_tee.h"
+
+#include <system_error>
+
+namespace veltaro {
+
+PortTee::PortTee(ByteQueue* input) : input(input) {}
+
+PortTee::~PortTee() {
+    stop();
+}
+
+void PortTee::addOutput(ByteQueue* queue) {
+    std::lock_guard guard(outputLock);
+    if (outputs.size() == outputs.capacity()) {
+        outputs.reserve(outputs.size() + 16);
+    }
+    outputs.push_back(queue);
+}
+
+bool PortTee::start() {
+    if (input == nullptr) {
+        return false;
+    }
+    if (thread.joinable()) {
+        return true;
+    }
+    stopFlag = false;
+    try {
+        thread = std::thread(&PortTee::run, this);
+    } catch (const std::system_error&) {
+        return false;
+    }
+    return true;
+}
+
+void PortTee::stop() {
+    if (!thread.joinable()) {
+        return;
+    }
+    stopFlag = true;
+    input->signalStop();
+    thread.join();
+}
+
+void PortTee::run() {
+    while (!stopFlag) {
+        input->waitForData();
+        passOn();
+    }
+    // Bytes that reached the input before the stop still go out.
+    passOn();
+}
+
+void PortTee::passOn() {
+    int n = 0;
+    // A wake on a stale signal finds nothing; a failed allocation leaves the bytes for the next pass.
+    if (auto block = input->takeAll(n)) {
+        std::lock_guard guard(outputLock);
+        for (ByteQueue* output : outputs) {
+            output->append(block.get(), n);
+        }
+    }
+}
+
+} // namespace veltaro

@@ -1,0 +1,95 @@
+#include "gps/gps_parser.h"
+
+#include "gps/nmea.h"
+
+#include <system_error>
+#include <utility>
+
+namespace veltaro {
+
+GpsParser::GpsParser(PostUpdate post) : post(std::move(post)) {
+    resetState();
+}
+
+GpsParser::~GpsParser() {
+    stop();
+}
+
+void GpsParser::resetState() {
+    std::lock_guard guard(stateLock);
+    state = GpsState{};
+    working = SatelliteTable{};
+}
+
+void GpsParser::addObserver(ObserverHandle observer) {
+    std::lock_guard guard(observerLock);
+    if (observers.size() == observers.capacity()) {
+        observers.reserve(observers.size() + 16);
+    }
+    observers.push_back(observer);
+}
+
+void GpsParser::notifyObservers() {
+    std::lock_guard guard(observerLock);
+    for (ObserverHandle observer : observers) {
+        post(observer, this);
+    }
+}
+
+void GpsParser::copyState(GpsState& destination) {
+    std::lock_guard guard(stateLock);
+    destination = state;
+}
+
+bool GpsParser::start(ByteQueue* queue) {
+    if (thread.joinable()) {
+        return true;
+    }
+    source = queue;
+    stopFlag = 0;
+    resetState();
+    try {
+        thread = std::thread(&GpsParser::run, this);
+    } catch (const std::system_error&) {
+        return false;
+    }
+    return true;
+}
+
+void GpsParser::stop() {
+    if (!thread.joinable()) {
+        return;
+    }
+    source->signalStop();
+    thread.join();
+}
+
+void GpsParser::run() {
+    {
+        std::lock_guard guard(stateLock);
+        resetState();
+        state.active = 1;
+    }
+    notifyObservers();
+    for (;;) {
+        int count = 0;
+        std::unique_ptr<char[]> line = source->readLine(count);
+        if (!line) {
+            // The source was stopped, or no memory for a line: either way this is its end.
+            stopFlag = 1;
+            break;
+        }
+        {
+            std::lock_guard guard(stateLock);
+            decodeSentence(state, working, line.get(), count);
+        }
+        notifyObservers();
+        if (stopFlag != 0) {
+            break;
+        }
+    }
+    resetState(); // active 0 again
+    notifyObservers();
+}
+
+} // namespace veltaro

@@ -1,0 +1,61 @@
+#pragma once
+
+#include "core/byte_queue.h"
+#include "gps/gps_state.h"
+
+#include <atomic>
+#include <functional>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace veltaro {
+
+class GpsParser;
+
+// Posted to every observer after each change of a parser's state; lParam is the parser.
+constexpr unsigned int WM_GPSUPDATE = 1035; // WM_USER + 11
+
+// An observer is opaque here: in the application it is a window handle.
+using ObserverHandle = void*;
+
+// Delivers one WM_GPSUPDATE to an observer without waiting for it (PostMessageA in the application).
+using PostUpdate = std::function<void(ObserverHandle observer, GpsParser* parser)>;
+
+// Reads NMEA lines from a queue on a thread of its own, decodes them into its GpsState and tells its
+// observers after every line. Readers take snapshots with copyState.
+class GpsParser {
+public:
+    explicit GpsParser(PostUpdate post);
+    ~GpsParser();
+    GpsParser(const GpsParser&) = delete;
+    GpsParser& operator=(const GpsParser&) = delete;
+
+    void resetState();
+    void addObserver(ObserverHandle observer);
+    void notifyObservers();
+    void copyState(GpsState& destination);
+
+    // Starts the thread over source; false when it cannot be created.
+    bool start(ByteQueue* source);
+
+    // Stops the source queue, so the thread decodes the lines already complete and ends; joins it.
+    void stop();
+
+private:
+    void run();
+
+    // The parser thread writes state and working; the user-interface thread adds observers and copies
+    // the state. stateLock guards state and working, observerLock the observer list; never both at once.
+    GpsState state;
+    std::atomic<int> stopFlag{0}; // set by the thread when its source ends
+    std::thread thread;           // touched by the controlling thread only
+    SatelliteTable working;
+    ByteQueue* source = nullptr; // not owned
+    std::vector<ObserverHandle> observers;
+    std::recursive_mutex stateLock;
+    std::recursive_mutex observerLock;
+    PostUpdate post;
+};
+
+} // namespace veltaro

@@ -1,0 +1,65 @@
+#pragma once
+
+#include <cstdint>
+#include <type_traits>
+
+namespace veltaro {
+
+constexpr int MAX_SATELLITES = 32;
+constexpr int USED_PRN_COUNT = 12;
+
+// Satellites in view, as one GSV cycle reported them. Entries 0 to min(inView, 32) - 1 are
+// meaningful and ordered by ascending PRN.
+struct SatelliteTable {
+    std::int32_t storedCount = 0; // satellites stored during the cycle, also those past 32
+    std::int32_t inView = 0;      // from the cycle's last message
+    std::int32_t prn[MAX_SATELLITES] = {};
+    std::int32_t elevation[MAX_SATELLITES] = {}; // degrees
+    std::int32_t azimuth[MAX_SATELLITES] = {};   // degrees
+    std::int32_t snr[MAX_SATELLITES] = {};       // dB
+};
+
+// The decoded GPS data of one receiver: a flat value record, so a snapshot is one copy.
+// Positions are in hundredths of a degree (degrees x 100 + minutes x 100/60), north and east positive.
+// A default-constructed record holds the reset values.
+struct GpsState {
+    double latitude = 0;         // GGA, RMC
+    double longitude = 0;        // GGA, RMC
+    double satsUsed = 0;         // GGA
+    double hdop = 0;             // GGA
+    double speedKnots = 0;       // RMC, unconverted
+    double course = 0;           // RMC, degrees
+    double pdop = 0;             // GSA
+    double gsaHdop = 0;          // GSA
+    double vdop = 0;             // GSA
+    std::int32_t rmcValid = 0;   // 1 when the last RMC status was "A"
+    std::int32_t fixType = 0;    // GSA: 1 no fix, 2 two-dimensional, 3 three-dimensional
+    std::int32_t fixQuality = 0; // GGA: code of the field's first character minus 48
+    char gsaMode = 'A';          // GSA
+    std::int32_t active = 0;     // 1 while the parser thread runs
+    std::int32_t hour = 0;       // UTC, GGA and RMC
+    std::int32_t minute = 0;
+    std::int32_t second = 0;
+    std::int32_t day = 0; // RMC
+    std::int32_t month = 0;
+    std::int32_t year = 0;                     // two digits
+    SatelliteTable satellites;                 // committed once per complete GSV cycle
+    std::int32_t usedPrn[USED_PRN_COUNT] = {}; // GSA, -1 for an empty field
+
+    // Whether the satellite takes part in a valid fix.
+    bool isSatelliteUsed(int prn) const {
+        if (rmcValid == 0) {
+            return false;
+        }
+        for (std::int32_t used : usedPrn) {
+            if (used == prn) {
+                return true;
+            }
+        }
+        return false;
+    }
+};
+
+static_assert(std::is_trivially_copyable_v<GpsState>, "a snapshot is one flat copy");
+
+} // namespace veltaro

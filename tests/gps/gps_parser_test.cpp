@@ -1,0 +1,214 @@
+#include "gps/gps_parser.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace veltaro {
+namespace {
+
+// Stands in for the windows: records every post and lets the test wait for a number of them.
+class PostRecorder {
+public:
+    PostUpdate function() {
+        return [this](ObserverHandle observer, GpsParser* parser) {
+            std::lock_guard guard(mutex);
+            posts.push_back({observer, parser});
+            changed.notify_all();
+        };
+    }
+
+    // True once at least n posts arrived; false after a generous time-out.
+    bool waitFor(std::size_t n) {
+        std::unique_lock guard(mutex);
+        return changed.wait_for(guard, std::chrono::seconds(30), [&] { return posts.size() >= n; });
+    }
+
+    std::size_t countFor(ObserverHandle observer) {
+        std::lock_guard guard(mutex);
+        std::size_t count = 0;
+        for (const Post& post : posts) {
+            count += post.observer == observer ? 1 : 0;
+        }
+        return count;
+    }
+
+    std::size_t size() {
+        std::lock_guard guard(mutex);
+        return posts.size();
+    }
+
+    struct Post {
+        ObserverHandle observer;
+        GpsParser* parser;
+    };
+    std::vector<Post> snapshotPosts() {
+        std::lock_guard guard(mutex);
+        return posts;
+    }
+
+private:
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::vector<Post> posts;
+};
+
+ObserverHandle window(std::uintptr_t id) {
+    return reinterpret_cast<ObserverHandle>(id);
+}
+
+void appendText(ByteQueue& queue, const std::string& text) {
+    queue.append(text.data(), static_cast<int>(text.size()));
+}
+
+TEST(GpsParserTest, NeverStartedParserHoldsResetValues) {
+    PostRecorder recorder;
+    GpsParser parser(recorder.function());
+    GpsState state;
+    state.latitude = 99;
+    parser.copyState(state);
+    EXPECT_EQ(state.active, 0);
+    EXPECT_EQ(state.latitude, 0);
+    EXPECT_EQ(state.gsaMode, 'A');
+    EXPECT_EQ(recorder.size(), 0u);
+}
+
+TEST(GpsParserTest, StartNotifiesOnceWithActiveSetAndResetValues) {
+    PostRecorder recorder;
+    ByteQueue queue;
+    GpsParser parser(recorder.function());
+    parser.addObserver(window(1));
+    ASSERT_TRUE(parser.start(&queue));
+    ASSERT_TRUE(recorder.waitFor(1));
+    GpsState state;
+    parser.copyState(state);
+    EXPECT_EQ(state.active, 1);
+    EXPECT_EQ(state.gsaMode, 'A');
+    EXPECT_EQ(state.satellites.inView, 0);
+    EXPECT_EQ(recorder.snapshotPosts()[0].parser, &parser);
+}
+
+TEST(GpsParserTest, EveryLineDecodedOrIgnoredNotifiesEachObserverOnce) {
+    PostRecorder recorder;
+    ByteQueue queue;
+    GpsParser parser(recorder.function());
+    parser.addObserver(window(1));
+    parser.addObserver(window(2));
+    parser.addObserver(window(2)); // registered twice, told twice
+    ASSERT_TRUE(parser.start(&queue));
+
+    appendText(queue, "$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47\r\n"
+                      "$GPVTG,054.7,T,034.4,M,005.5,N,010.2,K*48\r\n"
+                      "garbage\r\n"
+                      "$GPRMC,225446,A,4916.45,N,12311.12,W,000.5,054.7,191194,020.3,E*68\r\n");
+    const std::size_t perObserver = 1 + 4; // start, then one per line
+    ASSERT_TRUE(recorder.waitFor(3 * perObserver));
+    EXPECT_EQ(recorder.countFor(window(1)), perObserver);
+    EXPECT_EQ(recorder.countFor(window(2)), 2 * perObserver);
+
+    GpsState state;
+    parser.copyState(state);
+    EXPECT_EQ(state.hour, 22);
+    EXPECT_EQ(state.rmcValid, 1);
+    EXPECT_EQ(state.fixQuality, 1);
+    EXPECT_EQ(state.speedKnots, 0.5);
+}
+
+TEST(GpsParserTest, ObserversArePostedToInRegistrationOrder) {
+    PostRecorder recorder;
+    ByteQueue queue;
+    GpsParser parser(recorder.function());
+    for (std::uintptr_t id = 1; id <= 17; ++id) {
+        parser.addObserver(window(id));
+    }
+    ASSERT_TRUE(parser.start(&queue));
+    ASSERT_TRUE(recorder.waitFor(17));
+    const std::vector<PostRecorder::Post> posts = recorder.snapshotPosts();
+    for (std::uintptr_t id = 1; id <= 17; ++id) {
+        EXPECT_EQ(posts[id - 1].observer, window(id));
+    }
+}
+
+TEST(GpsParserTest, SatelliteTableChangesOnlyWhenTheCycleIsComplete) {
+    PostRecorder recorder;
+    ByteQueue queue;
+    GpsParser parser(recorder.function());
+    parser.addObserver(window(1));
+    ASSERT_TRUE(parser.start(&queue));
+
+    GpsState state;
+    appendText(queue, "$GPGSV,3,1,11,01,78,221,47,03,09,042,00,04,05,242,00,06,04,149,00*70\r\n");
+    ASSERT_TRUE(recorder.waitFor(2));
+    parser.copyState(state);
+    EXPECT_EQ(state.satellites.inView, 0);
+    EXPECT_EQ(state.satellites.prn[0], 0);
+
+    appendText(queue, "$GPGSV,3,2,11,13,37,235,48,20,41,333,46,22,65,081,46,24,02,205,00*7B\r\n");
+    ASSERT_TRUE(recorder.waitFor(3));
+    parser.copyState(state);
+    EXPECT_EQ(state.satellites.inView, 0);
+
+    appendText(queue, "$GPGSV,3,3,11,25,20,108,00,27,08,281,00,28,17,339,39,,,,*4C\r\n");
+    ASSERT_TRUE(recorder.waitFor(4));
+    parser.copyState(state);
+    EXPECT_EQ(state.satellites.inView, 11);
+    EXPECT_EQ(state.satellites.storedCount, 12);
+    const int prns[] = {1, 3, 4, 6, 13, 20, 22, 24, 25, 27, 28};
+    for (int i = 0; i < 11; ++i) {
+        EXPECT_EQ(state.satellites.prn[i], prns[i]) << i;
+    }
+    EXPECT_EQ(state.satellites.snr[10], 39);
+}
+
+TEST(GpsParserTest, StoppedSourceEndsWithALastNotificationAndResetState) {
+    PostRecorder recorder;
+    ByteQueue queue;
+    GpsParser parser(recorder.function());
+    parser.addObserver(window(1));
+    ASSERT_TRUE(parser.start(&queue));
+    appendText(queue, "$GPRMC,225446,A,4916.45,N,12311.12,W,000.5,054.7,191194,020.3,E*68\r\n");
+    ASSERT_TRUE(recorder.waitFor(2));
+    appendText(queue, "$GPGGA,123519,4807.038,N"); // never completed
+    parser.stop();
+
+    EXPECT_EQ(recorder.size(), 3u); // start, the line, the end: the partial line is not decoded
+    GpsState state;
+    parser.copyState(state);
+    EXPECT_EQ(state.active, 0);
+    EXPECT_EQ(state.rmcValid, 0);
+    EXPECT_EQ(state.latitude, 0);
+    EXPECT_EQ(state.gsaMode, 'A');
+}
+
+TEST(GpsParserTest, StopDecodesTheLinesAlreadyComplete) {
+    PostRecorder recorder;
+    ByteQueue queue;
+    GpsParser parser(recorder.function());
+    parser.addObserver(window(1));
+    std::string lines;
+    for (int i = 0; i < 200; ++i) {
+        lines += "$GPGSA,A,3,04,05,,09,12,,,24,,,,,2.5,1.3,2.1*39\r\n";
+    }
+    appendText(queue, lines);
+    ASSERT_TRUE(parser.start(&queue));
+    parser.stop();
+    EXPECT_EQ(recorder.size(), 1u + 200u + 1u);
+}
+
+TEST(GpsStateTest, SatelliteCountsAsUsedOnlyInAValidFix) {
+    GpsState state;
+    state.usedPrn[0] = 4;
+    state.usedPrn[11] = 24;
+    EXPECT_FALSE(state.isSatelliteUsed(4)) << "RMC status V";
+    state.rmcValid = 1;
+    EXPECT_TRUE(state.isSatelliteUsed(4));
+    EXPECT_TRUE(state.isSatelliteUsed(24));
+    EXPECT_FALSE(state.isSatelliteUsed(5));
+}
+
+} // namespace
+} // namespace veltaro

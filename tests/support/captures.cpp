@@ -1,0 +1,35 @@
+#include "support/captures.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+namespace veltaro::test {
+
+std::string readFile(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+std::vector<Capture> loadCaptures() {
+    std::vector<Capture> captures;
+    for (const auto& entry : std::filesystem::directory_iterator(VELTARO_NMEA_DIR)) {
+        if (entry.path().extension() == ".nmea") {
+            captures.push_back({entry.path().filename().string(), readFile(entry.path().string())});
+        }
+    }
+    std::sort(captures.begin(), captures.end(), [](const Capture& a, const Capture& b) { return a.name < b.name; });
+    return captures;
+}
+
+std::vector<std::string> splitCrLfLines(const std::string& bytes) {
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    for (std::size_t end; (end = bytes.find("\r\n", start)) != std::string::npos; start = end + 2) {
+        lines.push_back(bytes.substr(start, end - start));
+    }
+    return lines;
+}
+
+} // namespace veltaro::test

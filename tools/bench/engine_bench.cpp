@@ -1,0 +1,153 @@
+// Decoding speed against a bare comma split of the same lines, and the queue's line reader.
+// Reports figures only; nothing here asserts a time.
+#include "core/byte_queue.h"
+#include "gps/nmea.h"
+
+#include "support/captures.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using namespace veltaro;
+
+// Every line of every capture, as the parser receives them from its queue, each NUL-terminated.
+struct Corpus {
+    struct Line {
+        std::size_t offset;
+        int length;
+        int count;
+    };
+    std::vector<char> text;
+    std::vector<Line> lines;
+    std::string stream; // all captures back to back, as bytes on the wire
+};
+
+const Corpus& corpus() {
+    static const Corpus loaded = [] {
+        Corpus c;
+        for (const test::Capture& capture : test::loadCaptures()) {
+            c.stream += capture.bytes;
+            ByteQueue queue;
+            queue.append(capture.bytes.data(), static_cast<int>(capture.bytes.size()));
+            queue.signalStop();
+            int count = 0;
+            while (std::unique_ptr<char[]> line = queue.readLine(count)) {
+                const std::size_t length = std::strlen(line.get());
+                c.lines.push_back({c.text.size(), static_cast<int>(length), count});
+                c.text.insert(c.text.end(), line.get(), line.get() + length + 1);
+            }
+        }
+        return c;
+    }();
+    return loaded;
+}
+
+void BM_DecodeSentence(benchmark::State& run) {
+    const Corpus& c = corpus();
+    std::vector<char> work(c.text.size());
+    GpsState state;
+    SatelliteTable working;
+    for (auto _ : run) {
+        run.PauseTiming(); // decoding overwrites each line's first comma
+        std::memcpy(work.data(), c.text.data(), c.text.size());
+        run.ResumeTiming();
+        for (const Corpus::Line& line : c.lines) {
+            decodeSentence(state, working, work.data() + line.offset, line.count);
+        }
+        benchmark::DoNotOptimize(state);
+    }
+    run.SetItemsProcessed(run.iterations() * static_cast<std::int64_t>(c.lines.size()));
+    run.SetBytesProcessed(run.iterations() * static_cast<std::int64_t>(c.text.size()));
+}
+BENCHMARK(BM_DecodeSentence)->Unit(benchmark::kMicrosecond);
+
+// The baseline: find every comma of every line with memchr, and nothing more.
+void BM_CommaSplit(benchmark::State& run) {
+    const Corpus& c = corpus();
+    for (auto _ : run) {
+        std::size_t fields = 0;
+        for (const Corpus::Line& line : c.lines) {
+            const char* p = c.text.data() + line.offset;
+            const char* end = p + line.length;
+            while (const void* comma = std::memchr(p, ',', static_cast<std::size_t>(end - p))) {
+                ++fields;
+                p = static_cast<const char*>(comma) + 1;
+            }
+        }
+        benchmark::DoNotOptimize(fields);
+    }
+    run.SetItemsProcessed(run.iterations() * static_cast<std::int64_t>(c.lines.size()));
+    run.SetBytesProcessed(run.iterations() * static_cast<std::int64_t>(c.text.size()));
+}
+BENCHMARK(BM_CommaSplit)->Unit(benchmark::kMicrosecond);
+
+// A producer appends the whole corpus in serial-sized chunks while the consumer reads lines.
+void BM_QueueReadLine(benchmark::State& run) {
+    const std::string& stream = corpus().stream;
+    const std::size_t chunk = static_cast<std::size_t>(run.range(0));
+    for (auto _ : run) {
+        ByteQueue queue;
+        std::thread producer([&] {
+            for (std::size_t at = 0; at < stream.size(); at += chunk) {
+                queue.append(stream.data() + at, static_cast<int>(std::min(chunk, stream.size() - at)));
+            }
+            queue.signalStop();
+        });
+        int count = 0;
+        std::size_t lines = 0;
+        while (std::unique_ptr<char[]> line = queue.readLine(count)) {
+            ++lines;
+        }
+        producer.join();
+        benchmark::DoNotOptimize(lines);
+    }
+    run.SetBytesProcessed(run.iterations() * static_cast<std::int64_t>(stream.size()));
+}
+BENCHMARK(BM_QueueReadLine)->Arg(64)->Arg(512)->Arg(4096)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// Prints the decode-to-split ratio after the usual table.
+class RatioReporter : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override {
+        for (const Run& run : runs) {
+            if (run.run_type != Run::RT_Iteration) {
+                continue;
+            }
+            if (run.benchmark_name() == "BM_DecodeSentence") {
+                decode = run.GetAdjustedCPUTime();
+            } else if (run.benchmark_name() == "BM_CommaSplit") {
+                split = run.GetAdjustedCPUTime();
+            }
+        }
+        ConsoleReporter::ReportRuns(runs);
+    }
+
+    void Finalize() override {
+        ConsoleReporter::Finalize();
+        if (decode > 0 && split > 0) {
+            std::printf("decodeSentence / memchr comma split: %.2f (%zu lines, %zu bytes)\n", decode / split,
+                        corpus().lines.size(), corpus().text.size());
+        }
+    }
+
+private:
+    double decode = 0;
+    double split = 0;
+};
+
+} // namespace
+
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+    return 0;
+}
