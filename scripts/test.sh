@@ -1,16 +1,25 @@
 #!/usr/bin/env bash
-# Builds every preset and runs every test layer: the engine natively, under ASan/UBSan and TSan,
-# cross-built under Wine, and a bounded fuzz run.
+# Builds every preset and runs every test layer: the engine natively, under ASan/UBSan and TSan; the
+# engine, ports and device pipeline cross-built under Wine (with virtual COM ports); a bounded fuzz run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 
 # Windows tests that open windows need a display; one Xvfb serves the whole run.
 if [ -z "${DISPLAY:-}" ]; then
-    Xvfb :97 -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+    display=97
+    while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do
+        display=$((display + 1))
+    done
+    Xvfb ":$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
     xvfb_pid=$!
     trap 'kill $xvfb_pid 2>/dev/null || true' EXIT
-    export DISPLAY=:97
+    for _ in $(seq 100); do
+        [ -e "/tmp/.X11-unix/X$display" ] && break
+        sleep 0.1
+    done
+    [ -e "/tmp/.X11-unix/X$display" ] || { echo "Xvfb did not start" >&2; exit 1; }
+    export DISPLAY=":$display"
 fi
 
 presets=(native native-asan native-tsan win fuzz)

@@ -17,4 +17,6 @@ if [ ! -f "$prefix/system.reg" ]; then
         fi
     ) 9>"$prefix.lock"
 fi
+# A server started here, with its diagnostics kept out of the test output.
+wineserver -p5 >/dev/null 2>&1 || true
 exec wine "$@"

@@ -1,0 +1,210 @@
+#include "gps/gps_device.h"
+
+#include "ports/file_port.h"
+#include "res/resource.h"
+
+#include <new>
+#include <utility>
+
+namespace veltaro {
+
+namespace {
+
+constexpr int MESSAGE_BUFFER = 4000;
+constexpr const char* UNKNOWN_ERROR = "Unknown error has occurred!";
+
+// The parser thread's only way to a window: posted, so it never waits for the user-interface thread.
+void postGpsUpdate(ObserverHandle observer, GpsParser* parser) {
+    PostMessageA(static_cast<HWND>(observer), WM_GPSUPDATE, 0, reinterpret_cast<LPARAM>(parser));
+}
+
+} // namespace
+
+GpsDevice::GpsDevice(std::unique_ptr<Port> source) : port(std::move(source)) {}
+
+GpsDevice::~GpsDevice() {
+    stop();
+    if (notifyWindow != nullptr) {
+        DestroyWindow(notifyWindow);
+    }
+}
+
+bool GpsDevice::fail(DeviceError code) {
+    error = code;
+    return false;
+}
+
+bool GpsDevice::start(HWND observerWindow) {
+    if (!port) {
+        return fail(DEVICE_ERROR_NO_PORT);
+    }
+    if (!port->initialize()) {
+        return fail(DEVICE_ERROR_INITIALIZE_PORT);
+    }
+    inputQueue.reset(new (std::nothrow) ByteQueue);
+    if (!inputQueue) {
+        return fail(DEVICE_ERROR_NO_MEMORY);
+    }
+    if (!port->open(true, inputQueue.get())) {
+        return fail(DEVICE_ERROR_OPEN_PORT);
+    }
+    tee.reset(new (std::nothrow) PortTee(inputQueue.get()));
+    if (!tee) {
+        return fail(DEVICE_ERROR_NO_MEMORY);
+    }
+    parserQueue.reset(new (std::nothrow) ByteQueue);
+    if (!parserQueue) {
+        return fail(DEVICE_ERROR_NO_MEMORY);
+    }
+    tee->addOutput(parserQueue.get());
+    if (!tee->start()) {
+        return fail(DEVICE_ERROR_TEE_START);
+    }
+
+    // A hidden window of this thread, so the snapshot is refreshed on the thread that reads it.
+    notifyWindow =
+        CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    if (notifyWindow != nullptr) {
+        SetWindowLongPtrA(notifyWindow, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+        SetWindowLongPtrA(notifyWindow, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&GpsDevice::notifyProc));
+    }
+
+    parser.reset(new (std::nothrow) GpsParser(postGpsUpdate));
+    if (!parser) {
+        return fail(DEVICE_ERROR_NO_MEMORY);
+    }
+    // Both windows belong to this thread and posts arrive in order: the snapshot is fresh before the
+    // observer handles the same notification.
+    parser->addObserver(notifyWindow);
+    parser->addObserver(observerWindow);
+    if (!parser->start(parserQueue.get())) {
+        return fail(DEVICE_ERROR_PARSER_START);
+    }
+    return true;
+}
+
+LRESULT CALLBACK GpsDevice::notifyProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_GPSUPDATE) {
+        auto* device = reinterpret_cast<GpsDevice*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+        if (device != nullptr && device->parser && reinterpret_cast<LPARAM>(device->parser.get()) == lParam) {
+            device->parser->copyState(device->snapshot);
+        }
+        return 0;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+void GpsDevice::addOutput(std::unique_ptr<OutputEntry> entry) {
+    ByteQueue* queue = entry->queue.get();
+    {
+        std::lock_guard guard(outputsLock);
+        if (outputs.size() == outputs.capacity()) {
+            outputs.reserve(outputs.size() + 16);
+        }
+        outputs.push_back(std::move(entry));
+    }
+    // Registered only now that its writer drains it: an undrained queue would grow without bound.
+    tee->addOutput(queue);
+}
+
+bool GpsDevice::addEchoPort(std::unique_ptr<Port> echo) {
+    if (!tee) {
+        return fail(DEVICE_ERROR_NO_PORT);
+    }
+    if (!echo) {
+        return fail(DEVICE_ERROR_NO_PORT);
+    }
+    std::unique_ptr<OutputEntry> entry(new (std::nothrow) OutputEntry);
+    if (!entry) {
+        return fail(DEVICE_ERROR_NO_MEMORY);
+    }
+    entry->queue.reset(new (std::nothrow) ByteQueue);
+    if (!entry->queue) {
+        return fail(DEVICE_ERROR_NO_MEMORY);
+    }
+    std::unique_ptr<char[]> name = echo->displayName();
+    entry->name = name ? name.get() : "";
+    if (!echo->initialize()) {
+        return fail(DEVICE_ERROR_INITIALIZE_PORT);
+    }
+    if (!echo->open(false, entry->queue.get())) {
+        return fail(DEVICE_ERROR_OPEN_PORT);
+    }
+    entry->port = std::move(echo);
+    addOutput(std::move(entry));
+    return true;
+}
+
+bool GpsDevice::addLogFile(const char* path) {
+    if (!tee) {
+        return fail(DEVICE_ERROR_NO_PORT);
+    }
+    std::unique_ptr<OutputEntry> entry(new (std::nothrow) OutputEntry);
+    if (!entry) {
+        return fail(DEVICE_ERROR_NO_MEMORY);
+    }
+    entry->queue.reset(new (std::nothrow) ByteQueue);
+    entry->port.reset(new (std::nothrow) FilePort(path));
+    if (!entry->queue || !entry->port) {
+        return fail(DEVICE_ERROR_NO_MEMORY);
+    }
+    if (!entry->port->initialize()) {
+        return fail(DEVICE_ERROR_INITIALIZE_PORT);
+    }
+    if (!entry->port->open(false, entry->queue.get())) {
+        return fail(DEVICE_ERROR_OPEN_PORT);
+    }
+    entry->name = path;
+    addOutput(std::move(entry));
+    error = DEVICE_ERROR_NONE;
+    return true;
+}
+
+int GpsDevice::copyOutputs(std::vector<std::string>& names, std::vector<Port*>& ports,
+                           std::vector<ByteQueue*>& queues) {
+    std::lock_guard guard(outputsLock);
+    names.clear();
+    ports.clear();
+    queues.clear();
+    for (const std::unique_ptr<OutputEntry>& entry : outputs) {
+        names.push_back(entry->name);
+        ports.push_back(entry->port.get());
+        queues.push_back(entry->queue.get());
+    }
+    return static_cast<int>(outputs.size());
+}
+
+void GpsDevice::stop() {
+    // Upstream first, so each stage has received everything before it is told to finish.
+    if (port) {
+        port->stop();
+    }
+    if (tee) {
+        tee->stop();
+    }
+    {
+        std::lock_guard guard(outputsLock);
+        for (const std::unique_ptr<OutputEntry>& entry : outputs) {
+            entry->port->stop();
+        }
+    }
+    if (parser) {
+        parser->stop();
+    }
+}
+
+std::string deviceErrorText(int code) {
+    if (code < 0) {
+        return UNKNOWN_ERROR;
+    }
+    char text[MESSAGE_BUFFER];
+    const int length =
+        LoadStringA(GetModuleHandleA(nullptr), static_cast<UINT>(IDS_DEVICE_ERROR_FIRST + code), text, MESSAGE_BUFFER);
+    return length > 0 ? std::string(text, static_cast<std::size_t>(length)) : UNKNOWN_ERROR;
+}
+
+void showDeviceError(int code) {
+    MessageBoxA(nullptr, deviceErrorText(code).c_str(), "Error", MB_ICONERROR);
+}
+
+} // namespace veltaro

@@ -1,0 +1,86 @@
+#pragma once
+
+#include "core/byte_queue.h"
+#include "core/port_tee.h"
+#include "gps/gps_parser.h"
+#include "gps/gps_state.h"
+#include "ports/port.h"
+
+#include <windows.h>
+
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace veltaro {
+
+// Why a device could not start or take an output; the texts are string table entries 10000 + code.
+enum DeviceError : std::int32_t {
+    DEVICE_ERROR_NONE = 0,
+    DEVICE_ERROR_INITIALIZE_PORT = 1,
+    DEVICE_ERROR_OPEN_PORT = 2,
+    DEVICE_ERROR_NO_PORT = 3,
+    DEVICE_ERROR_NO_MEMORY = 4,
+    DEVICE_ERROR_TEE_START = 5,
+    DEVICE_ERROR_PARSER_START = 6,
+};
+
+// An output that receives a raw copy of the stream: an echo port or a log file.
+struct OutputEntry {
+    std::string name;           // the log's path, or the echo port's display name
+    std::unique_ptr<Port> port; // drains queue
+    std::unique_ptr<ByteQueue> queue;
+};
+
+// One running GPS source with everything attached: the source port fills inputQueue, the tee copies it
+// to parserQueue and to every output, the parser decodes, and notifyWindow keeps snapshot fresh.
+class GpsDevice {
+public:
+    explicit GpsDevice(std::unique_ptr<Port> port);
+    ~GpsDevice();
+    GpsDevice(const GpsDevice&) = delete;
+    GpsDevice& operator=(const GpsDevice&) = delete;
+
+    // Builds and starts the pipeline; observerWindow gets WM_GPSUPDATE after every line. On failure
+    // error says why and what was built stays in place.
+    bool start(HWND observerWindow);
+
+    // Add an output once its port is open; false with error set, and nothing registered, otherwise.
+    bool addEchoPort(std::unique_ptr<Port> port);
+    bool addLogFile(const char* path);
+
+    // The outputs in the order added; the pointers stay the device's.
+    int copyOutputs(std::vector<std::string>& names, std::vector<Port*>& ports, std::vector<ByteQueue*>& queues);
+
+    // Ends every thread of the device without losing a byte: the source stops, the tee hands on what
+    // it holds, each output writes all its queue received, and the parser decodes the complete lines.
+    void stop();
+
+    // The user-interface thread owns snapshot, error and notifyWindow; the pipeline parts are built by
+    // start and then used by their own threads.
+    std::unique_ptr<Port> port;
+    std::unique_ptr<ByteQueue> inputQueue;
+    std::unique_ptr<PortTee> tee;
+    std::unique_ptr<ByteQueue> parserQueue;
+    std::unique_ptr<GpsParser> parser;
+    GpsState snapshot;
+    DeviceError error = DEVICE_ERROR_NONE;
+    HWND notifyWindow = nullptr;
+
+private:
+    bool fail(DeviceError code);
+    void addOutput(std::unique_ptr<OutputEntry> entry);
+    static LRESULT CALLBACK notifyProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+    std::recursive_mutex outputsLock; // guards outputs
+    std::vector<std::unique_ptr<OutputEntry>> outputs;
+};
+
+// The message for a DeviceError code, from the string table; "Unknown error has occurred!" otherwise.
+std::string deviceErrorText(int code);
+
+// Shows that message in an error box captioned "Error".
+void showDeviceError(int code);
+
+} // namespace veltaro

@@ -1,0 +1,223 @@
+#include "gps/gps_device.h"
+
+#include "gps/nmea.h"
+#include "ports/serial_port.h"
+#include "support/captures.h"
+#include "support/far_end.h"
+#include "support/windows_support.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace veltaro {
+namespace {
+
+// A source the test feeds by hand: open hands its queue to the test.
+class ScriptedPort : public Port {
+public:
+    bool initializeResult = true;
+    bool openResult = true;
+    ByteQueue* fed = nullptr;
+
+    bool initialize() override {
+        Port::initialize();
+        return initializeResult;
+    }
+    bool getSettings(std::unique_ptr<char[]>&, int&) override { return false; }
+    bool setSettings(const char*, int) override { return false; }
+    bool open(bool, ByteQueue* queue) override {
+        fed = openResult ? queue : nullptr;
+        return openResult;
+    }
+
+private:
+    void runReader() override {}
+    void runWriter() override {}
+};
+
+void feed(ByteQueue* queue, const std::string& bytes) {
+    queue->append(bytes.data(), static_cast<int>(bytes.size()));
+}
+
+// What the parser makes of a stream, decoded here without any thread.
+struct Reference {
+    GpsState state;
+    int lines = 0;
+};
+
+Reference decodeStream(const std::string& bytes) {
+    Reference reference;
+    ByteQueue queue;
+    feed(&queue, bytes);
+    queue.signalStop();
+    SatelliteTable working;
+    int count = 0;
+    while (std::unique_ptr<char[]> line = queue.readLine(count)) {
+        decodeSentence(reference.state, working, line.get(), count);
+        ++reference.lines;
+    }
+    reference.state.active = 1;
+    return reference;
+}
+
+bool sameState(const GpsState& a, const GpsState& b) {
+    return a.latitude == b.latitude && a.longitude == b.longitude && a.course == b.course && a.hour == b.hour &&
+           a.minute == b.minute && a.second == b.second && a.day == b.day && a.rmcValid == b.rmcValid &&
+           a.fixType == b.fixType && a.fixQuality == b.fixQuality && a.active == b.active &&
+           std::memcmp(&a.satellites, &b.satellites, sizeof a.satellites) == 0 &&
+           std::memcmp(a.usedPrn, b.usedPrn, sizeof a.usedPrn) == 0;
+}
+
+std::string capture(const char* name) {
+    return test::readFile(std::string(VELTARO_NMEA_DIR) + "/" + name);
+}
+
+TEST(GpsDeviceTest, ErrorTextsComeFromTheStringTable) {
+    const char* texts[] = {"No error.",
+                           "Cannot initialize port.",
+                           "Cannot open port.",
+                           "No port has been specified.",
+                           "Not enough memory to construct a new object.",
+                           "PortTee class could not start.",
+                           "GPS Parser could not start."};
+    for (int code = 0; code < 7; ++code) {
+        EXPECT_EQ(deviceErrorText(code), texts[code]) << code;
+    }
+    EXPECT_EQ(deviceErrorText(-1), "Unknown error has occurred!");
+    EXPECT_EQ(deviceErrorText(7), "Unknown error has occurred!");
+}
+
+TEST(GpsDeviceTest, StartReportsWhyItFailed) {
+    GpsDevice noPort(nullptr);
+    EXPECT_FALSE(noPort.start(nullptr));
+    EXPECT_EQ(noPort.error, DEVICE_ERROR_NO_PORT);
+    EXPECT_EQ(noPort.inputQueue, nullptr) << "nothing is built";
+
+    auto refusesInitialize = std::make_unique<ScriptedPort>();
+    refusesInitialize->initializeResult = false;
+    GpsDevice uninitialized(std::move(refusesInitialize));
+    EXPECT_FALSE(uninitialized.start(nullptr));
+    EXPECT_EQ(uninitialized.error, DEVICE_ERROR_INITIALIZE_PORT);
+
+    auto refusesOpen = std::make_unique<ScriptedPort>();
+    refusesOpen->openResult = false;
+    GpsDevice unopened(std::move(refusesOpen));
+    EXPECT_FALSE(unopened.start(nullptr));
+    EXPECT_EQ(unopened.error, DEVICE_ERROR_OPEN_PORT);
+    EXPECT_NE(unopened.inputQueue, nullptr);
+    EXPECT_EQ(unopened.tee, nullptr);
+
+    GpsDevice missing(std::make_unique<SerialPort>(9, 4800));
+    EXPECT_FALSE(missing.start(nullptr));
+    EXPECT_EQ(missing.error, DEVICE_ERROR_OPEN_PORT);
+}
+
+TEST(GpsDeviceTest, SnapshotIsFreshWhenTheObserverIsTold) {
+    auto source = std::make_unique<ScriptedPort>();
+    ScriptedPort* scripted = source.get();
+    GpsDevice device(std::move(source));
+    test::UpdateCounter observer;
+    ASSERT_NE(observer.window(), nullptr) << "no window: Wine needs an X display";
+    ASSERT_TRUE(device.start(observer.window()));
+    ASSERT_NE(scripted->fed, nullptr);
+
+    const std::string stream = capture("garmin48.nmea");
+    const Reference reference = decodeStream(stream);
+    bool freshEachTime = true;
+    observer.onUpdate = [&] {
+        GpsState live;
+        device.parser->copyState(live);
+        // The parser may have gone further, never the snapshot: it was taken after this line's decoding.
+        freshEachTime = freshEachTime && (observer.count() < 1 + reference.lines || sameState(device.snapshot, live));
+    };
+    feed(scripted->fed, stream);
+    ASSERT_TRUE(test::pumpMessagesUntil([&] { return observer.count() == 1 + reference.lines; }))
+        << observer.count() << " of " << 1 + reference.lines << " notifications";
+    EXPECT_TRUE(sameState(device.snapshot, reference.state));
+    EXPECT_TRUE(freshEachTime);
+
+    // A notification from another parser is not this device's.
+    const GpsState before = device.snapshot;
+    GpsParser other([](ObserverHandle, GpsParser*) {});
+    SendMessageA(device.notifyWindow, WM_GPSUPDATE, 0, reinterpret_cast<LPARAM>(&other));
+    EXPECT_TRUE(sameState(device.snapshot, before));
+}
+
+TEST(GpsDeviceTest, OutputsJoinOnlyOnceTheirPortIsOpen) {
+    auto source = std::make_unique<ScriptedPort>();
+    GpsDevice device(std::move(source));
+    ASSERT_TRUE(device.start(nullptr));
+
+    EXPECT_FALSE(device.addLogFile("Z:\\no\\such\\folder\\log.gpsl"));
+    EXPECT_EQ(device.error, DEVICE_ERROR_OPEN_PORT);
+    EXPECT_FALSE(device.addLogFile(""));
+    EXPECT_FALSE(device.addEchoPort(std::make_unique<SerialPort>(9, 4800)));
+    EXPECT_EQ(device.error, DEVICE_ERROR_OPEN_PORT);
+
+    const std::string log = test::temporaryPath("outputs.gpsl");
+    EXPECT_TRUE(device.addEchoPort(std::make_unique<SerialPort>(6, 4800)));
+    EXPECT_TRUE(device.addLogFile(log.c_str()));
+    EXPECT_EQ(device.error, DEVICE_ERROR_NONE);
+
+    std::vector<std::string> names;
+    std::vector<Port*> ports;
+    std::vector<ByteQueue*> queues;
+    ASSERT_EQ(device.copyOutputs(names, ports, queues), 2) << "failed outputs left nothing behind";
+    EXPECT_EQ(names, (std::vector<std::string>{"COM6", log}));
+    EXPECT_NE(ports[0], ports[1]);
+    EXPECT_NE(queues[0], queues[1]);
+}
+
+TEST(GpsDeviceTest, StopDeliversEverythingStillQueued) {
+    auto source = std::make_unique<ScriptedPort>();
+    ScriptedPort* scripted = source.get();
+    GpsDevice device(std::move(source));
+    ASSERT_TRUE(device.start(nullptr));
+    const std::string log = test::temporaryPath("clean-stop.gpsl");
+    ASSERT_TRUE(device.addLogFile(log.c_str()));
+
+    std::string stream;
+    for (int i = 0; i < 20; ++i) {
+        stream += capture("telit-he910.nmea");
+    }
+    for (std::size_t at = 0; at < stream.size(); at += 4096) {
+        scripted->fed->append(stream.data() + at, static_cast<int>(std::min<std::size_t>(4096, stream.size() - at)));
+    }
+    device.stop(); // at once, with most of the stream still in the queues
+    EXPECT_EQ(test::readFile(log), stream);
+}
+
+TEST(GpsDeviceTest, ReceiverStreamReachesLogEchoAndSnapshotUnchanged) {
+    // Binary packets between the sentences, then a GP receiver with a fix.
+    const std::string stream = capture("ublox8-uniqid-monhw.nmea") + capture("bu353s4.nmea");
+    const Reference reference = decodeStream(stream);
+
+    GpsDevice device(std::make_unique<SerialPort>(5, 4800));
+    test::UpdateCounter observer;
+    ASSERT_NE(observer.window(), nullptr) << "no window: Wine needs an X display";
+    ASSERT_TRUE(device.start(observer.window())) << deviceErrorText(device.error);
+    const std::string log = test::temporaryPath("receiver.gpsl");
+    ASSERT_TRUE(device.addLogFile(log.c_str()));
+    ASSERT_TRUE(device.addEchoPort(std::make_unique<SerialPort>(6, 4800)));
+
+    test::FarEnd receiver(15);
+    test::FarEnd echo(16);
+    ASSERT_TRUE(receiver.isOpen());
+    ASSERT_TRUE(echo.isOpen());
+    ASSERT_TRUE(receiver.write(stream));
+    EXPECT_EQ(echo.read(stream.size()), stream);
+
+    EXPECT_TRUE(test::pumpMessagesUntil([&] { return observer.count() == 1 + reference.lines; }))
+        << observer.count() << " of " << 1 + reference.lines << " notifications";
+    EXPECT_TRUE(sameState(device.snapshot, reference.state));
+    EXPECT_NEAR(device.snapshot.latitude, -(3700 + 47.0877 * 100 / 60), 1e-9);
+
+    device.stop();
+    EXPECT_EQ(test::readFile(log), stream);
+}
+
+} // namespace
+} // namespace veltaro

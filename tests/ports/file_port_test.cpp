@@ -1,0 +1,157 @@
+#include "ports/file_port.h"
+
+#include "support/captures.h"
+#include "support/windows_support.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace veltaro {
+namespace {
+
+void writeFile(const std::string& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+std::string takeText(ByteQueue& queue) {
+    int n = 0;
+    std::unique_ptr<char[]> block = queue.takeAll(n);
+    return block ? std::string(block.get(), static_cast<std::size_t>(n)) : std::string();
+}
+
+TEST(FilePortTest, ReplaysARecordingAtMost100BytesAPass) {
+    std::string recording;
+    for (int i = 0; i < 250; ++i) {
+        recording += static_cast<char>('a' + i % 26);
+    }
+    const std::string path = test::temporaryPath("replay.nmea");
+    writeFile(path, recording);
+
+    FilePort port(path.c_str());
+    ByteQueue queue;
+    ASSERT_TRUE(port.initialize());
+    ASSERT_TRUE(port.open(true, &queue));
+    // Each pass appends once and signals; the consumer takes each chunk as it comes.
+    std::vector<std::size_t> chunks;
+    std::string replayed;
+    while (replayed.size() < recording.size()) {
+        const std::string chunk = test::receive(queue, 1);
+        ASSERT_FALSE(chunk.empty()) << "the replay stalled after " << replayed.size() << " bytes";
+        chunks.push_back(chunk.size());
+        replayed += chunk;
+    }
+    port.stop();
+    EXPECT_EQ(replayed, recording);
+    EXPECT_EQ(chunks, (std::vector<std::size_t>{100, 100, 50}));
+    EXPECT_EQ(takeText(queue), "") << "nothing after the end of the file";
+}
+
+TEST(FilePortTest, StopEndsASourceBeforeItsFirstRead) {
+    const std::string path = test::temporaryPath("early-stop.nmea");
+    writeFile(path, "$GPGGA,123519*47\r\n");
+    FilePort port(path.c_str());
+    ByteQueue queue;
+    port.initialize();
+    ASSERT_TRUE(port.open(true, &queue));
+    // The stop signal ends the first 200 ms wait, so the read after it never happens.
+    EXPECT_TRUE(port.stop());
+    EXPECT_EQ(takeText(queue), "");
+}
+
+TEST(FilePortTest, SinkWritesTheStreamFromByteZeroOverAnOlderFile) {
+    const std::string path = test::temporaryPath("log.gpsl");
+    writeFile(path, std::string(50000, 'O')); // longer than what follows: none of it may survive
+    FilePort port(path.c_str());
+    ByteQueue queue;
+    port.initialize();
+    ASSERT_TRUE(port.open(false, &queue));
+
+    std::string stream;
+    for (const test::Capture& capture : test::loadCaptures()) {
+        if (capture.name == "ublox8-uniqid-monhw.nmea" || capture.name == "telit-pls83-w.nmea") {
+            stream += capture.bytes; // binary packets and odd line ends
+        }
+    }
+    for (std::size_t at = 0; at < stream.size(); at += 777) {
+        queue.append(stream.data() + at, static_cast<int>(std::min<std::size_t>(777, stream.size() - at)));
+    }
+    port.stop(); // the writer drains its queue before it ends
+    EXPECT_EQ(test::readFile(path), stream);
+}
+
+TEST(FilePortTest, OpeningAMissingFileCreatesItInEitherDirection) {
+    for (bool asSource : {true, false}) {
+        const std::string path = test::temporaryPath(asSource ? "new-source.nmea" : "new-sink.gpsl");
+        ASSERT_FALSE(test::fileExists(path));
+        FilePort port(path.c_str());
+        ByteQueue queue;
+        port.initialize();
+        EXPECT_TRUE(port.open(asSource, &queue));
+        port.stop();
+        EXPECT_TRUE(test::fileExists(path));
+        EXPECT_EQ(test::readFile(path), "");
+    }
+}
+
+TEST(FilePortTest, EmptyOrUnusablePathIsRefused) {
+    for (bool asSource : {true, false}) {
+        ByteQueue queue;
+        FilePort empty("");
+        empty.initialize();
+        EXPECT_FALSE(empty.open(asSource, &queue));
+        FilePort none(nullptr);
+        none.initialize();
+        EXPECT_FALSE(none.open(asSource, &queue));
+        FilePort missingFolder("Z:\\no\\such\\folder\\log.gpsl");
+        missingFolder.initialize();
+        EXPECT_FALSE(missingFolder.open(asSource, &queue));
+    }
+}
+
+TEST(FilePortTest, SecondOpenKeepsTheFirstQueueAndDirection) {
+    const std::string path = test::temporaryPath("twice.gpsl");
+    FilePort port(path.c_str());
+    ByteQueue first;
+    ByteQueue second;
+    port.initialize();
+    ASSERT_TRUE(port.open(false, &first));
+    EXPECT_TRUE(port.open(true, &second));
+    first.append("kept", 4);
+    second.append("ignored", 7);
+    port.stop();
+    EXPECT_EQ(test::readFile(path), "kept");
+    EXPECT_EQ(takeText(second), "ignored");
+}
+
+TEST(FilePortTest, AttachQueueHandsOnWhatTheOldQueueHeld) {
+    FilePort port("unused");
+    ByteQueue oldQueue;
+    ByteQueue newQueue;
+    port.attachQueue(&oldQueue);
+    oldQueue.append("ab", 2);
+    EXPECT_TRUE(port.attachQueue(&newQueue));
+    newQueue.append("cd", 2);
+    EXPECT_EQ(takeText(newQueue), "abcd");
+    EXPECT_EQ(takeText(oldQueue), "");
+}
+
+TEST(FilePortTest, HasNoSettingsNoNameAndFlagsZeroAndOne) {
+    FilePort port("unused");
+    std::unique_ptr<char[]> block;
+    int length = 77;
+    EXPECT_FALSE(port.getSettings(block, length));
+    EXPECT_EQ(block, nullptr);
+    EXPECT_EQ(length, 77);
+    EXPECT_FALSE(port.setSettings("abcd", 4));
+    EXPECT_EQ(port.displayName(), nullptr);
+    EXPECT_TRUE(port.queryFlag(0));
+    EXPECT_TRUE(port.queryFlag(1));
+    EXPECT_FALSE(port.queryFlag(2));
+    EXPECT_TRUE(port.stop()) << "stop on a port never opened";
+}
+
+} // namespace
+} // namespace veltaro

@@ -1,0 +1,149 @@
+#include "ports/serial_port.h"
+
+#include "support/far_end.h"
+#include "support/windows_support.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+namespace veltaro {
+namespace {
+
+// Virtual pairs made by the test runner: COM5-COM15, COM6-COM16, COM12-COM22.
+constexpr int SOURCE = 5;
+constexpr int SOURCE_FAR = 15;
+constexpr int SINK = 6;
+constexpr int SINK_FAR = 16;
+constexpr int HIGH = 12;
+constexpr int HIGH_FAR = 22;
+
+std::string sampleBytes(std::size_t size) {
+    std::string bytes;
+    for (std::size_t i = 0; i < size; ++i) {
+        bytes += static_cast<char>((i * 7 + i / 256) & 0xff); // every byte value, CR, LF, XON and XOFF included
+    }
+    return bytes;
+}
+
+TEST(SerialPortTest, SourceQueuesWhatArrivesAtThePortInOrder) {
+    SerialPort port(SOURCE, 4800);
+    ByteQueue queue;
+    port.initialize();
+    ASSERT_TRUE(port.open(true, &queue));
+    test::FarEnd remote(SOURCE_FAR);
+    ASSERT_TRUE(remote.isOpen());
+
+    const std::string sent = sampleBytes(20000);
+    ASSERT_TRUE(remote.write(sent));
+    EXPECT_EQ(test::receive(queue, sent.size()), sent);
+    EXPECT_TRUE(port.stop());
+}
+
+TEST(SerialPortTest, SinkSendsWhatItsQueueReceives) {
+    SerialPort port(SINK, 9600);
+    ByteQueue queue;
+    port.initialize();
+    ASSERT_TRUE(port.open(false, &queue));
+    test::FarEnd remote(SINK_FAR);
+    ASSERT_TRUE(remote.isOpen());
+
+    const std::string sent = sampleBytes(5000);
+    for (std::size_t at = 0; at < sent.size(); at += 500) {
+        queue.append(sent.data() + at, 500);
+    }
+    EXPECT_EQ(remote.read(sent.size()), sent);
+    EXPECT_TRUE(port.stop());
+}
+
+TEST(SerialPortTest, LineRunsAtTheChosenSpeedWithEightDataBitsNoParityOneStopBit) {
+    struct Case {
+        int port;
+        int remote;
+        int baud;
+    };
+    for (const Case& c : {Case{SOURCE, SOURCE_FAR, 4800}, Case{HIGH, HIGH_FAR, 38400}}) {
+        SCOPED_TRACE(c.port);
+        SerialPort port(c.port, c.baud);
+        ByteQueue queue;
+        port.initialize();
+        ASSERT_TRUE(port.open(true, &queue)) << "COM" << c.port;
+        // A byte that arrives proves the reader runs, and it applies the settings first.
+        test::FarEnd remote(c.remote);
+        ASSERT_TRUE(remote.write("$"));
+        ASSERT_EQ(test::receive(queue, 1), "$");
+
+        const std::string settings = test::runUnixCommand("stty -a -F " + test::terminalOf(c.port));
+        EXPECT_NE(settings.find("speed " + std::to_string(c.baud) + " baud"), std::string::npos) << settings;
+        EXPECT_NE(settings.find(" cs8"), std::string::npos) << settings;
+        EXPECT_NE(settings.find("-parenb"), std::string::npos) << settings;
+        EXPECT_NE(settings.find("-cstopb"), std::string::npos) << settings;
+        port.stop();
+    }
+}
+
+TEST(SerialPortTest, PortOpenElsewhereIsRefused) {
+    SerialPort first(SOURCE, 4800);
+    SerialPort second(SOURCE, 4800);
+    ByteQueue queue;
+    first.initialize();
+    second.initialize();
+    ASSERT_TRUE(first.open(true, &queue));
+    EXPECT_FALSE(second.open(true, &queue));
+    first.stop();
+    EXPECT_TRUE(second.open(true, &queue)) << "free again once the first is stopped";
+    second.stop();
+}
+
+TEST(SerialPortTest, MissingPortsCannotBeOpened) {
+    for (int number : {-1, 0, 9, 99}) {
+        SerialPort port(number, 4800);
+        ByteQueue queue;
+        port.initialize();
+        EXPECT_FALSE(port.open(true, &queue)) << "COM" << number;
+        EXPECT_TRUE(port.stop());
+    }
+}
+
+TEST(SerialPortTest, DisplayNameIsTheComName) {
+    EXPECT_STREQ(SerialPort(3, 4800).displayName().get(), "COM3");
+    EXPECT_STREQ(SerialPort(12, 4800).displayName().get(), "COM12");
+    EXPECT_STREQ(SerialPort(-1, 4800).displayName().get(), "COM-1");
+    EXPECT_STREQ(SerialPort(2000000000, 4800).displayName().get(), "COM200000") << "at most nine characters";
+}
+
+TEST(SerialPortTest, SettingsBlockHoldsTheFiveLineValues) {
+    SerialPort port(3, 4800);
+    std::unique_ptr<char[]> block;
+    int length = 0;
+    ASSERT_TRUE(port.getSettings(block, length));
+    ASSERT_EQ(length, 20);
+    SerialPort::LineSettings settings;
+    std::memcpy(&settings, block.get(), sizeof settings);
+    EXPECT_EQ(settings.portNumber, 3);
+    EXPECT_EQ(settings.baudRate, 4800);
+    EXPECT_EQ(settings.parity, 0);
+    EXPECT_EQ(settings.byteSize, 8);
+    EXPECT_EQ(settings.stopBits, 0);
+
+    // A shorter block replaces only the leading fields.
+    const std::int32_t leading[] = {7, 115200};
+    EXPECT_TRUE(port.setSettings(reinterpret_cast<const char*>(leading), sizeof leading));
+    ASSERT_TRUE(port.getSettings(block, length));
+    std::memcpy(&settings, block.get(), sizeof settings);
+    EXPECT_EQ(settings.portNumber, 7);
+    EXPECT_EQ(settings.baudRate, 115200);
+    EXPECT_EQ(settings.byteSize, 8);
+    EXPECT_STREQ(port.displayName().get(), "COM7");
+}
+
+TEST(SerialPortTest, FlagsAreAllFalse) {
+    SerialPort port(3, 4800);
+    EXPECT_FALSE(port.queryFlag(0));
+    EXPECT_FALSE(port.queryFlag(1));
+    EXPECT_FALSE(port.queryFlag(2));
+}
+
+} // namespace
+} // namespace veltaro

@@ -1,0 +1,50 @@
+#pragma once
+
+#include "core/byte_queue.h"
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+
+namespace veltaro::test {
+
+// How long a test waits for what it expects before it calls it a failure.
+constexpr unsigned GENEROUS_TIMEOUT_MS = 30000;
+
+// A fresh path in the temporary folder; the file does not exist.
+std::string temporaryPath(const char* name);
+
+bool fileExists(const std::string& path);
+
+// Takes bytes from a queue until size arrived; stops the wait after the generous time-out.
+std::string receive(ByteQueue& queue, std::size_t size);
+
+// Runs this thread's messages until done() holds; false after the generous time-out.
+bool pumpMessagesUntil(const std::function<bool()>& done);
+
+// Runs a shell command on the Linux side of Wine and returns what it printed.
+std::string runUnixCommand(const std::string& command);
+
+// The Linux terminal behind a virtual COM port.
+std::string terminalOf(int portNumber);
+
+// A hidden window of this thread that counts the WM_GPSUPDATE messages it receives.
+class UpdateCounter {
+public:
+    UpdateCounter();
+    ~UpdateCounter();
+    UpdateCounter(const UpdateCounter&) = delete;
+    UpdateCounter& operator=(const UpdateCounter&) = delete;
+
+    HWND window() const { return handle; }
+    int count() const { return received; }
+    std::function<void()> onUpdate; // runs inside each message
+
+private:
+    static LRESULT CALLBACK proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    HWND handle = nullptr;
+    int received = 0;
+};
+
+} // namespace veltaro::test
