@@ -1,4 +1,59 @@
-#pragma once
+#ifndef VELTARO_RES_RESOURCE_H
+#define VELTARO_RES_RESOURCE_H
+
+// Resource and control identifiers, shared by the C++ code and veltaro.rc.
+// Only #define lines here: the resource compiler reads this file too.
+// Resources are numbered; load them with MAKEINTRESOURCEA(name).
+
+// Menus.
+#define mMain 101           // main window menu: File > Exit
+#define pmLiveDevice 102    // context menu of a live device in the tree
+#define pmOfflineDevice 103 // reserved for recorded-data devices; no such menu is built, so loading it fails
+
+// Dialogs.
+#define dlgStartPage 201 // start page (child, modeless)
+#define dlgDevice 202    // device page (child, modeless)
+#define dlgAddEcho 203   // "Add Echo:" (modal)
+
+// Icons. icoMain has the lowest number, so the shell shows it for the executable.
+#define icoMain 301          // the application
+#define icoLiveDevice 302    // a receiver on a COM port
+#define icoOfflineDevice 303 // a device reading recorded data
+#define icoView 304          // a device's view page
+
+// Accelerators.
+#define accMain 401 // main window keys: Alt+X exits
+
+// Menu commands.
+#define IDM_EXIT 40002      // "E&xit\tAlt+X"
+#define IDM_SAVE_DATA 40013 // "Save data fo file..."
+#define IDM_ECHO 40014      // "Echo to another port..."
+
+// Start page controls (dlgStartPage).
+#define IDC_START_OPEN_FILE 1000    // button "Open GPS data from a file" (no function)
+#define IDC_START_PORT_LIST 1001    // list box of COM ports, item data = port number
+#define IDC_START_BAUD 1002         // baud rate combo box, item data = baud rate
+#define IDC_START_SAVE_TO_FILE 1003 // check box "Save data to a file"
+#define IDC_START_DEVICE 1004       // button "Start device"
+#define IDC_START_SAVED_DEVICE 1005 // button "Start a live GPS device with saved parameters..." (no function)
+#define IDC_START_LIVE_GROUP 1006   // group box " Live GPS device: "
+#define IDC_START_KNOWN_GROUP 1007  // group box " Known GPS Device: "
+#define IDC_START_FILE_GROUP 1008   // group box " GPS data in a file: "
+#define IDC_START_ECHO 1009         // check box "Echo data to port:"
+#define IDC_START_ECHO_PORT 1010    // echo port combo box, item data = port number
+#define IDC_START_ECHO_BAUD 1011    // echo baud rate combo box, item data = baud rate
+
+// Device page controls (dlgDevice).
+#define IDC_DEVICE_OUTPUT_LIST 1013   // list view of the device's outputs (echo ports, log files)
+#define IDC_DEVICE_STATUS 1014        // static text "Status:" with the source port
+#define IDC_DEVICE_TITLE 1015         // static text "Live GPS Device" (bold at run time)
+#define IDC_DEVICE_OUTPUTS_LABEL 1016 // static text "Data saved to files:"
+
+// Add echo dialog controls (dlgAddEcho); OK and Cancel are IDOK (1) and IDCANCEL (2).
+#define IDC_ADDECHO_PORT_LIST 1001 // list box of COM ports, item data = port number
+#define IDC_ADDECHO_BAUD_LIST 1018 // list box of baud rates, item data = baud rate
 
 // String table: the device start-up errors, one per DeviceError code.
 #define IDS_DEVICE_ERROR_FIRST 10000
+
+#endif

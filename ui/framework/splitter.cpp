@@ -1,0 +1,111 @@
+#include "ui/framework/splitter.h"
+
+namespace veltaro {
+
+namespace {
+
+constexpr int DEFAULT_BAR_WIDTH = 4;
+
+SplitterInfo* infoOf(HWND window) {
+    return reinterpret_cast<SplitterInfo*>(GetWindowLongPtrA(window, 0));
+}
+
+void paint(HWND window) {
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(window, &ps);
+    RECT rect;
+    GetClientRect(window, &rect);
+    FillRect(dc, &rect, GetSysColorBrush(COLOR_BTNFACE));
+    // Two bump lines two pixels apart mark the bar as something to grab.
+    rect.left = 1;
+    DrawEdge(dc, &rect, EDGE_BUMP, BF_LEFT | BF_SOFT);
+    rect.left = 3;
+    DrawEdge(dc, &rect, EDGE_BUMP, BF_LEFT | BF_SOFT);
+    EndPaint(window, &ps);
+}
+
+void dragStep(HWND window, SplitterInfo& info) {
+    HWND parent = GetParent(window);
+    POINT cursor;
+    GetCursorPos(&cursor);
+    ScreenToClient(parent, &cursor);
+    RECT client;
+    GetClientRect(parent, &client);
+    const int w = client.right - client.left;
+    const int h = client.bottom - client.top;
+
+    const std::int32_t old = info.position;
+    info.position = cursor.x - info.barWidth / 2; // centred on the cursor; no limits
+    if (SendMessageA(parent, SPN_POSCHANGING, reinterpret_cast<WPARAM>(window), reinterpret_cast<LPARAM>(&info)) != 0) {
+        info.position = old;
+    } else {
+        HDWP batch = BeginDeferWindowPos(3);
+        if (batch != nullptr && info.leftWindow != nullptr) {
+            batch = DeferWindowPos(batch, info.leftWindow, nullptr, 0, 0, info.position, h, SWP_NOZORDER | SWP_NOMOVE);
+        }
+        if (batch != nullptr && info.rightWindow != nullptr) {
+            batch = DeferWindowPos(batch, info.rightWindow, nullptr, info.position + info.barWidth, 0,
+                                   w - info.position - info.barWidth, h, SWP_NOZORDER);
+        }
+        if (batch != nullptr) {
+            batch = DeferWindowPos(batch, window, nullptr, info.position, 0, info.barWidth, h, SWP_NOZORDER);
+        }
+        if (batch != nullptr) {
+            EndDeferWindowPos(batch);
+        }
+    }
+    SendMessageA(parent, SPN_POSCHANGED, reinterpret_cast<WPARAM>(window), reinterpret_cast<LPARAM>(&info));
+}
+
+} // namespace
+
+void registerSplitterClass() {
+    WNDCLASSA windowClass;
+    ZeroMemory(&windowClass, sizeof windowClass);
+    windowClass.style = CS_HREDRAW | CS_VREDRAW;
+    windowClass.lpfnWndProc = SplitterWndProc;
+    windowClass.cbWndExtra = sizeof(SplitterInfo*);
+    windowClass.hCursor = LoadCursorA(nullptr, IDC_SIZEWE);
+    windowClass.lpszClassName = "SPLITTER";
+    RegisterClassA(&windowClass);
+}
+
+LRESULT CALLBACK SplitterWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_CREATE: {
+        auto* info = new SplitterInfo{};
+        const auto* create = reinterpret_cast<const CREATESTRUCTA*>(lParam);
+        if (create->lpCreateParams != nullptr) {
+            *info = *static_cast<const SplitterInfo*>(create->lpCreateParams);
+        }
+        if (info->barWidth == 0) {
+            info->barWidth = DEFAULT_BAR_WIDTH;
+        }
+        SetWindowLongPtrA(window, 0, reinterpret_cast<LONG_PTR>(info));
+        break;
+    }
+    case WM_DESTROY:
+        delete infoOf(window);
+        SetWindowLongPtrA(window, 0, 0);
+        break;
+    case WM_PAINT:
+        paint(window);
+        return 0;
+    case WM_LBUTTONDOWN:
+        SetCapture(window); // moves keep arriving while the cursor leaves the bar
+        return 0;
+    case WM_LBUTTONUP:
+        ReleaseCapture();
+        return 0;
+    case WM_MOUSEMOVE:
+        if ((wParam & MK_LBUTTON) != 0 && infoOf(window) != nullptr) {
+            dragStep(window, *infoOf(window));
+        }
+        return 0;
+    default:
+        break;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+} // namespace veltaro

@@ -1,0 +1,142 @@
+// The main frame's device operations: starting a live device, and the commands of a device's menu.
+#include "ports/serial_port.h"
+#include "res/resource.h"
+#include "ui/main/main_frame.h"
+#include "ui/main/shared_gdi.h"
+#include "ui/pages/add_echo_dialog.h"
+#include "ui/pages/device_page.h"
+
+#include <commdlg.h>
+
+#include <cstdio>
+
+namespace veltaro {
+
+namespace {
+
+// Asks where to save a device's data; false when the user cancels.
+bool askLogPath(HWND owner, std::string& path) {
+    char file[MAX_PATH] = "";
+    OPENFILENAMEA dialog;
+    ZeroMemory(&dialog, sizeof dialog);
+    dialog.lStructSize = OPENFILENAME_SIZE_VERSION_400A; // the layout every Windows version reads
+    dialog.hwndOwner = owner;
+    dialog.lpstrFilter = "GPS Text Log\0*.gpsl\0";
+    dialog.lpstrFile = file;
+    dialog.nMaxFile = MAX_PATH;
+    dialog.lpstrInitialDir = ".";
+    dialog.lpstrDefExt = "gpsl";
+    // A log starts empty, so choosing an existing file must be a decision, not an accident.
+    dialog.Flags = OFN_OVERWRITEPROMPT;
+    if (!GetSaveFileNameA(&dialog)) {
+        return false;
+    }
+    path = file;
+    return true;
+}
+
+} // namespace
+
+void MainFrame::startDevice(int port, int baud, bool saveToFile, bool echo, int echoPort, int echoBaud) {
+    auto device = std::make_unique<GpsDevice>(std::make_unique<SerialPort>(port, baud));
+    if (!device->start(mainWindow)) {
+        showError(device->error);
+        return; // the device and its port stop and go with it
+    }
+    if (saveToFile) {
+        addLogFile(*device);
+    }
+    if (echo) {
+        addEchoPort(*device, echoPort, echoBaud);
+    }
+
+    auto node = std::make_unique<TreeNode>();
+    auto container = std::make_unique<ContainerPane>(nullptr);
+    container->create(clientWindow);
+    char title[100];
+    std::snprintf(title, sizeof title, "COM%d: Live GPS", port);
+    SetWindowTextA(container->hwnd, title);
+    auto page = std::make_unique<DevicePage>(device.get(), container.get());
+    page->dock = DOCK_FILL;
+    page->create(container->hwnd);
+
+    node->parentNode = rootNode;
+    node->pane = container.get();
+    node->kind = NODE_DEVICE;
+    node->live = 1;
+    node->device = device.get();
+    node->panes.push_back(std::move(container));
+    node->panes.push_back(std::move(page));
+    node->ownedDevice = std::move(device);
+    TreeNode* added = node.get();
+    addNode(std::move(node));
+    // Selecting reports the change at once, and showNode shows the device page.
+    SendMessageA(treeWindow, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(added->item));
+}
+
+void MainFrame::addLogFile(GpsDevice& device) {
+    std::string path;
+    if (askLogPath(mainWindow, path) && !device.addLogFile(path.c_str())) {
+        showError(device.error);
+    }
+}
+
+void MainFrame::addEchoPort(GpsDevice& device, int portNumber, int baudRate) {
+    if (!device.addEchoPort(std::make_unique<SerialPort>(portNumber, baudRate))) {
+        showError(device.error);
+    }
+}
+
+GpsDevice* MainFrame::menuDevice() const {
+    return menuNode != nullptr ? menuNode->device : nullptr;
+}
+
+void MainFrame::showDeviceMenu() {
+    // The menu is for the selected item, not the one under the cursor.
+    auto item = reinterpret_cast<HTREEITEM>(SendMessageA(treeWindow, TVM_GETNEXTITEM, TVGN_CARET, 0));
+    if (item == nullptr) {
+        return;
+    }
+    TVITEMA query;
+    ZeroMemory(&query, sizeof query);
+    query.mask = TVIF_IMAGE | TVIF_PARAM;
+    query.hItem = item;
+    if (!SendMessageA(treeWindow, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&query))) {
+        return;
+    }
+    menuNode = reinterpret_cast<TreeNode*>(query.lParam);
+    // Only live devices have a menu: nothing makes a recorded-data device.
+    if (query.iImage != 1) {
+        return;
+    }
+    HMENU menu = LoadMenuA(sharedGdi().appInstance, MAKEINTRESOURCEA(pmLiveDevice));
+    POINT cursor;
+    GetCursorPos(&cursor);
+    TrackPopupMenu(GetSubMenu(menu, 0), TPM_RIGHTBUTTON, cursor.x, cursor.y, 0, mainWindow, nullptr);
+    DestroyMenu(menu);
+}
+
+void MainFrame::saveDataToFile() {
+    if (GpsDevice* device = menuDevice()) {
+        addLogFile(*device);
+    }
+}
+
+void MainFrame::echoToPort() {
+    GpsDevice* device = menuDevice();
+    int portNumber = 0;
+    int baudRate = 0;
+    if (device != nullptr && showAddEchoDialog(mainWindow, portNumber, baudRate)) {
+        addEchoPort(*device, portNumber, baudRate);
+    }
+}
+
+void MainFrame::stopDevices() {
+    for (const std::unique_ptr<TreeNode>& node : nodes) {
+        if (node->device != nullptr) {
+            node->device->stop();
+        }
+    }
+}
+
+} // namespace veltaro

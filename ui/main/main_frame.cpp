@@ -1,0 +1,296 @@
+#include "ui/main/main_frame.h"
+
+#include "res/resource.h"
+#include "ui/framework/splitter.h"
+#include "ui/main/shared_gdi.h"
+
+#include <string>
+
+namespace veltaro {
+
+TreeNode::~TreeNode() {
+    // Children go before their parents: each leaves its parent's list on the way.
+    while (!panes.empty()) {
+        panes.pop_back();
+    }
+}
+
+int nodeImage(const TreeNode& node) {
+    switch (node.kind) {
+    case NODE_START:
+        return 0;
+    case NODE_DEVICE:
+        return node.live == 1 ? 1 : 2;
+    case NODE_VIEW:
+        return 3;
+    default:
+        return -1;
+    }
+}
+
+namespace {
+
+std::string windowText(HWND window) {
+    std::string text(static_cast<std::size_t>(GetWindowTextLengthA(window)) + 1, '\0');
+    text.resize(static_cast<std::size_t>(GetWindowTextA(window, text.data(), static_cast<int>(text.size()))));
+    return text;
+}
+
+MainFrame* frameOf(HWND window) {
+    return reinterpret_cast<MainFrame*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+}
+
+void bindFrame(HWND window, MainFrame* frame, WNDPROC proc) {
+    SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(frame));
+    SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(proc));
+}
+
+} // namespace
+
+MainFrame::MainFrame(int showCommand) {
+    InitCommonControls();
+    registerSplitterClass();
+    const SharedGdi& gdi = sharedGdi();
+
+    HMENU menu = LoadMenuA(gdi.appInstance, MAKEINTRESOURCEA(mMain));
+    mainWindow = CreateWindowExA(0, "STATIC", "Veltaro", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, 0, 0, 0, 0, nullptr,
+                                 menu, gdi.appInstance, nullptr);
+    bindFrame(mainWindow, this, mainWndProc);
+    // A static window's class has no icons of its own; these are the program's.
+    SetClassLongPtrA(mainWindow, GCLP_HICON, reinterpret_cast<LONG_PTR>(gdi.mainIconLarge));
+    SetClassLongPtrA(mainWindow, GCLP_HICONSM, reinterpret_cast<LONG_PTR>(gdi.mainIconSmall));
+
+    clientWindow = CreateWindowExA(0, "STATIC", "", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, 0, 0, mainWindow,
+                                   nullptr, gdi.appInstance, nullptr);
+    bindFrame(clientWindow, this, clientWndProc);
+
+    imageList = ImageList_Create(GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), ILC_MASK, 4, 1);
+    for (HICON icon : {gdi.mainIconSmall, gdi.liveDeviceIcon, gdi.offlineDeviceIcon, gdi.viewIcon}) {
+        ImageList_ReplaceIcon(imageList, -1, icon);
+    }
+
+    treeWindow = CreateWindowExA(WS_EX_STATICEDGE, WC_TREEVIEWA, "",
+                                 WS_CHILD | WS_VISIBLE | TVS_HASBUTTONS | TVS_HASLINES | TVS_DISABLEDRAGDROP |
+                                     TVS_SHOWSELALWAYS | TVS_NONEVENHEIGHT,
+                                 0, 0, 0, 0, mainWindow, nullptr, gdi.appInstance, nullptr);
+    SendMessageA(treeWindow, WM_SETFONT, reinterpret_cast<WPARAM>(gdi.guiFont), FALSE);
+    SendMessageA(treeWindow, TVM_SETIMAGELIST, TVSIL_NORMAL, reinterpret_cast<LPARAM>(imageList));
+
+    SplitterInfo splitter{treeWindow, clientWindow, splitPosition, splitterWidth};
+    splitterWindow = CreateWindowExA(0, "SPLITTER", "", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, mainWindow, nullptr,
+                                     gdi.appInstance, &splitter);
+
+    buildStartNode();
+    MoveWindow(mainWindow, 100, 20, 680, 550, TRUE);
+    ShowWindow(mainWindow, showCommand);
+}
+
+MainFrame::~MainFrame() {
+    stopDevices();
+    if (IsWindow(mainWindow)) {
+        SetWindowLongPtrA(mainWindow, GWLP_USERDATA, 0);
+        SetWindowLongPtrA(clientWindow, GWLP_USERDATA, 0);
+        DestroyWindow(mainWindow);
+    }
+}
+
+void MainFrame::buildStartNode() {
+    auto node = std::make_unique<TreeNode>();
+    auto container = std::make_unique<ContainerPane>(nullptr);
+    container->create(clientWindow);
+    SetWindowTextA(container->hwnd, "Veltaro");
+    auto page = std::make_unique<StartPage>(container.get());
+    page->mainFrame = this;
+    page->dock = DOCK_FILL;
+    page->create(container->hwnd);
+
+    node->pane = container.get();
+    node->kind = NODE_START;
+    node->panes.push_back(std::move(container));
+    node->panes.push_back(std::move(page));
+    rootNode = node.get();
+    addNode(std::move(node));
+    SendMessageA(treeWindow, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(rootNode->item));
+    // Shown without selecting its item: the tree starts with no selection.
+    showNode(rootNode->item);
+}
+
+void MainFrame::addNode(std::unique_ptr<TreeNode> owned) {
+    TreeNode* node = owned.get();
+    {
+        std::lock_guard guard(nodesLock);
+        if (nodes.size() == nodes.capacity()) {
+            nodes.reserve(nodes.size() + 16);
+        }
+        nodes.push_back(std::move(owned));
+    }
+    std::string text = windowText(node->pane->hwnd);
+    TVINSERTSTRUCTA insert;
+    ZeroMemory(&insert, sizeof insert);
+    insert.hParent = node->parentNode != nullptr ? node->parentNode->item : TVI_ROOT;
+    insert.hInsertAfter = TVI_LAST; // after the existing siblings
+    insert.item.mask = TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE | TVIF_PARAM;
+    insert.item.pszText = text.data();
+    insert.item.iImage = nodeImage(*node);
+    insert.item.iSelectedImage = insert.item.iImage;
+    insert.item.lParam = reinterpret_cast<LPARAM>(node);
+    node->item =
+        reinterpret_cast<HTREEITEM>(SendMessageA(treeWindow, TVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&insert)));
+    ShowWindow(node->pane->hwnd, node == currentNode ? SW_SHOW : SW_HIDE);
+    InvalidateRect(treeWindow, nullptr, FALSE);
+}
+
+void MainFrame::showNode(HTREEITEM item) {
+    TVITEMA query;
+    ZeroMemory(&query, sizeof query);
+    query.mask = TVIF_PARAM;
+    query.hItem = item;
+    if (!SendMessageA(treeWindow, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&query))) {
+        return;
+    }
+    if (currentNode != nullptr) {
+        ShowWindow(currentNode->pane->hwnd, SW_HIDE);
+    }
+    currentNode = reinterpret_cast<TreeNode*>(query.lParam);
+    if (currentNode == nullptr) {
+        return;
+    }
+    RECT client;
+    GetClientRect(clientWindow, &client);
+    MoveWindow(currentNode->pane->hwnd, 0, 0, client.right - client.left, client.bottom - client.top, TRUE);
+    ShowWindow(currentNode->pane->hwnd, SW_SHOW);
+    currentNode->pane->refresh();
+}
+
+void MainFrame::layoutFrame() {
+    RECT client;
+    GetClientRect(mainWindow, &client);
+    const int w = client.right - client.left;
+    const int h = client.bottom - client.top;
+    MoveWindow(splitterWindow, splitPosition, 0, splitterWidth, h, TRUE);
+    MoveWindow(treeWindow, 0, 0, splitPosition, h, TRUE);
+    MoveWindow(clientWindow, splitPosition + splitterWidth, 0, w - splitPosition - splitterWidth, h, TRUE);
+}
+
+void MainFrame::layoutPages() {
+    RECT client;
+    GetClientRect(clientWindow, &client);
+    const int w = client.right - client.left;
+    const int h = client.bottom - client.top;
+    {
+        std::lock_guard guard(nodesLock);
+        // Hidden pages get the size too, so a page shows laid out the moment it is selected.
+        HDWP batch = BeginDeferWindowPos(static_cast<int>(nodes.size()));
+        for (const std::unique_ptr<TreeNode>& node : nodes) {
+            if (batch != nullptr) {
+                batch = DeferWindowPos(batch, node->pane->hwnd, nullptr, 0, 0, w, h, SWP_NOZORDER);
+            }
+        }
+        if (batch != nullptr) {
+            EndDeferWindowPos(batch);
+        }
+        for (const std::unique_ptr<TreeNode>& node : nodes) {
+            node->pane->setSize(w, h);
+            node->pane->layout();
+        }
+    }
+    if (currentNode != nullptr) {
+        InvalidateRect(currentNode->pane->hwnd, nullptr, TRUE);
+    }
+}
+
+void MainFrame::refreshAll() {
+    for (const std::unique_ptr<TreeNode>& node : nodes) {
+        node->pane->refresh();
+    }
+}
+
+void MainFrame::onPaint() {
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(mainWindow, &ps);
+    RECT client;
+    GetClientRect(mainWindow, &client);
+    FillRect(dc, &client, GetSysColorBrush(COLOR_BTNFACE));
+    EndPaint(mainWindow, &ps);
+}
+
+LRESULT MainFrame::onNotify(const NMHDR* header) {
+    if (header->hwndFrom != treeWindow) {
+        return 0;
+    }
+    switch (header->code) {
+    case TVN_SELCHANGEDA:
+    case TVN_SELCHANGEDW: // the item handle sits at the same place in both forms
+        showNode(reinterpret_cast<const NMTREEVIEWA*>(header)->itemNew.hItem);
+        break;
+    case NM_RCLICK:
+        showDeviceMenu();
+        break;
+    default:
+        break;
+    }
+    return 0;
+}
+
+LRESULT MainFrame::onCommand(WPARAM wParam) {
+    switch (LOWORD(wParam)) {
+    case IDM_EXIT:
+        DestroyWindow(mainWindow);
+        return 0;
+    case IDM_SAVE_DATA:
+        saveDataToFile();
+        return 0;
+    case IDM_ECHO:
+        echoToPort();
+        return 0;
+    default:
+        return -1;
+    }
+}
+
+LRESULT CALLBACK MainFrame::mainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    MainFrame* frame = frameOf(window);
+    if (frame == nullptr) {
+        return DefWindowProcA(window, message, wParam, lParam);
+    }
+    switch (message) {
+    case WM_DESTROY:
+        // Everything received until now still reaches the log files and echo ports.
+        frame->stopDevices();
+        PostQuitMessage(0);
+        break;
+    case WM_SIZE:
+        frame->layoutFrame();
+        return 0;
+    case WM_PAINT:
+        frame->onPaint();
+        return 0;
+    case WM_NOTIFY:
+        return frame->onNotify(reinterpret_cast<const NMHDR*>(lParam));
+    case WM_COMMAND:
+        return frame->onCommand(wParam);
+    case SPN_POSCHANGED:
+        if (reinterpret_cast<HWND>(wParam) == frame->splitterWindow) {
+            frame->splitPosition = reinterpret_cast<const SplitterInfo*>(lParam)->position;
+        }
+        return 0;
+    case WM_GPSUPDATE:
+        frame->refreshAll();
+        return 0;
+    default:
+        break;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+LRESULT CALLBACK MainFrame::clientWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_SIZE) {
+        if (MainFrame* frame = frameOf(window)) {
+            frame->layoutPages();
+        }
+        return 0;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+} // namespace veltaro

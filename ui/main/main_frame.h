@@ -1,0 +1,97 @@
+#pragma once
+
+#include "gps/gps_device.h"
+#include "ui/framework/pane.h"
+#include "ui/pages/start_page.h"
+
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+namespace veltaro {
+
+enum NodeKind : std::int32_t {
+    NODE_START = 0,
+    NODE_DEVICE = 1,
+    NODE_VIEW = 2,
+};
+
+// One item of the tree: the pane shown when it is selected, and for a device node the device.
+struct TreeNode {
+    TreeNode* parentNode = nullptr;
+    ContainerPane* pane = nullptr; // the root pane, a child window of the client area
+    HTREEITEM item = nullptr;
+    std::int32_t kind = NODE_START;
+    std::int32_t live = 0;       // device nodes: 1 for a live receiver on a COM port
+    GpsDevice* device = nullptr; // device nodes only
+
+    // What the node owns: its panes in the order made (the root pane first), and its device.
+    std::vector<std::unique_ptr<Pane>> panes;
+    std::unique_ptr<GpsDevice> ownedDevice;
+
+    TreeNode() = default;
+    TreeNode(const TreeNode&) = delete;
+    TreeNode& operator=(const TreeNode&) = delete;
+    ~TreeNode();
+};
+
+// The one top-level window: the tree of nodes on the left, the splitter bar, and on the right the pane
+// of the selected node. Everything here runs on the user-interface thread.
+class MainFrame : public DeviceStarter {
+public:
+    explicit MainFrame(int showCommand);
+    ~MainFrame();
+    MainFrame(const MainFrame&) = delete;
+    MainFrame& operator=(const MainFrame&) = delete;
+
+    void addNode(std::unique_ptr<TreeNode> node);
+    void showNode(HTREEITEM item);
+    void layoutFrame();
+    void layoutPages();
+    void refreshAll();
+
+    // Device start and the device commands of the tree's context menu.
+    void startDevice(int port, int baud, bool saveToFile, bool echo, int echoPort, int echoBaud) override;
+    void showDeviceMenu();
+    void saveDataToFile();
+    void echoToPort();
+    // Stops every device without losing a byte; the window is closing.
+    void stopDevices();
+
+    HWND mainWindow = nullptr;
+    HWND clientWindow = nullptr;
+    HWND splitterWindow = nullptr;
+    HWND treeWindow = nullptr;
+    TreeNode* rootNode = nullptr;
+    HIMAGELIST imageList = nullptr;
+    std::int32_t splitPosition = 150; // the tree's width and the bar's x
+    std::int32_t splitterWidth = 4;
+    std::recursive_mutex nodesLock; // guards nodes
+    std::vector<std::unique_ptr<TreeNode>> nodes;
+    TreeNode* currentNode = nullptr;
+    TreeNode* menuNode = nullptr; // the node the device commands act on
+
+    // Tells the user why a device or an output could not start; tests put a recorder here.
+    void (*showError)(int code) = showDeviceError;
+
+private:
+    static LRESULT CALLBACK mainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    static LRESULT CALLBACK clientWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT onNotify(const NMHDR* header);
+    LRESULT onCommand(WPARAM wParam);
+    void onPaint();
+    void buildStartNode();
+    void addLogFile(GpsDevice& device);
+    void addEchoPort(GpsDevice& device, int portNumber, int baudRate);
+    GpsDevice* menuDevice() const;
+};
+
+// The tree image of a node: the start page, a live or recorded device, or a view.
+int nodeImage(const TreeNode& node);
+
+} // namespace veltaro

@@ -1,0 +1,27 @@
+// The program's entry: shared resources, the main frame, and the message loop until the window is gone.
+#include "res/resource.h"
+#include "ui/main/main_frame.h"
+#include "ui/main/shared_gdi.h"
+
+#include <windows.h>
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int showCommand) {
+    using namespace veltaro;
+    createSharedGdi();
+    MainFrame frame(showCommand);
+
+    // The exit item promises Alt+X: the keys reach whichever control has the focus, so the loop
+    // translates them before they are dispatched.
+    ACCEL exitKey{FALT | FVIRTKEY, 'X', IDM_EXIT};
+    HACCEL accelerators = CreateAcceleratorTableA(&exitKey, 1);
+
+    MSG message;
+    while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+        if (!TranslateAcceleratorA(frame.mainWindow, accelerators, &message)) {
+            TranslateMessage(&message);
+            DispatchMessageA(&message);
+        }
+    }
+    DestroyAcceleratorTable(accelerators);
+    return 0;
+}

@@ -1,0 +1,92 @@
+#include "ui/pages/add_echo_dialog.h"
+
+#include "res/resource.h"
+#include "ui/main/shared_gdi.h"
+#include "ui/pages/com_ports.h"
+#include "ui/pages/start_page.h"
+
+#include <string>
+
+namespace veltaro {
+
+namespace {
+
+// The dialog's context: its window and where the choice goes.
+struct AddEchoContext {
+    HWND dialog;
+    int* portNumber;
+    int* baudRate;
+};
+
+int selectedData(HWND dialog, int listId) {
+    HWND list = GetDlgItem(dialog, listId);
+    const LRESULT index = SendMessageA(list, LB_GETCURSEL, 0, 0);
+    return index == LB_ERR ? LB_ERR
+                           : static_cast<int>(SendMessageA(list, LB_GETITEMDATA, static_cast<WPARAM>(index), 0));
+}
+
+// OK needs a baud rate: without one the echo port would open at no defined speed.
+void updateOkButton(HWND dialog) {
+    EnableWindow(GetDlgItem(dialog, IDOK), selectedData(dialog, IDC_ADDECHO_BAUD_LIST) != LB_ERR);
+}
+
+void fillLists(HWND dialog) {
+    HWND bauds = GetDlgItem(dialog, IDC_ADDECHO_BAUD_LIST);
+    for (int rate : BAUD_RATES) {
+        const std::string text = std::to_string(rate);
+        const LRESULT index = SendMessageA(bauds, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
+        SendMessageA(bauds, LB_SETITEMDATA, static_cast<WPARAM>(index), rate);
+    }
+    HWND ports = GetDlgItem(dialog, IDC_ADDECHO_PORT_LIST);
+    SendMessageA(ports, LB_RESETCONTENT, 0, 0);
+    for (const ComPort& port : listComPorts()) {
+        const LRESULT index = SendMessageA(ports, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(port.name.c_str()));
+        SendMessageA(ports, LB_SETITEMDATA, static_cast<WPARAM>(index), port.number);
+    }
+    SendMessageA(ports, LB_SETCURSEL, 0, 0);
+    updateOkButton(dialog);
+}
+
+INT_PTR CALLBACK addEchoProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_INITDIALOG) {
+        auto* context = reinterpret_cast<AddEchoContext*>(lParam);
+        SetWindowLongPtrA(dialog, GWLP_USERDATA, lParam);
+        context->dialog = dialog;
+        fillLists(dialog);
+        return 1;
+    }
+    auto* context = reinterpret_cast<AddEchoContext*>(GetWindowLongPtrA(dialog, GWLP_USERDATA));
+    if (context == nullptr || message != WM_COMMAND) {
+        return 0;
+    }
+    switch (LOWORD(wParam)) {
+    case IDOK:
+        if (selectedData(dialog, IDC_ADDECHO_BAUD_LIST) == LB_ERR) {
+            return 1; // stays open until a baud rate is chosen
+        }
+        *context->portNumber = selectedData(dialog, IDC_ADDECHO_PORT_LIST);
+        *context->baudRate = selectedData(dialog, IDC_ADDECHO_BAUD_LIST);
+        EndDialog(dialog, 1);
+        return 1;
+    case IDCANCEL:
+        EndDialog(dialog, 0);
+        return 1;
+    case IDC_ADDECHO_BAUD_LIST:
+        if (HIWORD(wParam) == LBN_SELCHANGE) {
+            updateOkButton(dialog);
+        }
+        return 0;
+    default:
+        return 0;
+    }
+}
+
+} // namespace
+
+bool showAddEchoDialog(HWND owner, int& portNumber, int& baudRate) {
+    AddEchoContext context{nullptr, &portNumber, &baudRate};
+    return DialogBoxParamA(sharedGdi().appInstance, MAKEINTRESOURCEA(dlgAddEcho), owner, addEchoProc,
+                           reinterpret_cast<LPARAM>(&context)) == 1;
+}
+
+} // namespace veltaro

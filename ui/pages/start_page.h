@@ -1,0 +1,40 @@
+#pragma once
+
+#include "ui/framework/pane.h"
+
+namespace veltaro {
+
+// Starts a live device from the values the start page collects.
+class DeviceStarter {
+public:
+    virtual void startDevice(int port, int baud, bool saveToFile, bool echo, int echoPort, int echoBaud) = 0;
+
+protected:
+    ~DeviceStarter() = default;
+};
+
+// The page of the tree's root: pick a COM port and baud rate, choose saving and echoing, start a device.
+// Its window is the modeless dialog dlgStartPage; the page itself starts nothing.
+class StartPage : public Pane {
+public:
+    explicit StartPage(ContainerPane* parent);
+
+    bool create(HWND parentWindow) override;
+    void refresh() override {} // shows no GPS data
+    LRESULT onSize(WPARAM wParam, LPARAM lParam) override;
+
+    DeviceStarter* mainFrame = nullptr; // not owned
+
+private:
+    static INT_PTR CALLBACK dialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+    void fillLists();
+    void fillPorts();
+    LRESULT onCommand(WPARAM wParam);
+    void layoutControls();
+};
+
+// The baud rates offered wherever a speed is chosen, slowest first.
+constexpr int BAUD_RATES[] = {110,   300,   600,   1200,  2400,   4800,   9600,  14400,
+                              19200, 38400, 56000, 57600, 115200, 128000, 256000};
+
+} // namespace veltaro
