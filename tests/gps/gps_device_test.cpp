@@ -4,6 +4,7 @@
 #include "ports/serial_port.h"
 #include "support/captures.h"
 #include "support/far_end.h"
+#include "support/scripted_port.h"
 #include "support/windows_support.h"
 
 #include <gtest/gtest.h>
@@ -15,28 +16,7 @@
 namespace veltaro {
 namespace {
 
-// A source the test feeds by hand: open hands its queue to the test.
-class ScriptedPort : public Port {
-public:
-    bool initializeResult = true;
-    bool openResult = true;
-    ByteQueue* fed = nullptr;
-
-    bool initialize() override {
-        Port::initialize();
-        return initializeResult;
-    }
-    bool getSettings(std::unique_ptr<char[]>&, int&) override { return false; }
-    bool setSettings(const char*, int) override { return false; }
-    bool open(bool, ByteQueue* queue) override {
-        fed = openResult ? queue : nullptr;
-        return openResult;
-    }
-
-private:
-    void runReader() override {}
-    void runWriter() override {}
-};
+using test::ScriptedPort;
 
 void feed(ByteQueue* queue, const std::string& bytes) {
     queue->append(bytes.data(), static_cast<int>(bytes.size()));

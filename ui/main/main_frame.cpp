@@ -64,7 +64,9 @@ MainFrame::MainFrame(int showCommand) {
                                    nullptr, gdi.appInstance, nullptr);
     bindFrame(clientWindow, this, clientWndProc);
 
-    imageList = ImageList_Create(GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), ILC_MASK, 4, 1);
+    // Full colour: with the mask alone the list may hold 16 colours only.
+    imageList =
+        ImageList_Create(GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), ILC_COLOR32 | ILC_MASK, 4, 1);
     for (HICON icon : {gdi.mainIconSmall, gdi.liveDeviceIcon, gdi.offlineDeviceIcon, gdi.viewIcon}) {
         ImageList_ReplaceIcon(imageList, -1, icon);
     }

@@ -12,8 +12,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int showCommand) {
 
     // The exit item promises Alt+X: the keys reach whichever control has the focus, so the loop
     // translates them before they are dispatched.
-    ACCEL exitKey{FALT | FVIRTKEY, 'X', IDM_EXIT};
-    HACCEL accelerators = CreateAcceleratorTableA(&exitKey, 1);
+    HACCEL accelerators = LoadAcceleratorsA(sharedGdi().appInstance, MAKEINTRESOURCEA(accMain));
 
     MSG message;
     while (GetMessageA(&message, nullptr, 0, 0) > 0) {
@@ -22,6 +21,5 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int showCommand) {
             DispatchMessageA(&message);
         }
     }
-    DestroyAcceleratorTable(accelerators);
     return 0;
 }

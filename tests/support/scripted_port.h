@@ -1,0 +1,44 @@
+#pragma once
+
+#include "ports/port.h"
+
+#include <cstring>
+#include <string>
+
+namespace veltaro::test {
+
+// A port the test drives by hand: open hands its queue to the test, and no thread runs.
+class ScriptedPort : public Port {
+public:
+    explicit ScriptedPort(std::string name = "") : name(std::move(name)) {}
+
+    bool initializeResult = true;
+    bool openResult = true;
+    ByteQueue* fed = nullptr; // the queue open was given: a source's input, a sink's output
+
+    bool initialize() override {
+        Port::initialize();
+        return initializeResult;
+    }
+    bool getSettings(std::unique_ptr<char[]>&, int&) override { return false; }
+    bool setSettings(const char*, int) override { return false; }
+    bool open(bool, ByteQueue* queue) override {
+        fed = openResult ? queue : nullptr;
+        return openResult;
+    }
+    std::unique_ptr<char[]> displayName() const override {
+        if (name.empty()) {
+            return nullptr;
+        }
+        std::unique_ptr<char[]> copy(new char[name.size() + 1]);
+        std::memcpy(copy.get(), name.c_str(), name.size() + 1);
+        return copy;
+    }
+
+private:
+    void runReader() override {}
+    void runWriter() override {}
+    std::string name;
+};
+
+} // namespace veltaro::test

@@ -1,0 +1,110 @@
+#include "support/ui_support.h"
+
+#include "support/windows_support.h"
+
+#include <gtest/gtest.h>
+
+namespace veltaro::test {
+
+TestWindow::TestWindow(int width, int height, int x, int y) {
+    window = CreateWindowExA(0, "STATIC", "", WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN, x, y, width, height, nullptr,
+                             nullptr, GetModuleHandleA(nullptr), nullptr);
+}
+
+TestWindow::~TestWindow() {
+    DestroyWindow(window);
+}
+
+TestPane::TestPane(ContainerPane* parent, std::int32_t dockSide) : Pane(parent, true) {
+    dock = dockSide;
+}
+
+bool TestPane::create(HWND parentWindow) {
+    HWND window = CreateWindowExA(0, "STATIC", "", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, parentWindow, nullptr,
+                                  GetModuleHandleA(nullptr), nullptr);
+    if (window == nullptr) {
+        return false;
+    }
+    bindWindow(window, proc);
+    return true;
+}
+
+LRESULT CALLBACK TestPane::proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    Pane* pane = fromWindow(window);
+    if (pane != nullptr) {
+        switch (message) {
+        case WM_MOVE:
+            return pane->onMove(lParam);
+        case WM_SIZE:
+            return pane->onSize(wParam, lParam);
+        case WM_NCHITTEST:
+            return pane->hitTest(wParam, lParam);
+        default:
+            break;
+        }
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+RECT rectInParent(HWND window) {
+    RECT rect;
+    GetWindowRect(window, &rect);
+    MapWindowPoints(nullptr, GetParent(window), reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
+}
+
+RECT box(int x, int y, int cx, int cy) {
+    return RECT{x, y, x + cx, y + cy};
+}
+
+void expectRect(HWND window, const RECT& expected) {
+    const RECT actual = rectInParent(window);
+    EXPECT_EQ(actual.left, expected.left);
+    EXPECT_EQ(actual.top, expected.top);
+    EXPECT_EQ(actual.right, expected.right);
+    EXPECT_EQ(actual.bottom, expected.bottom);
+}
+
+void saveScreenshot(const std::string& name) {
+    // Paint whatever waits to be painted, so the picture shows what a user would see.
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
+    GdiFlush();
+    runUnixCommand("mkdir -p " VELTARO_SCREENSHOT_DIR " && import -window root " VELTARO_SCREENSHOT_DIR "/" + name +
+                   ".png");
+}
+
+} // namespace veltaro::test
+
+namespace veltaro::test {
+
+namespace {
+
+struct PendingAction {
+    const char* title = nullptr;
+    void (*action)(HWND) = nullptr;
+    UINT_PTR timer = 0;
+};
+PendingAction pending;
+
+void CALLBACK lookForWindow(HWND, UINT, UINT_PTR, DWORD) {
+    HWND window = FindWindowA(nullptr, pending.title);
+    if (window != nullptr && IsWindowVisible(window)) {
+        KillTimer(nullptr, pending.timer);
+        pending.action(window);
+    }
+}
+
+} // namespace
+
+UINT_PTR whenWindowAppears(const char* title, void (*action)(HWND window)) {
+    pending.title = title;
+    pending.action = action;
+    pending.timer = SetTimer(nullptr, 0, 20, lookForWindow);
+    return pending.timer;
+}
+
+} // namespace veltaro::test

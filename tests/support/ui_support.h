@@ -1,0 +1,55 @@
+#pragma once
+
+#include "ui/framework/pane.h"
+
+#include <windows.h>
+
+#include <string>
+
+namespace veltaro::test {
+
+// A visible top-level window with a plain client area of the given size.
+class TestWindow {
+public:
+    TestWindow(int width, int height, int x = 0, int y = 0);
+    ~TestWindow();
+    TestWindow(const TestWindow&) = delete;
+    TestWindow& operator=(const TestWindow&) = delete;
+
+    HWND get() const { return window; }
+
+private:
+    HWND window;
+};
+
+// A leaf pane over a plain static window that routes what every pane routes.
+class TestPane : public Pane {
+public:
+    explicit TestPane(ContainerPane* parent, std::int32_t dockSide = DOCK_NONE);
+    bool create(HWND parentWindow) override;
+
+private:
+    static LRESULT CALLBACK proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+};
+
+// A window's rectangle in its parent's client coordinates.
+RECT rectInParent(HWND window);
+
+// The rectangle at (x, y) of size cx by cy.
+RECT box(int x, int y, int cx, int cy);
+
+// Checks a window's rectangle in its parent, edge by edge.
+void expectRect(HWND window, const RECT& expected);
+
+// Saves what the X display shows as PNG under the build folder's screenshots/, for people to look at.
+void saveScreenshot(const std::string& name);
+
+} // namespace veltaro::test
+
+namespace veltaro::test {
+
+// Runs action once on the top-level window titled title, as soon as it shows up while this thread
+// runs a message loop (a modal dialog's own loop included). Returns the timer to cancel with KillTimer.
+UINT_PTR whenWindowAppears(const char* title, void (*action)(HWND window));
+
+} // namespace veltaro::test
