@@ -4,7 +4,7 @@ set -euo pipefail
 packages=(
     cmake ninja-build g++ clang libclang-rt-14-dev googletest libbenchmark-dev
     g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
-    wine wine64 xvfb xauth socat clang-format
+    wine wine64 xvfb xauth socat clang-format imagemagick xdotool
 )
 missing=()
 for package in "${packages[@]}"; do

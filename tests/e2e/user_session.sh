@@ -1,0 +1,117 @@
+#!/usr/bin/env bash
+# A user's session with the real program, driven with the mouse and keyboard through X:
+# pick the receiver's COM port, choose to save to a file, start the device, name the log file,
+# stream a capture, add an echo port from the device's menu, stream more, close with Alt+X.
+# Afterwards the log must equal every byte streamed, and the echo every byte sent after it was added.
+# Usage (under virtual-com.sh with the pairs 5:15 and 6:16):
+#   user_session.sh PREFIX VELTARO_EXE PROBE_EXE CAPTURE SCREENSHOT_DIR
+set -euo pipefail
+prefix=$1 veltaro=$2 probe=$3 capture=$4 shots=$5
+: "${VELTARO_TTY_DIR:?run under scripts/virtual-com.sh}"
+: "${DISPLAY:?an X display is needed}"
+scripts=$(cd "$(dirname "$0")/../../scripts" && pwd)
+
+work=$(mktemp -d /tmp/veltaro-session.XXXXXX)
+mkdir -p "$shots"
+app= reader=
+cleanup() {
+    [ -n "$app" ] && kill "$app" 2>/dev/null || true
+    [ -n "$reader" ] && kill "$reader" 2>/dev/null || true
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+wine_run() { "$scripts/wine-run.sh" "$prefix" "$@"; }
+at() { wine_run "$probe" "$@" | tr -d '\r'; }
+shot() { import -window root "$shots/session-$1.png"; }
+fail() {
+    echo "FAIL: $*"
+    shot failure || true
+    exit 1
+}
+size() { stat -c %s "$1" 2>/dev/null || echo 0; }
+# Waits for a condition to hold, giving up after a generous minute.
+wait_for() {
+    local what=$1
+    shift
+    for _ in $(seq 300); do
+        if "$@"; then return 0; fi
+        sleep 0.2
+    done
+    fail "timed out waiting for $what"
+}
+shows() { [ "$(at exists "$1")" = 1 ]; }
+has_bytes() { [ "$(size "$1")" -ge "$2" ]; }
+click() {
+    local point
+    point=$(at "${@:2}") || fail "cannot find ${*:2}"
+    # shellcheck disable=SC2086
+    xdotool mousemove --sync $point click "$1"
+    sleep 0.3 # let the click's consequences settle before the next look
+}
+
+echo "== registering COM5 and COM6 so the port lists offer them"
+for n in 5 6; do
+    wine_run reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\Ports' /v "COM$n:" /t REG_SZ /d "" /f >/dev/null
+done
+
+total=$(size "$capture")
+half=$((total / 2))
+head -c "$half" "$capture" >"$work/first"
+tail -c +"$((half + 1))" "$capture" >"$work/second"
+cat "$VELTARO_TTY_DIR/com16" >"$work/echo.out" &
+reader=$!
+
+echo "== starting $veltaro"
+wine_run "$veltaro" &
+app=$!
+wait_for "the main window" shows Veltaro
+shot 1-started
+
+echo "== picking COM5, saving to a file, starting the device"
+click 1 listitem Veltaro 1001 COM5
+click 1 control Veltaro 1003
+shot 2-choices
+click 1 control Veltaro 1004
+wait_for "the save dialog" shows "Save As"
+shot 3-save-dialog
+log="$work/log.gpsl"
+xdotool type --delay 30 "Z:${log//\//\\}"
+xdotool key Return
+wait_for "the device in the tree" test "$(at treecount)" = 2
+[ -f "$log" ] || fail "the log file was not created"
+shot 4-device
+
+echo "== streaming the first half of $(basename "$capture") ($half bytes)"
+cat "$work/first" >"$VELTARO_TTY_DIR/com15"
+wait_for "the first half in the log" has_bytes "$log" "$half"
+
+echo "== adding COM6 at 4800 baud as an echo port from the device's menu"
+click 3 treeitem 1
+xdotool key Down Return
+wait_for "the add-echo dialog" shows "Add Echo:"
+click 1 listitem "Add Echo:" 1001 COM6
+click 1 listitem "Add Echo:" 1018 4800
+shot 5-add-echo
+click 1 control "Add Echo:" 1
+wait_for "the add-echo dialog to close" test "$(at exists "Add Echo:")" = 0
+sleep 2.5 # the device page lists its outputs on its next 2-second look
+shot 6-outputs
+
+echo "== streaming the second half ($((total - half)) bytes)"
+cat "$work/second" >"$VELTARO_TTY_DIR/com15"
+wait_for "the whole capture in the log" has_bytes "$log" "$total"
+wait_for "the second half at the echo port" has_bytes "$work/echo.out" "$((total - half))"
+
+echo "== closing with Alt+X"
+xdotool key alt+x
+for _ in $(seq 150); do
+    kill -0 "$app" 2>/dev/null || break
+    sleep 0.2
+done
+kill -0 "$app" 2>/dev/null && fail "the program did not end on Alt+X"
+app=
+
+cmp "$log" "$capture" || fail "the log file differs from the streamed bytes"
+cmp "$work/echo.out" "$work/second" || fail "the echo port did not receive exactly the bytes sent after it was added"
+echo "1 passed, 0 failed: log file and echo port hold exactly the streamed bytes"
