@@ -1,12 +1,16 @@
 #include "ui/main/main_frame.h"
 
+#include "ports/serial_port.h"
 #include "res/resource.h"
+#include "support/captures.h"
+#include "support/far_end.h"
 #include "support/ui_support.h"
 #include "support/windows_support.h"
 #include "ui/main/shared_gdi.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -129,6 +133,32 @@ TEST_F(MainFrameTest, StartedDeviceGetsItsNodeSelectedWithItsPage) {
     SendMessageA(frame.treeWindow, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(frame.rootNode->item));
     EXPECT_EQ(frame.currentNode, frame.rootNode);
     EXPECT_FALSE(IsWindowVisible(node.pane->hwnd));
+}
+
+TEST_F(MainFrameTest, ClosingTheWindowDeliversWhatTheDevicesStillHold) {
+    frame.startDevice(5, 4800, false, false, 0, 0);
+    ASSERT_EQ(frame.nodes.size(), 2u);
+    GpsDevice& device = *frame.nodes[1]->device;
+    const std::string log = test::temporaryPath("closing.gpsl");
+    ASSERT_TRUE(device.addLogFile(log.c_str()));
+
+    std::string stream;
+    for (int i = 0; i < 400; ++i) {
+        char line[96];
+        std::snprintf(line, sizeof line, "$GPGGA,%02d%02d%02d,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47\r\n",
+                      i / 3600, i / 60 % 60, i % 60);
+        stream += line;
+    }
+    test::FarEnd receiver(15);
+    ASSERT_TRUE(receiver.write(stream));
+    // Once the last line is decoded the tee has handed every byte to the log's queue too; whether the
+    // log's writer has written them yet is open, and closing must not lose them.
+    ASSERT_TRUE(test::pumpMessagesUntil([&] { return device.snapshot.minute == 6 && device.snapshot.second == 39; }));
+    SendMessageA(frame.mainWindow, WM_COMMAND, IDM_EXIT, 0);
+    EXPECT_EQ(test::readFile(log), stream);
+    SerialPort again(5, 4800);
+    again.initialize();
+    EXPECT_TRUE(again.open(true, nullptr)) << "the device's port is free again";
 }
 
 TEST_F(MainFrameTest, NodeImagesFollowKindAndLiveness) {
