@@ -22,6 +22,9 @@ if [ -z "${DISPLAY:-}" ]; then
     export DISPLAY=":$display"
 fi
 
+# The test display has no window manager.
+export VELTARO_WINE_MANAGED=N
+
 presets=(native native-asan native-tsan win fuzz)
 for preset in "${presets[@]}"; do
     echo "== build $preset"

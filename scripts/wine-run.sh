@@ -17,6 +17,14 @@ if [ ! -f "$prefix/system.reg" ]; then
         fi
     ) 9>"$prefix.lock"
 fi
+# VELTARO_WINE_MANAGED=N when no window manager runs (Xvfb): Wine then places windows itself instead of
+# waiting up to 2 seconds for a manager on every window it hides or destroys. Y for a desktop.
+want=${VELTARO_WINE_MANAGED:-}
+if [ -n "$want" ] && [ "$(cat "$prefix/.x11-managed" 2>/dev/null)" != "$want" ]; then
+    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d "$want" /f >/dev/null 2>&1
+    echo "$want" >"$prefix/.x11-managed"
+fi
+
 # A server started here, with its diagnostics kept out of the test output.
 wineserver -p5 >/dev/null 2>&1 || true
 exec wine "$@"
