@@ -7,19 +7,10 @@ scripts/install-deps.sh
 
 # Windows tests that open windows need a display; one Xvfb serves the whole run.
 if [ -z "${DISPLAY:-}" ]; then
-    display=97
-    while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do
-        display=$((display + 1))
-    done
-    Xvfb ":$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-    xvfb_pid=$!
+    # shellcheck source=scripts/xvfb.sh
+    . scripts/xvfb.sh
+    start_xvfb
     trap 'kill $xvfb_pid 2>/dev/null || true' EXIT
-    for _ in $(seq 100); do
-        [ -e "/tmp/.X11-unix/X$display" ] && break
-        sleep 0.1
-    done
-    [ -e "/tmp/.X11-unix/X$display" ] || { echo "Xvfb did not start" >&2; exit 1; }
-    export DISPLAY=":$display"
 fi
 
 # The test display has no window manager.

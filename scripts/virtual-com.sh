@@ -13,17 +13,25 @@ while [ "$1" != "--" ]; do
 done
 shift
 
+scripts=$(cd "$(dirname "$0")" && pwd)
 dir=$(mktemp -d /tmp/veltaro-com.XXXXXX)
 pids=()
 links=()
+pinned=false
 cleanup() {
     kill "${pids[@]}" 2>/dev/null || true
     rm -f "${links[@]}"
+    if $pinned; then
+        sed 's/"=".*"$/"=-/' "$dir/pin.reg" >"$dir/unpin.reg"
+        "$scripts/wine-run.sh" "$prefix" reg import "Z:$dir/unpin.reg" >/dev/null 2>&1 || true
+    fi
     rm -rf "$dir"
 }
 trap cleanup EXIT
 
-mkdir -p "$prefix/dosdevices"
+# Wine makes a prefix only in a folder it creates itself: make it before linking ports into it.
+"$scripts/wine-run.sh" "$prefix"
+printf 'REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\\Wine\\Ports]\n' >"$dir/pin.reg"
 for pair in "${pairs[@]}"; do
     near=${pair%%:*}
     far=${pair##*:}
@@ -37,8 +45,13 @@ for pair in "${pairs[@]}"; do
     for n in "$near" "$far"; do
         ln -sfn "$(readlink -f "$dir/com$n")" "$prefix/dosdevices/com$n"
         links+=("$prefix/dosdevices/com$n")
+        printf '"COM%s"="%s"\n' "$n" "$(readlink -f "$dir/com$n")" >>"$dir/pin.reg"
     done
 done
+# Wine hands COM numbers to the machine's own serial devices whenever its server starts; these entries
+# keep the test ports on the terminals.
+"$scripts/wine-run.sh" "$prefix" reg import "Z:$dir/pin.reg" >/dev/null 2>&1
+pinned=true
 
 export VELTARO_TTY_DIR=$dir
 "$@"

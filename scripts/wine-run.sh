@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Runs a Windows program under Wine in a private prefix, made on first use.
-# Usage: wine-run.sh PREFIX PROGRAM [ARGS...]
+# Usage: wine-run.sh PREFIX [PROGRAM [ARGS...]]  (without a program it only makes the prefix)
 set -euo pipefail
 prefix=$1
 shift
@@ -17,6 +17,8 @@ if [ ! -f "$prefix/system.reg" ]; then
         fi
     ) 9>"$prefix.lock"
 fi
+[ $# -gt 0 ] || exit 0
+
 # VELTARO_WINE_MANAGED=N when no window manager runs (Xvfb): Wine then places windows itself instead of
 # waiting up to 2 seconds for a manager on every window it hides or destroys. Y for a desktop.
 want=${VELTARO_WINE_MANAGED:-}

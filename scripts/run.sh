@@ -1,0 +1,167 @@
+#!/usr/bin/env bash
+# Builds Veltaro and the simulated GPS receiver, joins them through a virtual COM port and starts
+# veltaro.exe under Wine: on this X display, or on a virtual one (with a screenshot) when there is none.
+# Usage: run.sh [--replay FILE] [--baud N]
+#   --replay FILE  replay a recorded capture (a path, or a file name from ../shared/nmea/) instead of
+#                  generating a moving receiver
+#   --baud N       the receiver's line speed (default 4800)
+# Closing Veltaro's window (or Ctrl-C) stops everything this script started.
+set -euo pipefail
+
+usage() {
+    sed -n '4,8s/^# \{0,1\}//p' "$0"
+}
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+replay=""
+baud=4800
+while [ $# -gt 0 ]; do
+    case "$1" in
+    --replay | --baud)
+        [ $# -ge 2 ] || { echo "$1 needs a value" >&2; usage >&2; exit 2; }
+        if [ "$1" = --replay ]; then replay=$2; else baud=$2; fi
+        shift 2
+        ;;
+    -h | --help) usage; exit 0 ;;
+    *) echo "unknown option: $1" >&2; usage >&2; exit 2 ;;
+    esac
+done
+case "$baud" in
+1200 | 2400 | 4800 | 9600 | 19200 | 38400 | 57600 | 115200) ;;
+*) echo "unsupported baud rate: $baud (1200, 2400, 4800, 9600, 19200, 38400, 57600 or 115200)" >&2; exit 2 ;;
+esac
+if [ -n "$replay" ]; then
+    if [ -f "$replay" ]; then
+        replay=$(realpath "$replay")
+    elif [ -f "$root/../shared/nmea/$replay" ]; then
+        replay=$(realpath "$root/../shared/nmea/$replay")
+    else
+        echo "no capture $replay (neither a file nor in $(realpath -m "$root/../shared/nmea"))" >&2
+        exit 2
+    fi
+fi
+cd "$root"
+
+scripts/install-deps.sh
+
+echo "== Building veltaro.exe (preset win) and the simulated receiver (preset native)"
+cmake --preset win >/dev/null && cmake --build --preset win --target veltaro
+cmake --preset native >/dev/null && cmake --build --preset native --target veltaro-sim
+program=build/win/veltaro.exe
+simulator=build/native/tools/simulator/veltaro-sim
+
+# The program's port. Wine gives COM numbers to the machine's serial devices in turn each time its
+# server starts and would take this one back; an entry under HKLM\Software\Wine\Ports keeps it ours.
+com=3
+run_dir=$root/build/run
+prefix=$run_dir/wineprefix
+mkdir -p "$run_dir" "$root/build/screenshots"
+links=$(mktemp -d /tmp/veltaro-run.XXXXXX)
+
+wine_pid=""
+simulator_pid=""
+socat_pid=""
+xvfb_pid=""
+registered=false
+stop_process() {
+    if [ -n "$1" ] && kill "$1" 2>/dev/null; then
+        wait "$1" 2>/dev/null || true
+    fi
+}
+cleanup() {
+    set +e
+    trap - EXIT INT TERM
+    echo "== Stopping"
+    stop_process "$wine_pid"
+    stop_process "$simulator_pid"
+    stop_process "$socat_pid"
+    if $registered; then
+        rm -f "$prefix/dosdevices/com$com"
+        timeout 60 scripts/wine-run.sh "$prefix" reg delete 'HKLM\Software\Wine\Ports' /v "COM$com" /f >/dev/null 2>&1
+    fi
+    stop_process "$xvfb_pid"
+    rm -rf "$links"
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+# Wine needs an X display from its very first start (making the prefix included).
+own_display=false
+if [ -z "${DISPLAY:-}" ]; then
+    # shellcheck source=scripts/xvfb.sh
+    . scripts/xvfb.sh
+    start_xvfb
+    own_display=true
+fi
+# No window manager runs on our own Xvfb: Wine then places windows itself rather than wait for one.
+if $own_display; then export VELTARO_WINE_MANAGED=N; else export VELTARO_WINE_MANAGED=Y; fi
+
+echo "== Virtual serial pair"
+socat pty,raw,echo=0,link="$links/com$com" pty,raw,echo=0,link="$links/receiver" 2>"$run_dir/socat.log" &
+socat_pid=$!
+for _ in $(seq 100); do
+    [ -e "$links/com$com" ] && [ -e "$links/receiver" ] && break
+    sleep 0.1
+done
+[ -e "$links/com$com" ] && [ -e "$links/receiver" ] || { echo "socat made no terminal pair" >&2; exit 1; }
+program_end=$(readlink -f "$links/com$com")
+receiver_end=$(readlink -f "$links/receiver")
+echo "   $program_end (COM$com for Veltaro) <-> $receiver_end (the simulated receiver)"
+
+echo "== Registering COM$com in the Wine prefix $prefix"
+# Wine makes the prefix on first use, and only into a folder it creates itself.
+[ -f "$prefix/system.reg" ] || echo "   (made on first use: this takes a minute or two)"
+# The value under ...\CurrentVersion\Ports is what the program's port list (EnumPortsA) shows.
+cat >"$links/com.reg" <<EOF
+REGEDIT4
+
+[HKEY_LOCAL_MACHINE\\Software\\Wine\\Ports]
+"COM$com"="$program_end"
+
+[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Ports]
+"COM$com:"="$baud,n,8,1"
+EOF
+registered=true
+scripts/wine-run.sh "$prefix" reg import "Z:$links/com.reg" >"$run_dir/registry.log" 2>&1 ||
+    { echo "could not register COM$com; see $run_dir/registry.log" >&2; exit 1; }
+# The Wine server may already be running and will not look at the ports again: link the port now too.
+ln -sfn "$program_end" "$prefix/dosdevices/com$com"
+
+echo "== Simulated receiver"
+simulator_args=(--port "$receiver_end" --baud "$baud")
+if [ -n "$replay" ]; then
+    simulator_args+=(--replay "$replay")
+    echo "   replaying $replay at $baud baud"
+else
+    echo "   generating a car driving about, one fix a second, at $baud baud"
+fi
+"$simulator" "${simulator_args[@]}" >"$run_dir/simulator.log" 2>&1 &
+simulator_pid=$!
+sleep 0.5
+kill -0 "$simulator_pid" 2>/dev/null || { cat "$run_dir/simulator.log" >&2; exit 1; }
+echo "   its log: $run_dir/simulator.log (tail -f to watch it)"
+
+echo "== Starting Veltaro under Wine on display $DISPLAY"
+scripts/wine-run.sh "$prefix" "$program" >"$run_dir/veltaro.log" 2>&1 &
+wine_pid=$!
+echo
+echo "   In Veltaro pick COM$com ($baud baud) and press \"Start device\": the simulated receiver is on it."
+echo
+
+if $own_display; then
+    sleep 8
+    kill -0 "$wine_pid" 2>/dev/null || { echo "veltaro.exe ended early; its output:" >&2; cat "$run_dir/veltaro.log" >&2; exit 1; }
+    shot=$root/build/screenshots/run-$(date +%Y%m%d-%H%M%S).png
+    import -display "$DISPLAY" -window root "$shot"
+    echo "   No display was set, so Veltaro runs on the virtual display $DISPLAY."
+    echo "   A screenshot: $shot"
+    echo "   Press Ctrl-C to stop."
+else
+    echo "   Close Veltaro's window to stop."
+fi
+
+status=0
+wait "$wine_pid" || status=$?
+wine_pid=""
+echo "== Veltaro ended (status $status)"
+exit "$status"
