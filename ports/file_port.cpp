@@ -66,29 +66,17 @@ void FilePort::runReader() {
 }
 
 void FilePort::runWriter() {
-    while (!stopFlag) {
-        if (queue == nullptr) {
-            WaitForSingleObject(stopSignal.get(), INFINITE); // nothing to write until stopped
-            continue;
-        }
-        queue->waitForData();
-        writeQueued();
-    }
-    // What reached the queue before the stop still belongs in the log.
-    writeQueued();
+    drainQueue();
 }
 
-void FilePort::writeQueued() {
-    int n = 0;
-    std::unique_ptr<char[]> block = queue != nullptr ? queue->takeAll(n) : nullptr;
-    const char* at = block.get();
+void FilePort::writeBlock(const char* bytes, int n) {
     // A failed write drops this block; the writer goes on with the next one.
-    while (block && n > 0) {
+    while (n > 0) {
         DWORD written = 0;
-        if (!WriteFile(handle.get(), at, static_cast<DWORD>(n), &written, nullptr) || written == 0) {
-            break;
+        if (!WriteFile(handle.get(), bytes, static_cast<DWORD>(n), &written, nullptr) || written == 0) {
+            return;
         }
-        at += written;
+        bytes += written;
         n -= static_cast<int>(written);
     }
 }

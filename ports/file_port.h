@@ -21,7 +21,7 @@ public:
 private:
     void runReader() override;
     void runWriter() override;
-    void writeQueued();
+    void writeBlock(const char* bytes, int n) override;
 
     std::string path;
 };

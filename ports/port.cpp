@@ -60,6 +60,25 @@ void Port::startWorker(bool asSource) {
     thread.reset(CreateThread(nullptr, 0, &Port::workerMain, this, 0, nullptr));
 }
 
+void Port::drainQueue() {
+    while (!stopFlag) {
+        if (queue == nullptr) {
+            WaitForSingleObject(stopSignal.get(), INFINITE); // nothing to write until stopped
+            continue;
+        }
+        queue->waitForData();
+        writeQueued();
+    }
+    writeQueued();
+}
+
+void Port::writeQueued() {
+    int n = 0;
+    if (std::unique_ptr<char[]> block = queue != nullptr ? queue->takeAll(n) : nullptr) {
+        writeBlock(block.get(), n);
+    }
+}
+
 DWORD WINAPI Port::workerMain(void* argument) {
     Port* port = static_cast<Port*>(argument);
     if (port->isSource) {

@@ -40,6 +40,11 @@ protected:
     virtual void runReader() = 0;
     virtual void runWriter() = 0;
 
+    // A sink's loop: hands everything its queue receives to writeBlock until stopped, then what reached
+    // the queue before the stop.
+    void drainQueue();
+    virtual void writeBlock(const char* bytes, int n) = 0;
+
     // The controlling (user-interface) thread opens and stops the port; between the two only the worker
     // uses queue and handle. stopFlag only goes from false to true while the worker runs.
     ByteQueue* queue = nullptr; // not owned
@@ -52,6 +57,7 @@ protected:
 
 private:
     static DWORD WINAPI workerMain(void* port);
+    void writeQueued();
 };
 
 } // namespace veltaro

@@ -196,31 +196,18 @@ void SerialPort::readPending(std::vector<char>& buffer) {
 
 void SerialPort::runWriter() {
     prepareWorker();
-    while (!stopFlag) {
-        if (queue == nullptr) {
-            WaitForSingleObject(stopSignal.get(), INFINITE); // nothing to write until stopped
-            continue;
-        }
-        queue->waitForData();
-        writeQueued();
-    }
-    // What reached the queue before the stop still goes out, and leaves the driver before the purge.
-    writeQueued();
+    drainQueue();
+    // What the queue held at the stop has been written: let it leave the driver before the purge.
     FlushFileBuffers(handle.get());
     SetCommMask(handle.get(), 0);
     PurgeComm(handle.get(), PURGE_TXCLEAR | PURGE_RXCLEAR);
 }
 
-void SerialPort::writeQueued() {
-    int n = 0;
-    std::unique_ptr<char[]> block = queue != nullptr ? queue->takeAll(n) : nullptr;
-    if (!block || n <= 0) {
-        return;
-    }
+void SerialPort::writeBlock(const char* bytes, int n) {
     // The write time-outs bound this wait: what the device has not sent by then is dropped.
     Overlapped write(true);
     DWORD written = 0;
-    if (!WriteFile(handle.get(), block.get(), static_cast<DWORD>(n), &written, &write.overlapped) &&
+    if (!WriteFile(handle.get(), bytes, static_cast<DWORD>(n), &written, &write.overlapped) &&
         GetLastError() == ERROR_IO_PENDING) {
         WaitForSingleObject(write.event.get(), INFINITE);
     }

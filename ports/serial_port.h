@@ -36,7 +36,7 @@ private:
     void runReader() override;
     void readPending(std::vector<char>& buffer);
     void runWriter() override;
-    void writeQueued();
+    void writeBlock(const char* bytes, int n) override;
 
     LineSettings settings;
     WinHandle claim; // held while open: this program's claim on the COM port

@@ -38,6 +38,7 @@ public:
 private:
     void runReader() override {}
     void runWriter() override {}
+    void writeBlock(const char*, int) override {}
     std::string name;
 };
 

@@ -3,6 +3,7 @@
 #include "res/resource.h"
 #include "ui/main/shared_gdi.h"
 #include "ui/pages/com_ports.h"
+#include "ui/pages/dialog_controls.h"
 #include "ui/pages/start_page.h"
 
 #include <string>
@@ -19,10 +20,7 @@ struct AddEchoContext {
 };
 
 int selectedData(HWND dialog, int listId) {
-    HWND list = GetDlgItem(dialog, listId);
-    const LRESULT index = SendMessageA(list, LB_GETCURSEL, 0, 0);
-    return index == LB_ERR ? LB_ERR
-                           : static_cast<int>(SendMessageA(list, LB_GETITEMDATA, static_cast<WPARAM>(index), 0));
+    return selectedListData(GetDlgItem(dialog, listId));
 }
 
 // OK needs a baud rate: without one the echo port would open at no defined speed.
@@ -33,15 +31,12 @@ void updateOkButton(HWND dialog) {
 void fillLists(HWND dialog) {
     HWND bauds = GetDlgItem(dialog, IDC_ADDECHO_BAUD_LIST);
     for (int rate : BAUD_RATES) {
-        const std::string text = std::to_string(rate);
-        const LRESULT index = SendMessageA(bauds, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
-        SendMessageA(bauds, LB_SETITEMDATA, static_cast<WPARAM>(index), rate);
+        addListEntry(bauds, std::to_string(rate).c_str(), rate);
     }
     HWND ports = GetDlgItem(dialog, IDC_ADDECHO_PORT_LIST);
     SendMessageA(ports, LB_RESETCONTENT, 0, 0);
     for (const ComPort& port : listComPorts()) {
-        const LRESULT index = SendMessageA(ports, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(port.name.c_str()));
-        SendMessageA(ports, LB_SETITEMDATA, static_cast<WPARAM>(index), port.number);
+        addListEntry(ports, port.name.c_str(), port.number);
     }
     SendMessageA(ports, LB_SETCURSEL, 0, 0);
     updateOkButton(dialog);

@@ -2,6 +2,7 @@
 
 #include "res/resource.h"
 #include "ui/main/shared_gdi.h"
+#include "ui/pages/dialog_controls.h"
 
 #include <commctrl.h>
 
@@ -80,28 +81,14 @@ void DevicePage::layoutControls() {
     const int w = client.right - client.left;
     const int h = client.bottom - client.top;
     const int c = textLineHeight();
-    struct Placement {
-        int id;
-        int x;
-        int y;
-        int cx;
-        int cy;
-    };
-    const Placement placements[] = {
-        {IDC_DEVICE_TITLE, 4, 4, w - 8, c},
-        {IDC_DEVICE_STATUS, 4, c + 12, w - 8, 4 * c},
-        {IDC_DEVICE_OUTPUTS_LABEL, 4, 5 * c + 16, w - 8, c},
-        {IDC_DEVICE_OUTPUT_LIST, 4, 6 * c + 20, w - 8, h - 6 * c - 28},
-    };
-    HDWP batch = BeginDeferWindowPos(5);
-    for (const Placement& p : placements) {
-        if (batch != nullptr) {
-            batch = DeferWindowPos(batch, GetDlgItem(hwnd, p.id), nullptr, p.x, p.y, p.cx, p.cy, SWP_NOZORDER);
-        }
-    }
-    if (batch != nullptr) {
-        EndDeferWindowPos(batch);
-    }
+    placeControls(hwnd,
+                  {
+                      {IDC_DEVICE_TITLE, 4, 4, w - 8, c},
+                      {IDC_DEVICE_STATUS, 4, c + 12, w - 8, 4 * c},
+                      {IDC_DEVICE_OUTPUTS_LABEL, 4, 5 * c + 16, w - 8, c},
+                      {IDC_DEVICE_OUTPUT_LIST, 4, 6 * c + 20, w - 8, h - 6 * c - 28},
+                  },
+                  5);
 }
 
 INT_PTR CALLBACK DevicePage::dialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -116,24 +103,14 @@ INT_PTR CALLBACK DevicePage::dialogProc(HWND dialog, UINT message, WPARAM wParam
     if (page == nullptr) {
         return 0;
     }
-    switch (message) {
-    case WM_TIMER:
+    if (message == WM_TIMER) {
         page->updateStatus();
         return 1;
-    case WM_MOVE:
-        return page->onMove(lParam);
-    case WM_SIZE:
-        return page->onSize(wParam, lParam);
-    case WM_SETFOCUS:
-        return page->onSetFocus(wParam);
-    case WM_KILLFOCUS:
-        return page->onKillFocus(wParam);
-    case WM_NCHITTEST:
-        SetWindowLongPtrA(dialog, DWLP_MSGRESULT, page->hitTest(wParam, lParam));
-        return TRUE;
-    default:
-        return 0; // the dialog manager's default handling
     }
+    // Anything else is left to the dialog manager's default handling.
+    INT_PTR result = 0;
+    routePaneDialogMessage(*page, dialog, message, wParam, lParam, result);
+    return result;
 }
 
 } // namespace veltaro

@@ -3,6 +3,7 @@
 #include "res/resource.h"
 #include "ui/main/shared_gdi.h"
 #include "ui/pages/com_ports.h"
+#include "ui/pages/dialog_controls.h"
 
 #include <string>
 
@@ -13,26 +14,11 @@ namespace {
 // Fills a combo box with the baud rates, each with its number as item data, and selects one.
 void fillBaudBox(HWND box, int selected) {
     for (int rate : BAUD_RATES) {
-        const std::string text = std::to_string(rate);
-        const LRESULT index = SendMessageA(box, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
-        SendMessageA(box, CB_SETITEMDATA, static_cast<WPARAM>(index), rate);
+        const LRESULT index = addComboEntry(box, std::to_string(rate).c_str(), rate);
         if (rate == selected) {
             SendMessageA(box, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
         }
     }
-}
-
-// The item data of a box's selected entry, or CB_ERR when nothing is selected.
-int selectedComboData(HWND box) {
-    const LRESULT index = SendMessageA(box, CB_GETCURSEL, 0, 0);
-    return index == CB_ERR ? CB_ERR
-                           : static_cast<int>(SendMessageA(box, CB_GETITEMDATA, static_cast<WPARAM>(index), 0));
-}
-
-int selectedListData(HWND list) {
-    const LRESULT index = SendMessageA(list, LB_GETCURSEL, 0, 0);
-    return index == LB_ERR ? LB_ERR
-                           : static_cast<int>(SendMessageA(list, LB_GETITEMDATA, static_cast<WPARAM>(index), 0));
 }
 
 } // namespace
@@ -56,10 +42,8 @@ void StartPage::fillPorts() {
     HWND echoBox = GetDlgItem(hwnd, IDC_START_ECHO_PORT);
     SendMessageA(list, LB_RESETCONTENT, 0, 0);
     for (const ComPort& port : listComPorts()) {
-        const LRESULT item = SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(port.name.c_str()));
-        SendMessageA(list, LB_SETITEMDATA, static_cast<WPARAM>(item), port.number);
-        const LRESULT entry = SendMessageA(echoBox, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(port.name.c_str()));
-        SendMessageA(echoBox, CB_SETITEMDATA, static_cast<WPARAM>(entry), port.number);
+        addListEntry(list, port.name.c_str(), port.number);
+        addComboEntry(echoBox, port.name.c_str(), port.number);
     }
     SendMessageA(list, LB_SETCURSEL, 0, 0);
 }
@@ -99,36 +83,22 @@ void StartPage::layoutControls() {
     const int c = textLineHeight();
     const int b = h - 5 * c - 100; // the port list's height and the boxes' drop-down height
     const int x = w / 2;
-    struct Placement {
-        int id;
-        int x;
-        int y;
-        int cx;
-        int cy;
-    };
-    const Placement placements[] = {
-        {IDC_START_LIVE_GROUP, 4, 0, w - 8, b + c + 16},
-        {IDC_START_PORT_LIST, 8, c + 8, x - 16, b},
-        {IDC_START_BAUD, x, c + 8, x - 16, b},
-        {IDC_START_SAVE_TO_FILE, x, 2 * c + 24, x - 16, c + 2},
-        {IDC_START_ECHO, x, 3 * c + 40, x - 16, c + 2},
-        {IDC_START_ECHO_PORT, x + 16, 4 * c + 56, x - 24, b},
-        {IDC_START_ECHO_BAUD, x + 16, 5 * c + 72, x - 24, b},
-        {IDC_START_DEVICE, x, 6 * c + 88, x - 16, c + 12},
-        {IDC_START_KNOWN_GROUP, 4, b + c + 32, w - 8, 2 * c + 24},
-        {IDC_START_SAVED_DEVICE, 8, b + 2 * c + 40, w - 16, c + 12},
-        {IDC_START_FILE_GROUP, 4, b + 3 * c + 64, w - 8, 2 * c + 24},
-        {IDC_START_OPEN_FILE, 8, b + 4 * c + 72, w - 16, c + 12},
-    };
-    HDWP batch = BeginDeferWindowPos(15);
-    for (const Placement& p : placements) {
-        if (batch != nullptr) {
-            batch = DeferWindowPos(batch, GetDlgItem(hwnd, p.id), nullptr, p.x, p.y, p.cx, p.cy, SWP_NOZORDER);
-        }
-    }
-    if (batch != nullptr) {
-        EndDeferWindowPos(batch);
-    }
+    placeControls(hwnd,
+                  {
+                      {IDC_START_LIVE_GROUP, 4, 0, w - 8, b + c + 16},
+                      {IDC_START_PORT_LIST, 8, c + 8, x - 16, b},
+                      {IDC_START_BAUD, x, c + 8, x - 16, b},
+                      {IDC_START_SAVE_TO_FILE, x, 2 * c + 24, x - 16, c + 2},
+                      {IDC_START_ECHO, x, 3 * c + 40, x - 16, c + 2},
+                      {IDC_START_ECHO_PORT, x + 16, 4 * c + 56, x - 24, b},
+                      {IDC_START_ECHO_BAUD, x + 16, 5 * c + 72, x - 24, b},
+                      {IDC_START_DEVICE, x, 6 * c + 88, x - 16, c + 12},
+                      {IDC_START_KNOWN_GROUP, 4, b + c + 32, w - 8, 2 * c + 24},
+                      {IDC_START_SAVED_DEVICE, 8, b + 2 * c + 40, w - 16, c + 12},
+                      {IDC_START_FILE_GROUP, 4, b + 3 * c + 64, w - 8, 2 * c + 24},
+                      {IDC_START_OPEN_FILE, 8, b + 4 * c + 72, w - 16, c + 12},
+                  },
+                  15);
 }
 
 INT_PTR CALLBACK StartPage::dialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -143,24 +113,12 @@ INT_PTR CALLBACK StartPage::dialogProc(HWND dialog, UINT message, WPARAM wParam,
     if (page == nullptr) {
         return 0;
     }
-    switch (message) {
-    case WM_COMMAND:
+    if (message == WM_COMMAND) {
         return page->onCommand(wParam);
-    case WM_MOVE:
-        return page->onMove(lParam);
-    case WM_SIZE:
-        return page->onSize(wParam, lParam);
-    case WM_SETFOCUS:
-        return page->onSetFocus(wParam);
-    case WM_KILLFOCUS:
-        return page->onKillFocus(wParam);
-    case WM_NCHITTEST:
-        // A dialog procedure hands a message's result over through DWLP_MSGRESULT.
-        SetWindowLongPtrA(dialog, DWLP_MSGRESULT, page->hitTest(wParam, lParam));
-        return TRUE;
-    default:
-        return 0;
     }
+    INT_PTR result = 0;
+    routePaneDialogMessage(*page, dialog, message, wParam, lParam, result);
+    return result;
 }
 
 } // namespace veltaro

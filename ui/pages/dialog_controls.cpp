@@ -1,0 +1,41 @@
+#include "ui/pages/dialog_controls.h"
+
+namespace veltaro {
+
+void placeControls(HWND dialog, std::initializer_list<ControlPlacement> placements, int batchSize) {
+    HDWP batch = BeginDeferWindowPos(batchSize);
+    for (const ControlPlacement& p : placements) {
+        if (batch != nullptr) {
+            batch = DeferWindowPos(batch, GetDlgItem(dialog, p.id), nullptr, p.x, p.y, p.cx, p.cy, SWP_NOZORDER);
+        }
+    }
+    if (batch != nullptr) {
+        EndDeferWindowPos(batch);
+    }
+}
+
+int selectedListData(HWND list) {
+    const LRESULT index = SendMessageA(list, LB_GETCURSEL, 0, 0);
+    return index == LB_ERR ? LB_ERR
+                           : static_cast<int>(SendMessageA(list, LB_GETITEMDATA, static_cast<WPARAM>(index), 0));
+}
+
+int selectedComboData(HWND box) {
+    const LRESULT index = SendMessageA(box, CB_GETCURSEL, 0, 0);
+    return index == CB_ERR ? CB_ERR
+                           : static_cast<int>(SendMessageA(box, CB_GETITEMDATA, static_cast<WPARAM>(index), 0));
+}
+
+LRESULT addListEntry(HWND list, const char* text, int data) {
+    const LRESULT index = SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
+    SendMessageA(list, LB_SETITEMDATA, static_cast<WPARAM>(index), data);
+    return index;
+}
+
+LRESULT addComboEntry(HWND box, const char* text, int data) {
+    const LRESULT index = SendMessageA(box, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
+    SendMessageA(box, CB_SETITEMDATA, static_cast<WPARAM>(index), data);
+    return index;
+}
+
+} // namespace veltaro
