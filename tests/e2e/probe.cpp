@@ -4,7 +4,10 @@
 //   probe listitem TITLE ID TEXT      centre of the list box entry TEXT
 //   probe treeitem ROW                centre of tree row ROW (from 0) in the main window
 //   probe treecount                   number of tree items in the main window
+//   probe rowcount TITLE ID           number of rows of the list view ID
 //   probe exists TITLE                1 when a window titled TITLE is shown, else 0
+//   probe focused TITLE               1 when the keyboard focus is in the window TITLE, else 0
+//   probe menu                        1 when a popup menu is shown, else 0
 #include <windows.h>
 
 #include <commctrl.h>
@@ -101,10 +104,30 @@ int main(int argc, char** argv) {
         std::printf("%d\n", tree != nullptr ? static_cast<int>(SendMessageW(tree, TVM_GETCOUNT, 0, 0)) : -1);
         return 0;
     }
+    if (command == "rowcount" && argc == 4) {
+        HWND list = findChild(argv[2], std::atoi(argv[3]));
+        std::printf("%d\n", list != nullptr ? static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0)) : -1);
+        return 0;
+    }
+    if (command == "focused" && argc == 3) {
+        HWND window = FindWindowA(nullptr, argv[2]);
+        GUITHREADINFO info;
+        ZeroMemory(&info, sizeof info);
+        info.cbSize = sizeof info;
+        const bool focused = window != nullptr && GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info) &&
+                             info.hwndFocus != nullptr && (info.hwndFocus == window || IsChild(window, info.hwndFocus));
+        std::printf("%d\n", focused ? 1 : 0);
+        return 0;
+    }
+    if (command == "menu") {
+        HWND menu = FindWindowA("#32768", nullptr); // the system's popup menu class
+        std::printf("%d\n", menu != nullptr && IsWindowVisible(menu) ? 1 : 0);
+        return 0;
+    }
     if (command == "exists" && argc == 3) {
         HWND window = FindWindowA(nullptr, argv[2]);
         std::printf("%d\n", window != nullptr && IsWindowVisible(window) ? 1 : 0);
         return 0;
     }
-    return fail("usage: probe control|listitem|treeitem|treecount|exists ...");
+    return fail("usage: probe control|listitem|treeitem|treecount|rowcount|exists|focused|menu ...");
 }

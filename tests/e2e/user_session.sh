@@ -13,9 +13,9 @@ scripts=$(cd "$(dirname "$0")/../../scripts" && pwd)
 
 work=$(mktemp -d /tmp/veltaro-session.XXXXXX)
 mkdir -p "$shots"
-app= reader=
+app= reader= detail=
 cleanup() {
-    [ -n "$app" ] && kill "$app" 2>/dev/null || true
+    [ -n "$app" ] && WINEPREFIX=$prefix wineserver -k 2>/dev/null || true
     [ -n "$reader" ] && kill "$reader" 2>/dev/null || true
     rm -rf "$work"
 }
@@ -38,16 +38,22 @@ wait_for() {
         if "$@"; then return 0; fi
         sleep 0.2
     done
-    fail "timed out waiting for $what"
+    fail "timed out waiting for $what${detail:+ ($detail)}"
 }
 shows() { [ "$(at exists "$1")" = 1 ]; }
+focused() { [ "$(at focused "$1")" = 1 ]; }
+menu_shown() { [ "$(at menu)" = 1 ]; }
+# The device's item appeared; an error box instead ends the test at once.
+device_listed() {
+    shows Error && fail "the program showed an error box"
+    [ "$(at treecount)" = 2 ]
+}
 has_bytes() { [ "$(size "$1")" -ge "$2" ]; }
 click() {
     local point
     point=$(at "${@:2}") || fail "cannot find ${*:2}"
     # shellcheck disable=SC2086
     xdotool mousemove --sync $point click "$1"
-    sleep 0.3 # let the click's consequences settle before the next look
 }
 
 echo "== registering COM5 and COM6 so the port lists offer them"
@@ -63,7 +69,7 @@ cat "$VELTARO_TTY_DIR/com16" >"$work/echo.out" &
 reader=$!
 
 echo "== starting $veltaro"
-wine_run "$veltaro" &
+"$scripts/wine-run.sh" "$prefix" "$veltaro" &
 app=$!
 wait_for "the main window" shows Veltaro
 shot 1-started
@@ -74,11 +80,12 @@ click 1 control Veltaro 1003
 shot 2-choices
 click 1 control Veltaro 1004
 wait_for "the save dialog" shows "Save As"
+wait_for "the keyboard focus in the save dialog" focused "Save As"
 shot 3-save-dialog
 log="$work/log.gpsl"
 xdotool type --delay 30 "Z:${log//\//\\}"
 xdotool key Return
-wait_for "the device in the tree" test "$(at treecount)" = 2
+wait_for "the device in the tree" device_listed
 [ -f "$log" ] || fail "the log file was not created"
 shot 4-device
 
@@ -88,6 +95,7 @@ wait_for "the first half in the log" has_bytes "$log" "$half"
 
 echo "== adding COM6 at 4800 baud as an echo port from the device's menu"
 click 3 treeitem 1
+wait_for "the device's menu" menu_shown
 xdotool key Down Return
 wait_for "the add-echo dialog" shows "Add Echo:"
 click 1 listitem "Add Echo:" 1001 COM6
@@ -95,7 +103,13 @@ click 1 listitem "Add Echo:" 1018 4800
 shot 5-add-echo
 click 1 control "Add Echo:" 1
 wait_for "the add-echo dialog to close" test "$(at exists "Add Echo:")" = 0
-sleep 2.5 # the device page lists its outputs on its next 2-second look
+rows_listed() {
+    local rows
+    rows=$(at rowcount Veltaro 1013)
+    detail="it lists $rows"
+    [ "$rows" = 2 ]
+}
+wait_for "the device page to list the log file and the echo port" rows_listed
 shot 6-outputs
 
 echo "== streaming the second half ($((total - half)) bytes)"
