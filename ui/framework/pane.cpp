@@ -1,5 +1,7 @@
 #include "ui/framework/pane.h"
 
+#include "ui/framework/gdi_owners.h"
+
 #include <windowsx.h>
 
 #include <array>
@@ -185,13 +187,8 @@ void ContainerPane::layout() {
     sortByKey(right, &Pane::posX);
 
     // One batch, so all children move together and each window repaints once.
-    HDWP batch = BeginDeferWindowPos(static_cast<int>(top.size() + left.size() + bottom.size() + right.size() + 1));
-    auto place = [&](Pane* child, int x, int y, int cx, int cy) {
-        // A child without a window would fail the whole batch: it is left out instead.
-        if (batch != nullptr && child->hwnd != nullptr) {
-            batch = DeferWindowPos(batch, child->hwnd, nullptr, x, y, cx, cy, SWP_NOZORDER);
-        }
-    };
+    DeferredMoves batch(static_cast<int>(top.size() + left.size() + bottom.size() + right.size() + 1));
+    auto place = [&](Pane* child, int x, int y, int cx, int cy) { batch.move(child->hwnd, x, y, cx, cy); };
     int t = 0;
     for (Pane* child : top) {
         place(child, 0, t, width, child->height);
@@ -216,9 +213,7 @@ void ContainerPane::layout() {
     if (!fill.empty()) {
         place(fill.front(), l, t, r - l, b - t);
     }
-    if (batch != nullptr) {
-        EndDeferWindowPos(batch);
-    }
+    batch.commit();
 
     for (Pane* child : children) {
         if (child->isContainer) {

@@ -1,5 +1,7 @@
 #include "ui/framework/splitter.h"
 
+#include "ui/framework/gdi_owners.h"
+
 namespace veltaro {
 
 namespace {
@@ -11,8 +13,8 @@ SplitterInfo* infoOf(HWND window) {
 }
 
 void paint(HWND window) {
-    PAINTSTRUCT ps;
-    HDC dc = BeginPaint(window, &ps);
+    PaintScope paint(window);
+    HDC dc = paint.get();
     RECT rect;
     GetClientRect(window, &rect);
     FillRect(dc, &rect, GetSysColorBrush(COLOR_BTNFACE));
@@ -21,7 +23,6 @@ void paint(HWND window) {
     DrawEdge(dc, &rect, EDGE_BUMP, BF_LEFT | BF_SOFT);
     rect.left = 3;
     DrawEdge(dc, &rect, EDGE_BUMP, BF_LEFT | BF_SOFT);
-    EndPaint(window, &ps);
 }
 
 void dragStep(HWND window, SplitterInfo& info) {
@@ -39,20 +40,10 @@ void dragStep(HWND window, SplitterInfo& info) {
     if (SendMessageA(parent, SPN_POSCHANGING, reinterpret_cast<WPARAM>(window), reinterpret_cast<LPARAM>(&info)) != 0) {
         info.position = old;
     } else {
-        HDWP batch = BeginDeferWindowPos(3);
-        if (batch != nullptr && info.leftWindow != nullptr) {
-            batch = DeferWindowPos(batch, info.leftWindow, nullptr, 0, 0, info.position, h, SWP_NOZORDER | SWP_NOMOVE);
-        }
-        if (batch != nullptr && info.rightWindow != nullptr) {
-            batch = DeferWindowPos(batch, info.rightWindow, nullptr, info.position + info.barWidth, 0,
-                                   w - info.position - info.barWidth, h, SWP_NOZORDER);
-        }
-        if (batch != nullptr) {
-            batch = DeferWindowPos(batch, window, nullptr, info.position, 0, info.barWidth, h, SWP_NOZORDER);
-        }
-        if (batch != nullptr) {
-            EndDeferWindowPos(batch);
-        }
+        DeferredMoves batch(3);
+        batch.move(info.leftWindow, 0, 0, info.position, h, SWP_NOZORDER | SWP_NOMOVE);
+        batch.move(info.rightWindow, info.position + info.barWidth, 0, w - info.position - info.barWidth, h);
+        batch.move(window, info.position, 0, info.barWidth, h);
     }
     SendMessageA(parent, SPN_POSCHANGED, reinterpret_cast<WPARAM>(window), reinterpret_cast<LPARAM>(&info));
 }

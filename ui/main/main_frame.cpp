@@ -1,6 +1,7 @@
 #include "ui/main/main_frame.h"
 
 #include "res/resource.h"
+#include "ui/framework/gdi_owners.h"
 #include "ui/framework/splitter.h"
 #include "ui/main/shared_gdi.h"
 
@@ -182,14 +183,11 @@ void MainFrame::layoutPages() {
     {
         std::lock_guard guard(nodesLock);
         // Hidden pages get the size too, so a page shows laid out the moment it is selected.
-        HDWP batch = BeginDeferWindowPos(static_cast<int>(nodes.size()));
-        for (const std::unique_ptr<TreeNode>& node : nodes) {
-            if (batch != nullptr) {
-                batch = DeferWindowPos(batch, node->pane->hwnd, nullptr, 0, 0, w, h, SWP_NOZORDER);
+        {
+            DeferredMoves batch(static_cast<int>(nodes.size()));
+            for (const std::unique_ptr<TreeNode>& node : nodes) {
+                batch.move(node->pane->hwnd, 0, 0, w, h);
             }
-        }
-        if (batch != nullptr) {
-            EndDeferWindowPos(batch);
         }
         for (const std::unique_ptr<TreeNode>& node : nodes) {
             node->pane->setSize(w, h);
@@ -208,12 +206,10 @@ void MainFrame::refreshAll() {
 }
 
 void MainFrame::onPaint() {
-    PAINTSTRUCT ps;
-    HDC dc = BeginPaint(mainWindow, &ps);
+    PaintScope paint(mainWindow);
     RECT client;
     GetClientRect(mainWindow, &client);
-    FillRect(dc, &client, GetSysColorBrush(COLOR_BTNFACE));
-    EndPaint(mainWindow, &ps);
+    FillRect(paint.get(), &client, GetSysColorBrush(COLOR_BTNFACE));
 }
 
 LRESULT MainFrame::onNotify(const NMHDR* header) {

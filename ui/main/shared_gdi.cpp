@@ -2,8 +2,6 @@
 
 #include "res/resource.h"
 
-#include <cstdlib>
-
 namespace veltaro {
 
 namespace {
@@ -50,7 +48,7 @@ const SharedGdi& sharedGdi() {
 }
 
 int textLineHeight() {
-    return std::abs(static_cast<int>(shared.guiLogFont.lfHeight));
+    return shared.lineHeight();
 }
 
 } // namespace veltaro

@@ -1,16 +1,13 @@
 #include "ui/pages/dialog_controls.h"
 
+#include "ui/framework/gdi_owners.h"
+
 namespace veltaro {
 
 void placeControls(HWND dialog, std::initializer_list<ControlPlacement> placements, int batchSize) {
-    HDWP batch = BeginDeferWindowPos(batchSize);
+    DeferredMoves batch(batchSize);
     for (const ControlPlacement& p : placements) {
-        if (batch != nullptr) {
-            batch = DeferWindowPos(batch, GetDlgItem(dialog, p.id), nullptr, p.x, p.y, p.cx, p.cy, SWP_NOZORDER);
-        }
-    }
-    if (batch != nullptr) {
-        EndDeferWindowPos(batch);
+        batch.move(GetDlgItem(dialog, p.id), p.x, p.y, p.cx, p.cy);
     }
 }
 

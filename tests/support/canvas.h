@@ -1,0 +1,44 @@
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+
+namespace veltaro::test {
+
+// A 32-bit top-down DIB section in a memory context: views paint into it and tests read its pixels,
+// with no window on screen.
+class Canvas {
+public:
+    Canvas(int width, int height);
+    ~Canvas();
+    Canvas(const Canvas&) = delete;
+    Canvas& operator=(const Canvas&) = delete;
+
+    HDC dc() const { return memory; }
+    int width() const { return w; }
+    int height() const { return h; }
+    // The colour at (x, y) as a COLORREF (red in the low byte).
+    COLORREF pixel(int x, int y) const;
+    // How many pixels of the rectangle [left, right) x [top, bottom) have the colour.
+    int count(COLORREF colour, int left, int top, int right, int bottom) const;
+    int count(COLORREF colour) const { return count(colour, 0, 0, w, h); }
+    bool sameAs(const Canvas& other) const;
+    // Fills everything with one colour.
+    void clear(COLORREF colour);
+
+private:
+    COLORREF raw(int x, int y) const;
+
+    int w;
+    int h;
+    HDC memory;
+    HBITMAP bitmap;
+    HGDIOBJ previous;
+    std::uint32_t* bits = nullptr;
+};
+
+// The count of GDI objects this process holds.
+DWORD gdiObjectCount();
+
+} // namespace veltaro::test

@@ -1,0 +1,97 @@
+#include "ui/framework/leaf_view.h"
+
+#include "ui/framework/gdi_owners.h"
+
+namespace veltaro {
+
+LeafView::LeafView(ContainerPane* parent, bool ownedByParent, const SharedGdi& gdi, const ViewWindow& window)
+    : Pane(parent, ownedByParent), gdi(gdi), spec(window) {}
+
+bool LeafView::create(HWND parentWindow) {
+    HWND window = spec.placed ? CreateWindowExA(spec.exStyle, "STATIC", spec.text, WS_CHILD | WS_VISIBLE, posX, posY,
+                                                width, height, parentWindow, nullptr, gdi.appInstance, nullptr)
+                              : CreateWindowExA(spec.exStyle, "STATIC", spec.text, WS_CHILD | WS_VISIBLE, 0, 0, 0, 0,
+                                                parentWindow, nullptr, gdi.appInstance, nullptr);
+    if (window == nullptr) {
+        return false;
+    }
+    bindWindow(window, windowProc);
+    return true;
+}
+
+void LeafView::paint() {
+    RECT client;
+    GetClientRect(hwnd, &client);
+    const int w = client.right - client.left;
+    const int h = client.bottom - client.top;
+    PaintScope paint(hwnd);
+    if (spec.buffered) {
+        DoubleBuffer buffer(paint.get(), w, h);
+        draw(buffer.get(), w, h);
+    } else {
+        draw(paint.get(), w, h);
+    }
+}
+
+LRESULT LeafView::onMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& handled) {
+    handled = true;
+    switch (message) {
+    case WM_MOVE:
+        return onMove(lParam);
+    case WM_SIZE:
+        return onSize(wParam, lParam);
+    case WM_PAINT:
+        paint();
+        return 0;
+    default:
+        break;
+    }
+    if ((spec.input & VIEW_FOCUS) != 0) {
+        switch (message) {
+        case WM_SETFOCUS:
+            return onSetFocus(wParam);
+        case WM_KILLFOCUS:
+            return onKillFocus(wParam);
+        case WM_NCHITTEST:
+            return hitTest(wParam, lParam);
+        default:
+            break;
+        }
+    }
+    if ((spec.input & VIEW_KEYS) != 0) {
+        switch (message) {
+        case WM_KEYDOWN:
+            return onKeyDown(wParam);
+        case WM_KEYUP:
+            return 0;
+        case WM_MOUSEWHEEL:
+            return onMouseWheel(wParam);
+        case WM_VSCROLL:
+            return onVScroll(wParam);
+        case WM_LBUTTONDOWN:
+            // Keys and the wheel go to the focus: a click is how the user says which view they mean.
+            SetFocus(hwnd);
+            return 0;
+        case WM_GETDLGCODE:
+            return DLGC_WANTARROWS;
+        default:
+            break;
+        }
+    }
+    handled = false;
+    return 0;
+}
+
+LRESULT CALLBACK LeafView::windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto* view = static_cast<LeafView*>(fromWindow(window));
+    if (view != nullptr) {
+        bool handled = false;
+        const LRESULT result = view->onMessage(message, wParam, lParam, handled);
+        if (handled) {
+            return result;
+        }
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+} // namespace veltaro
