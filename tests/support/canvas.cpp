@@ -1,6 +1,7 @@
 #include "support/canvas.h"
 
 #include <cstring>
+#include <vector>
 
 namespace veltaro::test {
 
@@ -64,8 +65,15 @@ void Canvas::clear(COLORREF colour) {
     }
 }
 
-DWORD gdiObjectCount() {
-    return GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
+int freeGdiHandles() {
+    std::vector<HBRUSH> made;
+    while (HBRUSH brush = CreateSolidBrush(RGB(1, 2, 3))) {
+        made.push_back(brush);
+    }
+    for (HBRUSH brush : made) {
+        DeleteObject(brush);
+    }
+    return static_cast<int>(made.size());
 }
 
 } // namespace veltaro::test

@@ -38,7 +38,8 @@ private:
     std::uint32_t* bits = nullptr;
 };
 
-// The count of GDI objects this process holds.
-DWORD gdiObjectCount();
+// How many more GDI objects the process could make now: brushes are made until the system refuses,
+// then deleted. Two counts around some code tell whether it keeps objects it made.
+int freeGdiHandles();
 
 } // namespace veltaro::test

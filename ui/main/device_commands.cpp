@@ -50,23 +50,14 @@ void MainFrame::startDevice(int port, int baud, bool saveToFile, bool echo, int 
         addEchoPort(*device, echoPort, echoBaud);
     }
 
-    auto node = std::make_unique<TreeNode>();
-    auto container = std::make_unique<ContainerPane>(nullptr);
-    container->create(clientWindow);
     char title[100];
     std::snprintf(title, sizeof title, "COM%d: Live GPS", port);
-    SetWindowTextA(container->hwnd, title);
-    auto page = std::make_unique<DevicePage>(device.get(), container.get());
+    std::unique_ptr<TreeNode> node = newPageNode(rootNode, NODE_DEVICE, title, &device->snapshot);
+    auto* page = node->own(std::make_unique<DevicePage>(device.get(), node->pane));
     page->dock = DOCK_FILL;
-    page->create(container->hwnd);
-
-    node->parentNode = rootNode;
-    node->pane = container.get();
-    node->kind = NODE_DEVICE;
+    page->create(node->pane->hwnd);
     node->live = 1;
     node->device = device.get();
-    node->panes.push_back(std::move(container));
-    node->panes.push_back(std::move(page));
     node->ownedDevice = std::move(device);
     TreeNode* added = node.get();
     addNode(std::move(node));
@@ -99,14 +90,14 @@ void MainFrame::showDeviceMenu() {
     }
     TVITEMA query;
     ZeroMemory(&query, sizeof query);
-    query.mask = TVIF_IMAGE | TVIF_PARAM;
+    query.mask = TVIF_PARAM;
     query.hItem = item;
     if (!SendMessageA(treeWindow, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&query))) {
         return;
     }
     menuNode = reinterpret_cast<TreeNode*>(query.lParam);
     // Only live devices have a menu: nothing makes a recorded-data device.
-    if (query.iImage != 1) {
+    if (menuNode == nullptr || menuNode->kind != NODE_DEVICE || menuNode->live != 1) {
         return;
     }
     HMENU menu = LoadMenuA(sharedGdi().appInstance, MAKEINTRESOURCEA(pmLiveDevice));

@@ -98,24 +98,28 @@ MainFrame::~MainFrame() {
 }
 
 void MainFrame::buildStartNode() {
-    auto node = std::make_unique<TreeNode>();
-    auto container = std::make_unique<ContainerPane>(nullptr);
-    container->create(clientWindow);
-    SetWindowTextA(container->hwnd, "Veltaro");
-    auto page = std::make_unique<StartPage>(container.get());
+    std::unique_ptr<TreeNode> node = newPageNode(nullptr, NODE_START, "Veltaro", nullptr);
+    auto* page = node->own(std::make_unique<StartPage>(node->pane));
     page->mainFrame = this;
     page->dock = DOCK_FILL;
-    page->create(container->hwnd);
-
-    node->pane = container.get();
-    node->kind = NODE_START;
-    node->panes.push_back(std::move(container));
-    node->panes.push_back(std::move(page));
+    page->create(node->pane->hwnd);
     rootNode = node.get();
     addNode(std::move(node));
     SendMessageA(treeWindow, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(rootNode->item));
     // Shown without selecting its item: the tree starts with no selection.
     showNode(rootNode->item);
+}
+
+std::unique_ptr<TreeNode> MainFrame::newPageNode(TreeNode* parentNode, NodeKind kind, const char* title, void* data) {
+    auto node = std::make_unique<TreeNode>();
+    node->parentNode = parentNode;
+    node->kind = kind;
+    auto* root = node->own(std::make_unique<ContainerPane>(nullptr));
+    root->data = data; // before anything is built on it: every pane takes its parent's
+    root->create(clientWindow);
+    SetWindowTextA(root->hwnd, title);
+    node->pane = root;
+    return node;
 }
 
 void MainFrame::addNode(std::unique_ptr<TreeNode> owned) {

@@ -34,6 +34,14 @@ struct TreeNode {
     std::vector<std::unique_ptr<Pane>> panes;
     std::unique_ptr<GpsDevice> ownedDevice;
 
+    // Keeps a pane built on this node's page; panes are handed over parents first.
+    template <typename P>
+    P* own(std::unique_ptr<P> pane) {
+        P* kept = pane.get();
+        panes.push_back(std::move(pane));
+        return kept;
+    }
+
     TreeNode() = default;
     TreeNode(const TreeNode&) = delete;
     TreeNode& operator=(const TreeNode&) = delete;
@@ -49,6 +57,9 @@ public:
     MainFrame(const MainFrame&) = delete;
     MainFrame& operator=(const MainFrame&) = delete;
 
+    // A node not yet added, whose root pane is made in the client area, titled title, with data handed
+    // down to every pane built on it.
+    std::unique_ptr<TreeNode> newPageNode(TreeNode* parentNode, NodeKind kind, const char* title, void* data);
     void addNode(std::unique_ptr<TreeNode> node);
     void showNode(HTREEITEM item);
     void layoutFrame();
@@ -58,6 +69,12 @@ public:
     // Device start and the device commands of the tree's context menu.
     void startDevice(int port, int baud, bool saveToFile, bool echo, int echoPort, int echoBaud) override;
     void showDeviceMenu();
+
+    // The "Sat stats" and "Current route" pages of a started device, under its node.
+    void addDeviceViews(TreeNode& deviceNode);
+    std::unique_ptr<TreeNode> buildSatStats(GpsState* state);
+    std::unique_ptr<TreeNode> buildCurrentRoute(GpsState* state);
+
     void saveDataToFile();
     void echoToPort();
     // Stops every device without losing a byte; the window is closing.

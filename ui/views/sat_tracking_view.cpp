@@ -1,0 +1,109 @@
+#include "ui/views/sat_tracking_view.h"
+
+#include "gps/gps_state.h"
+#include "ui/framework/gdi_owners.h"
+#include "ui/views/pixel.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+namespace veltaro {
+
+namespace {
+
+constexpr double RADIANS_PER_DEGREE = 0.017453292519943295;
+constexpr double PER_ZENITH_DEGREE = 0.011111111111111112;              // 1/90
+constexpr double RADIANS_PER_HUNDREDTH = 0.00017453292519943296;        // position and tropics
+constexpr double QUARTER_CIRCLE_PER_HUNDREDTH = 0.00011111111111111112; // 1/9000
+constexpr double TROPIC_LATITUDE = 2350;                                // hundredths of a degree
+constexpr double NORTHERN_TROPIC_HEIGHT = 0.7388888888888889;           // 1 - 2350/9000
+
+void line(HDC dc, int x0, int y0, int x1, int y1) {
+    MoveToEx(dc, x0, y0, nullptr);
+    LineTo(dc, x1, y1);
+}
+
+} // namespace
+
+SatTrackingView::SatTrackingView(ContainerPane* parent, bool ownedByParent, const SharedGdi& gdi)
+    : LeafView(parent, ownedByParent, gdi, {0, "Sat tracking", true, true, 0}) {}
+
+void SatTrackingView::draw(HDC dc, int w, int h) {
+    SelectedObject font(dc, gdi.guiFont);
+    SetBkMode(dc, TRANSPARENT);
+    const auto* state = static_cast<const GpsState*>(data);
+    if (state == nullptr || state->active == 0) {
+        const RECT client{0, 0, w, h};
+        FillRect(dc, &client, gdi.faceBrush);
+        SetTextAlign(dc, TA_CENTER | TA_BASELINE);
+        TextOutA(dc, w / 2, h / 2, "GPS INACTIVE", 12);
+    } else {
+        drawSky(dc, w, h);
+    }
+
+    // The receiver's position on the globe, also while inactive: the copy keeps the last fix.
+    if (state != nullptr && state->fixType > 1) {
+        const int cx = w / 2;
+        const int cy = h / 2;
+        const double k = RADIANS_PER_HUNDREDTH;
+        const int mx = toPixel(std::sin(state->longitude * k) * std::cos(state->latitude * k) * cx) + cx;
+        const int my = toPixel((1 - state->latitude * QUARTER_CIRCLE_PER_HUNDREDTH) * cy);
+        Ellipse(dc, mx - 3, my - 3, mx + 4, my + 4);
+    }
+}
+
+void SatTrackingView::drawSky(HDC dc, int w, int h) {
+    const auto& state = *static_cast<const GpsState*>(data);
+    const int cx = w / 2;
+    const int cy = h / 2;
+    const RECT client{0, 0, w, h};
+    FillRect(dc, &client, gdi.faceBrush);
+    Ellipse(dc, 0, 0, w, h); // with the context's own pen and brush: black outline, white inside
+
+    {
+        SelectedObject pen(dc, gdi.lightGrayPen);
+        line(dc, cx, 1, cx, h - 1); // meridian of longitude 0, north-south axis
+        line(dc, 1, cy, w - 1, cy); // equator, east-west axis
+        const int dx = static_cast<int>(std::cos(TROPIC_LATITUDE * RADIANS_PER_HUNDREDTH) * cx);
+        const int ty = static_cast<int>(cy * NORTHERN_TROPIC_HEIGHT);
+        line(dc, cx - dx, ty, cx + dx, ty);
+        line(dc, cx - dx, h - ty, cx + dx, h - ty);
+    }
+
+    SelectedObject pen(dc, gdi.blackPen);
+    SetTextAlign(dc, TA_LEFT | TA_TOP);
+    const int n = std::clamp<int>(state.satellites.inView, 0, MAX_SATELLITES);
+    for (int i = 0; i < n; ++i) {
+        const int elevation = state.satellites.elevation[i];
+        const int azimuth = state.satellites.azimuth[i];
+        if (elevation == 0 && azimuth == 0) {
+            continue; // no position sent
+        }
+        int x = cx;
+        int y = cy;
+        if (elevation > 0) {
+            const double d = (90.0 - elevation) * PER_ZENITH_DEGREE;
+            const double a = azimuth * RADIANS_PER_DEGREE;
+            x = toPixel(cx * (1 + std::sin(a) * d));
+            y = toPixel(cy * (1 - std::cos(a) * d));
+        }
+        line(dc, x - 3, y, x + 4, y);
+        line(dc, x, y - 3, x, y + 4);
+
+        const int prn = state.satellites.prn[i];
+        COLORREF colour = RGB(0, 255, 0);
+        if (state.isSatelliteUsed(prn)) {
+            colour = RGB(0, 0, 255);
+        } else if (state.satellites.snr[i] < 0) {
+            colour = RGB(255, 0, 0);
+        }
+        SetTextColor(dc, colour);
+        char text[30];
+        std::snprintf(text, sizeof text, "%d", prn);
+        TextOutA(dc, x, y, text, static_cast<int>(std::strlen(text)));
+    }
+}
+
+} // namespace veltaro
