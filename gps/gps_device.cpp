@@ -11,6 +11,8 @@ namespace veltaro {
 namespace {
 
 constexpr int MESSAGE_BUFFER = 4000;
+constexpr UINT_PTR ACKNOWLEDGE_TIMER = 1;
+constexpr UINT ACKNOWLEDGE_DELAY_MS = 40; // at most 25 refreshes a second
 constexpr const char* UNKNOWN_ERROR = "Unknown error has occurred!";
 
 // The parser thread's only way to a window: posted, so it never waits for the user-interface thread.
@@ -84,10 +86,20 @@ bool GpsDevice::start(HWND observerWindow) {
 }
 
 LRESULT CALLBACK GpsDevice::notifyProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto* device = reinterpret_cast<GpsDevice*>(GetWindowLongPtrA(window, GWLP_USERDATA));
     if (message == WM_GPSUPDATE) {
-        auto* device = reinterpret_cast<GpsDevice*>(GetWindowLongPtrA(window, GWLP_USERDATA));
         if (device != nullptr && device->parser && reinterpret_cast<LPARAM>(device->parser.get()) == lParam) {
-            device->parser->copyState(device->snapshot);
+            device->parser->takeUpdate(device->snapshot, device->newFixes);
+            // The parser tells of further changes once this one is acknowledged. A timer message comes
+            // only when no input or paint is waiting, so a fast receiver never holds the user up.
+            SetTimer(window, ACKNOWLEDGE_TIMER, ACKNOWLEDGE_DELAY_MS, nullptr);
+        }
+        return 0;
+    }
+    if (message == WM_TIMER && wParam == ACKNOWLEDGE_TIMER) {
+        KillTimer(window, ACKNOWLEDGE_TIMER);
+        if (device != nullptr && device->parser) {
+            device->parser->acknowledge();
         }
         return 0;
     }

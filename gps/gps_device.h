@@ -57,7 +57,7 @@ public:
     // it holds, each output writes all its queue received, and the parser decodes the complete lines.
     void stop();
 
-    // The user-interface thread owns snapshot, error and notifyWindow; the pipeline parts are built by
+    // The user-interface thread owns snapshot, newFixes, error and notifyWindow; the pipeline parts are built by
     // start and then used by their own threads.
     std::unique_ptr<Port> port;
     std::unique_ptr<ByteQueue> inputQueue;
@@ -65,6 +65,7 @@ public:
     std::unique_ptr<ByteQueue> parserQueue;
     std::unique_ptr<GpsParser> parser;
     GpsState snapshot;
+    std::vector<TrackFix> newFixes; // reported since the views last took them
     DeviceError error = DEVICE_ERROR_NONE;
     HWND notifyWindow = nullptr;
 

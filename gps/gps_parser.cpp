@@ -2,6 +2,8 @@
 
 #include "gps/nmea.h"
 
+#include <cstring>
+#include <new>
 #include <system_error>
 #include <utility>
 
@@ -31,14 +33,35 @@ void GpsParser::addObserver(ObserverHandle observer) {
 
 void GpsParser::notifyObservers() {
     std::lock_guard guard(observerLock);
+    if (outstanding) {
+        changedMeanwhile = true;
+        return;
+    }
+    outstanding = true;
     for (ObserverHandle observer : observers) {
         post(observer, this);
+    }
+}
+
+void GpsParser::acknowledge() {
+    std::lock_guard guard(observerLock);
+    outstanding = false;
+    if (changedMeanwhile) {
+        changedMeanwhile = false;
+        notifyObservers();
     }
 }
 
 void GpsParser::copyState(GpsState& destination) {
     std::lock_guard guard(stateLock);
     destination = state;
+}
+
+void GpsParser::takeUpdate(GpsState& destination, std::vector<TrackFix>& taken) {
+    std::lock_guard guard(stateLock);
+    destination = state;
+    taken.insert(taken.end(), fixes.begin(), fixes.end());
+    fixes.clear();
 }
 
 bool GpsParser::start(ByteQueue* queue) {
@@ -64,6 +87,14 @@ void GpsParser::stop() {
     thread.join();
 }
 
+void GpsParser::recordFix() {
+    try {
+        fixes.push_back({state.latitude, state.longitude});
+    } catch (const std::bad_alloc&) {
+        // No memory for one more position: the track misses it, the state is still right.
+    }
+}
+
 void GpsParser::run() {
     {
         std::lock_guard guard(stateLock);
@@ -80,8 +111,14 @@ void GpsParser::run() {
             break;
         }
         {
+            // Decoding overwrites the first comma: look at the sentence's name before.
+            const bool position = count >= 7 && (std::memcmp(line.get(), "$GPGGA,", 7) == 0 ||
+                                                 std::memcmp(line.get(), "$GPRMC,", 7) == 0);
             std::lock_guard guard(stateLock);
             decodeSentence(state, working, line.get(), count);
+            if (position && state.fixType > 1) {
+                recordFix();
+            }
         }
         notifyObservers();
         if (stopFlag != 0) {

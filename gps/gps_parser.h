@@ -22,8 +22,17 @@ using ObserverHandle = void*;
 // Delivers one WM_GPSUPDATE to an observer without waiting for it (PostMessageA in the application).
 using PostUpdate = std::function<void(ObserverHandle observer, GpsParser* parser)>;
 
+// A position reported with a fix ($GPGGA or $GPRMC), in hundredths of a degree.
+struct TrackFix {
+    double latitude;
+    double longitude;
+};
+
 // Reads NMEA lines from a queue on a thread of its own, decodes them into its GpsState and tells its
-// observers after every line. Readers take snapshots with copyState.
+// observers of every change. A notification stays outstanding until an observer acknowledges it; the
+// changes meanwhile are told in one notification then, so a receiver faster than the windows never
+// floods them. Readers take snapshots with copyState, or with takeUpdate, which also hands over every
+// position reported since the last take.
 class GpsParser {
 public:
     explicit GpsParser(PostUpdate post);
@@ -33,8 +42,12 @@ public:
 
     void resetState();
     void addObserver(ObserverHandle observer);
+    // Posts to every observer, unless a notification is still outstanding.
     void notifyObservers();
+    // The outstanding notification was handled: changes since then are told at once.
+    void acknowledge();
     void copyState(GpsState& destination);
+    void takeUpdate(GpsState& destination, std::vector<TrackFix>& fixes);
 
     // Starts the thread over source; false when it cannot be created.
     bool start(ByteQueue* source);
@@ -44,10 +57,15 @@ public:
 
 private:
     void run();
+    void recordFix();
 
-    // The parser thread writes state and working; the user-interface thread adds observers and copies
-    // the state. stateLock guards state and working, observerLock the observer list; never both at once.
+    // The parser thread writes state, working and fixes; the user-interface thread adds observers, copies
+    // the state and takes the fixes. stateLock guards state, working and fixes, observerLock the observer
+    // list and the two notification flags; never both at once.
     GpsState state;
+    std::vector<TrackFix> fixes; // reported since the last takeUpdate
+    bool outstanding = false;    // posted and not yet acknowledged
+    bool changedMeanwhile = false;
     std::atomic<int> stopFlag{0}; // set by the thread when its source ends
     std::thread thread;           // touched by the controlling thread only
     SatelliteTable working;

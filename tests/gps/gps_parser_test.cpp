@@ -11,14 +11,22 @@
 namespace veltaro {
 namespace {
 
-// Stands in for the windows: records every post and lets the test wait for a number of them.
+// Stands in for the windows: records every post and lets the test wait for a number of them. Unless
+// told to lag, it handles each at once, so every change is posted.
 class PostRecorder {
 public:
+    explicit PostRecorder(bool acknowledging = true) : acknowledging(acknowledging) {}
+
     PostUpdate function() {
         return [this](ObserverHandle observer, GpsParser* parser) {
-            std::lock_guard guard(mutex);
-            posts.push_back({observer, parser});
-            changed.notify_all();
+            {
+                std::lock_guard guard(mutex);
+                posts.push_back({observer, parser});
+                changed.notify_all();
+            }
+            if (acknowledging) {
+                parser->acknowledge();
+            }
         };
     }
 
@@ -52,6 +60,7 @@ public:
     }
 
 private:
+    const bool acknowledging;
     std::mutex mutex;
     std::condition_variable changed;
     std::vector<Post> posts;
@@ -197,6 +206,40 @@ TEST(GpsParserTest, StopDecodesTheLinesAlreadyComplete) {
     ASSERT_TRUE(parser.start(&queue));
     parser.stop();
     EXPECT_EQ(recorder.size(), 1u + 200u + 1u);
+}
+
+TEST(GpsParserTest, ObserverThatLagsIsToldOnceAndGetsEveryPositionReportedWithAFix) {
+    PostRecorder recorder(false);
+    ByteQueue queue;
+    GpsParser parser(recorder.function());
+    parser.addObserver(window(1));
+    appendText(queue, "$GPGGA,000001,4807.000,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47\r\n" // no fix yet
+                      "$GPGSA,A,3,04,05,,09,12,,,24,,,,,2.5,1.3,2.1*39\r\n"
+                      "$GPGGA,000002,4806.000,N,01130.000,E,1,08,0.9,545.4,M,46.9,M,,*47\r\n"
+                      "$GPGSV,1,1,01,01,78,221,47*70\r\n"
+                      "$GPRMC,000003,A,4806.000,N,01130.000,E,000.5,054.7,191194,020.3,E*68\r\n"
+                      "$GPGGA,000004,4812.000,S,01106.000,W,1,08,0.9,545.4,M,46.9,M,,*47\r\n");
+    ASSERT_TRUE(parser.start(&queue));
+    parser.stop();
+    EXPECT_EQ(recorder.size(), 1u) << "only the start is posted while it is outstanding";
+
+    GpsState state;
+    std::vector<TrackFix> fixes;
+    parser.takeUpdate(state, fixes);
+    EXPECT_EQ(state.active, 0);
+    ASSERT_EQ(fixes.size(), 3u);
+    const double expected[][2] = {{4810.0, 1150.0}, {4810.0, 1150.0}, {-4820.0, -1110.0}};
+    for (std::size_t i = 0; i < 3; ++i) {
+        EXPECT_NEAR(fixes[i].latitude, expected[i][0], 1e-9) << i;
+        EXPECT_NEAR(fixes[i].longitude, expected[i][1], 1e-9) << i;
+    }
+    parser.takeUpdate(state, fixes);
+    EXPECT_EQ(fixes.size(), 3u) << "handed over once";
+
+    parser.acknowledge();
+    EXPECT_EQ(recorder.size(), 2u) << "what changed meanwhile is told at once";
+    parser.acknowledge();
+    EXPECT_EQ(recorder.size(), 2u);
 }
 
 TEST(GpsStateTest, SatelliteCountsAsUsedOnlyInAValidFix) {
