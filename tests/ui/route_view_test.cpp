@@ -1,0 +1,173 @@
+#include "ui/views/route_view.h"
+
+#include "gps/gps_state.h"
+#include "support/canvas.h"
+#include "support/ui_support.h"
+
+#include <gtest/gtest.h>
+
+#include <limits>
+
+namespace veltaro {
+namespace {
+
+using test::Canvas;
+
+constexpr COLORREF BLACK = RGB(0, 0, 0);
+
+const SharedGdi& testGdi() {
+    static const SharedGdi gdi = [] {
+        SharedGdi made{};
+        made.appInstance = GetModuleHandleA(nullptr);
+        return made;
+    }();
+    return gdi;
+}
+
+// A route view of 201 x 151 in a window of its own, reading state.
+struct RouteFixture {
+    RouteFixture() : window(300, 200), view(nullptr, false, testGdi()) {
+        view.data = &state;
+        view.setSize(201, 151);
+        view.create(window.get());
+        state.active = 1;
+        state.fixType = 3;
+    }
+
+    bool waitsForPaint() const { return GetUpdateRect(view.hwnd, nullptr, FALSE) != 0; }
+
+    // Sends a message as the system would and says whether the view then asked to be repainted.
+    bool send(UINT message, WPARAM wParam) {
+        ValidateRect(view.hwnd, nullptr);
+        EXPECT_EQ(SendMessageA(view.hwnd, message, wParam, 0), 0);
+        return waitsForPaint();
+    }
+
+    test::TestWindow window;
+    GpsState state;
+    RouteView view;
+};
+
+TEST(RouteViewTest, RefreshRecordsThePositionOnlyWithAFix) {
+    struct Case {
+        std::int32_t active;
+        std::int32_t fixType;
+        bool records;
+    };
+    const Case cases[] = {{0, 3, false}, {1, 0, false}, {1, 1, false}, {1, 2, true}, {1, 3, true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.active * 10 + c.fixType);
+        RouteFixture f;
+        f.state = GpsState{};
+        f.state.active = c.active;
+        f.state.fixType = c.fixType;
+        f.state.latitude = 12.5;
+        f.state.longitude = -3.25;
+        ValidateRect(f.view.hwnd, nullptr);
+        f.view.refresh();
+        f.view.refresh(); // an unchanged position is recorded again
+        EXPECT_EQ(f.view.track.count, c.records ? 2 : 0);
+        EXPECT_EQ(f.waitsForPaint(), c.records);
+        EXPECT_EQ(f.view.context.originLatitude, c.records ? 12.5 : 0.0);
+        EXPECT_EQ(f.view.context.originLongitude, c.records ? -3.25 : 0.0);
+    }
+}
+
+TEST(RouteViewTest, LatestPositionShowsAtTheCentreAtAnySizeAndForAbsurdValues) {
+    constexpr double NaN = std::numeric_limits<double>::quiet_NaN();
+    constexpr double INF = std::numeric_limits<double>::infinity();
+    RouteFixture f;
+    const GeoPoint positions[] = {{4812.5, 1130.25}, {4812.5, 1130.2}, {1e23, 0},        {0, -1e308},
+                                  {NaN, 5},          {INF, -INF},      {4812.5, 1130.25}};
+    const SIZE sizes[] = {{201, 151}, {80, 61}, {7, 3}};
+    for (const GeoPoint& position : positions) {
+        f.state.latitude = position.latitude;
+        f.state.longitude = position.longitude;
+        f.view.refresh();
+        for (const SIZE& size : sizes) {
+            Canvas canvas(size.cx, size.cy);
+            f.view.draw(canvas.dc(), size.cx, size.cy);
+            EXPECT_EQ(canvas.pixel(size.cx / 2, size.cy / 2), BLACK);
+        }
+    }
+    // The first fix alone: one black pixel on the window background.
+    RouteFixture first;
+    first.state.latitude = 4812.5;
+    first.view.refresh();
+    Canvas canvas(201, 151);
+    first.view.draw(canvas.dc(), 201, 151);
+    EXPECT_EQ(canvas.count(BLACK), 1);
+    EXPECT_EQ(canvas.pixel(100, 75), BLACK);
+    EXPECT_EQ(canvas.count(GetSysColor(COLOR_WINDOW)), 201 * 151 - 1);
+}
+
+TEST(RouteViewTest, KeysWheelAndScrollZoomAndPan) {
+    struct Case {
+        UINT message;
+        WPARAM wParam;
+        double scale;
+        double lonOffset;
+        bool repaints;
+    };
+    const WPARAM wheelAway = MAKEWPARAM(0, WHEEL_DELTA);
+    const WPARAM wheelTowards = MAKEWPARAM(0, static_cast<WORD>(-2 * WHEEL_DELTA));
+    const Case cases[] = {
+        {WM_KEYDOWN, VK_ADD, 2010, 0, true},
+        {WM_KEYDOWN, VK_SUBTRACT, 1990, 0, true},
+        {WM_KEYDOWN, VK_LEFT, 2000, 1000, true},
+        {WM_KEYDOWN, VK_RIGHT, 2000, -1000, true},
+        {WM_KEYDOWN, 'A', 2000, 0, false},
+        {WM_KEYUP, VK_ADD, 2000, 0, false},
+        {WM_MOUSEWHEEL, wheelTowards, 2200, 0, true},
+        {WM_MOUSEWHEEL, wheelAway, 2000 / 1.1, 0, true},
+        {WM_MOUSEWHEEL, 0, 2000, 0, false},
+        {WM_VSCROLL, SB_LINEUP, 2200, 0, true},
+        {WM_VSCROLL, SB_LINEDOWN, 2000 / 1.1, 0, true},
+        {WM_VSCROLL, SB_PAGEUP, 2000, 0, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.message * 1000 + c.wParam);
+        RouteFixture f;
+        EXPECT_EQ(f.send(c.message, c.wParam), c.repaints);
+        EXPECT_DOUBLE_EQ(f.view.context.scale, c.scale);
+        EXPECT_EQ(f.view.lonOffset, c.lonOffset);
+    }
+}
+
+TEST(RouteViewTest, KeypadMinusStopsAboveZero) {
+    RouteFixture f;
+    for (int press = 0; press < 250; ++press) {
+        f.send(WM_KEYDOWN, VK_SUBTRACT);
+        EXPECT_GT(f.view.context.scale, 0);
+    }
+    EXPECT_EQ(f.view.context.scale, 10.0);
+    f.send(WM_KEYDOWN, VK_ADD);
+    EXPECT_EQ(f.view.context.scale, 20.0);
+}
+
+TEST(RouteViewTest, PanShowsAtTheNextRecordedPosition) {
+    RouteFixture f;
+    f.view.context.scale = 4.0; // a pan step of 2 hundredths, 8 pixels
+    f.state.latitude = 1;
+    f.state.longitude = 1;
+    f.view.refresh();
+    Canvas canvas(101, 81);
+    f.send(WM_KEYDOWN, VK_LEFT);
+    f.view.draw(canvas.dc(), 101, 81);
+    EXPECT_EQ(canvas.pixel(50, 40), BLACK);
+    f.view.refresh();
+    f.view.draw(canvas.dc(), 101, 81);
+    EXPECT_EQ(canvas.pixel(58, 40), BLACK);
+    EXPECT_EQ(canvas.count(BLACK), 1);
+}
+
+TEST(RouteViewTest, AClickGivesTheKeyboardFocus) {
+    RouteFixture f;
+    SetFocus(f.window.get());
+    ASSERT_NE(GetFocus(), f.view.hwnd);
+    SendMessageA(f.view.hwnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+    EXPECT_EQ(GetFocus(), f.view.hwnd);
+}
+
+} // namespace
+} // namespace veltaro

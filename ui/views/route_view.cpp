@@ -1,0 +1,102 @@
+#include "ui/views/route_view.h"
+
+#include "gps/gps_state.h"
+
+namespace veltaro {
+
+namespace {
+
+constexpr double INITIAL_SCALE = 2000.0;
+constexpr double KEY_ZOOM_STEP = 10.0;
+constexpr double ZOOM_IN = 1.1;
+constexpr double ZOOM_OUT = 0.9090909090909091; // 1 / 1.1
+constexpr double PAN_STEP = 0.5;
+
+constexpr ViewWindow ROUTE_WINDOW{WS_EX_STATICEDGE, "", true, true, VIEW_FOCUS | VIEW_KEYS};
+
+} // namespace
+
+RouteView::RouteView(ContainerPane* parent, bool ownedByParent, const SharedGdi& gdi)
+    : LeafView(parent, ownedByParent, gdi, ROUTE_WINDOW) {
+    context.scale = INITIAL_SCALE;
+}
+
+void RouteView::refresh() {
+    const auto* state = static_cast<const GpsState*>(data);
+    if (state == nullptr || state->active == 0 || state->fixType <= 1) {
+        return;
+    }
+    // A point that finds no memory is left out; the picture still follows the receiver.
+    addPoint(track, state->latitude, state->longitude);
+    context.originLatitude = state->latitude;
+    context.originLongitude = state->longitude - lonOffset;
+    repaint();
+}
+
+void RouteView::draw(HDC dc, int w, int h) {
+    const RECT area{0, 0, w, h};
+    FillRect(dc, &area, GetSysColorBrush(COLOR_WINDOW));
+    context.hdc = dc;
+    context.width = w;
+    context.height = h;
+    drawList(objects, context);
+    drawPolyline(track, context);
+}
+
+LRESULT RouteView::onKeyDown(WPARAM key) {
+    switch (key) {
+    case VK_LEFT:
+        lonOffset += context.scale * PAN_STEP;
+        break;
+    case VK_RIGHT:
+        lonOffset -= context.scale * PAN_STEP;
+        break;
+    case VK_ADD:
+        context.scale += KEY_ZOOM_STEP;
+        break;
+    case VK_SUBTRACT:
+        // At 0 every point would fall on the centre, below it the picture would be mirrored.
+        if (context.scale - KEY_ZOOM_STEP > 0) {
+            context.scale -= KEY_ZOOM_STEP;
+        }
+        break;
+    default:
+        return 0;
+    }
+    repaint();
+    return 0;
+}
+
+LRESULT RouteView::onMouseWheel(WPARAM wParam) {
+    const short delta = GET_WHEEL_DELTA_WPARAM(wParam);
+    if (delta == 0) {
+        return 0;
+    }
+    // Turned towards the user zooms in; one step per message whatever the delta.
+    context.scale *= delta < 0 ? ZOOM_IN : ZOOM_OUT;
+    repaint();
+    return 0;
+}
+
+LRESULT RouteView::onVScroll(WPARAM wParam) {
+    switch (LOWORD(wParam)) {
+    case SB_LINEUP:
+        context.scale *= ZOOM_IN;
+        break;
+    case SB_LINEDOWN:
+        context.scale *= ZOOM_OUT;
+        break;
+    default:
+        return 0;
+    }
+    repaint();
+    return 0;
+}
+
+void RouteView::repaint() {
+    if (hwnd != nullptr) {
+        InvalidateRect(hwnd, nullptr, TRUE);
+    }
+}
+
+} // namespace veltaro

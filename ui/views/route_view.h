@@ -1,0 +1,32 @@
+#pragma once
+
+#include "ui/framework/leaf_view.h"
+#include "ui/views/orvo_drawer.h"
+
+namespace veltaro {
+
+// The track of a device's positions while it has a fix, centred on the latest one, with keys, wheel and
+// scroll requests to zoom and pan. data is the device's GpsState.
+class RouteView : public LeafView {
+public:
+    RouteView(ContainerPane* parent, bool ownedByParent, const SharedGdi& gdi);
+
+    // Records the current position when there is a fix, and repaints.
+    void refresh() override;
+    void draw(HDC dc, int w, int h) override;
+
+    Polyline track;   // every recorded position, oldest first
+    DrawList objects; // drawn under the track
+    DrawContext context;
+    double lonOffset = 0; // hundredths of a degree the centre lies west of the latest position
+
+protected:
+    LRESULT onKeyDown(WPARAM key) override;
+    LRESULT onMouseWheel(WPARAM wParam) override;
+    LRESULT onVScroll(WPARAM wParam) override;
+
+private:
+    void repaint();
+};
+
+} // namespace veltaro
