@@ -22,12 +22,6 @@ using ObserverHandle = void*;
 // Delivers one WM_GPSUPDATE to an observer without waiting for it (PostMessageA in the application).
 using PostUpdate = std::function<void(ObserverHandle observer, GpsParser* parser)>;
 
-// A position reported with a fix ($GPGGA or $GPRMC), in hundredths of a degree.
-struct TrackFix {
-    double latitude;
-    double longitude;
-};
-
 // Reads NMEA lines from a queue on a thread of its own, decodes them into its GpsState and tells its
 // observers of every change. A notification stays outstanding until an observer acknowledges it; the
 // changes meanwhile are told in one notification then, so a receiver faster than the windows never

@@ -60,6 +60,12 @@ struct GpsState {
     }
 };
 
+// A position reported with a fix ($GPGGA or $GPRMC), in hundredths of a degree.
+struct TrackFix {
+    double latitude;
+    double longitude;
+};
+
 static_assert(std::is_trivially_copyable_v<GpsState>, "a snapshot is one flat copy");
 
 } // namespace veltaro

@@ -111,7 +111,7 @@ TEST_F(MainFrameTest, DeviceThatCannotOpenAddsNothingAndSaysWhy) {
 TEST_F(MainFrameTest, StartedDeviceGetsItsNodeSelectedWithItsPage) {
     frame.startDevice(5, 4800, false, true, 99, 4800); // the echo port cannot open: said, and not added
     EXPECT_EQ(reportedErrors, std::vector<int>{DEVICE_ERROR_OPEN_PORT});
-    ASSERT_EQ(frame.nodes.size(), 2u);
+    ASSERT_EQ(frame.nodes.size(), 4u); // the device and its two view pages
     TreeNode& node = *frame.nodes[1];
     EXPECT_EQ(node.kind, NODE_DEVICE);
     EXPECT_EQ(node.live, 1);
@@ -137,7 +137,7 @@ TEST_F(MainFrameTest, StartedDeviceGetsItsNodeSelectedWithItsPage) {
 
 TEST_F(MainFrameTest, ClosingTheWindowDeliversWhatTheDevicesStillHold) {
     frame.startDevice(5, 4800, false, false, 0, 0);
-    ASSERT_EQ(frame.nodes.size(), 2u);
+    ASSERT_EQ(frame.nodes.size(), 4u);
     GpsDevice& device = *frame.nodes[1]->device;
     const std::string log = test::temporaryPath("closing.gpsl");
     ASSERT_TRUE(device.addLogFile(log.c_str()));

@@ -63,6 +63,7 @@ void MainFrame::startDevice(int port, int baud, bool saveToFile, bool echo, int 
     addNode(std::move(node));
     // Selecting reports the change at once, and showNode shows the device page.
     SendMessageA(treeWindow, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(added->item));
+    addDeviceViews(*added);
 }
 
 void MainFrame::addLogFile(GpsDevice& device) {

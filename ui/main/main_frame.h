@@ -73,7 +73,8 @@ public:
     // The "Sat stats" and "Current route" pages of a started device, under its node.
     void addDeviceViews(TreeNode& deviceNode);
     std::unique_ptr<TreeNode> buildSatStats(GpsState* state);
-    std::unique_ptr<TreeNode> buildCurrentRoute(GpsState* state);
+    // fixes: the positions the device reported since the route view last took them.
+    std::unique_ptr<TreeNode> buildCurrentRoute(GpsState* state, std::vector<TrackFix>* fixes);
 
     void saveDataToFile();
     void echoToPort();

@@ -22,6 +22,20 @@ RouteView::RouteView(ContainerPane* parent, bool ownedByParent, const SharedGdi&
 }
 
 void RouteView::refresh() {
+    if (fixes != nullptr) {
+        // Every position reported gets its point, however many came since the window last looked.
+        if (fixes->empty()) {
+            return;
+        }
+        for (const TrackFix& fix : *fixes) {
+            addPoint(track, fix.latitude, fix.longitude);
+        }
+        context.originLatitude = fixes->back().latitude;
+        context.originLongitude = fixes->back().longitude - lonOffset;
+        fixes->clear();
+        repaint();
+        return;
+    }
     const auto* state = static_cast<const GpsState*>(data);
     if (state == nullptr || state->active == 0 || state->fixType <= 1) {
         return;

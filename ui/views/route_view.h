@@ -1,7 +1,10 @@
 #pragma once
 
+#include "gps/gps_state.h"
 #include "ui/framework/leaf_view.h"
 #include "ui/views/orvo_drawer.h"
+
+#include <vector>
 
 namespace veltaro {
 
@@ -19,6 +22,9 @@ public:
     DrawList objects; // drawn under the track
     DrawContext context;
     double lonOffset = 0; // hundredths of a degree the centre lies west of the latest position
+    // The positions the device reported since the last refresh, taken by each refresh; without them the
+    // view records the state's position on every refresh with a fix.
+    std::vector<TrackFix>* fixes = nullptr;
 
 protected:
     LRESULT onKeyDown(WPARAM key) override;

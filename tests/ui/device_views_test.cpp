@@ -1,0 +1,160 @@
+#include "support/canvas.h"
+#include "support/captures.h"
+#include "support/far_end.h"
+#include "support/ui_support.h"
+#include "support/windows_support.h"
+#include "ui/main/main_frame.h"
+#include "ui/main/shared_gdi.h"
+#include "ui/views/route_view.h"
+#include "ui/views/sat_signal_view.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace veltaro {
+namespace {
+
+void ignoreError(int) {}
+
+std::string itemText(HWND tree, HTREEITEM item) {
+    char text[128] = "";
+    TVITEMA query;
+    ZeroMemory(&query, sizeof query);
+    query.mask = TVIF_TEXT;
+    query.hItem = item;
+    query.pszText = text;
+    query.cchTextMax = sizeof text;
+    SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&query));
+    return text;
+}
+
+TVITEMA itemOf(HWND tree, HTREEITEM item) {
+    TVITEMA query;
+    ZeroMemory(&query, sizeof query);
+    query.mask = TVIF_IMAGE | TVIF_STATE;
+    query.stateMask = TVIS_EXPANDED;
+    query.hItem = item;
+    SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&query));
+    return query;
+}
+
+HTREEITEM nextItem(HWND tree, HTREEITEM item, WPARAM relation) {
+    return reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_GETNEXTITEM, relation, reinterpret_cast<LPARAM>(item)));
+}
+
+class DeviceViewsTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { createSharedGdi(); }
+
+    DeviceViewsTest() : frame(SW_SHOWNORMAL) { frame.showError = ignoreError; }
+
+    // Shows a node's page, as a click on its item does.
+    void select(TreeNode& node) {
+        SendMessageA(frame.treeWindow, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(node.item));
+    }
+
+    MainFrame frame;
+};
+
+TEST_F(DeviceViewsTest, StartedDeviceGetsSatStatsThenCurrentRouteUnderItsExpandedItem) {
+    frame.startDevice(5, 4800, false, false, 0, 0);
+    ASSERT_EQ(frame.nodes.size(), 4u);
+    TreeNode& device = *frame.nodes[1];
+    const HWND tree = frame.treeWindow;
+    EXPECT_NE(itemOf(tree, device.item).state & TVIS_EXPANDED, 0u);
+
+    const struct {
+        const char* text;
+        std::int32_t live;
+    } expected[] = {{"Sat stats", 0}, {"Current route", 1}};
+    HTREEITEM item = nextItem(tree, device.item, TVGN_CHILD);
+    for (int i = 0; i < 2; ++i) {
+        TreeNode& view = *frame.nodes[static_cast<std::size_t>(2 + i)];
+        ASSERT_EQ(item, view.item) << expected[i].text;
+        EXPECT_EQ(itemText(tree, item), expected[i].text);
+        EXPECT_EQ(itemOf(tree, item).iImage, 3);
+        EXPECT_EQ(view.kind, NODE_VIEW);
+        EXPECT_EQ(view.live, expected[i].live);
+        EXPECT_EQ(view.parentNode, &device);
+        EXPECT_EQ(view.device, nullptr) << "no menu on a view";
+        for (const auto& pane : view.panes) {
+            EXPECT_EQ(pane->data, &device.device->snapshot);
+        }
+        item = nextItem(tree, item, TVGN_NEXT);
+    }
+    EXPECT_EQ(item, nullptr);
+    EXPECT_EQ(frame.currentNode, &device) << "the device page stays shown";
+}
+
+TEST_F(DeviceViewsTest, PagesLayTheirViewsOutInTheClientArea) {
+    frame.startDevice(5, 4800, false, false, 0, 0);
+    ASSERT_EQ(frame.nodes.size(), 4u);
+    RECT client;
+    GetClientRect(frame.clientWindow, &client);
+    const int w = client.right;
+    const int h = client.bottom;
+    const int strip = textLineHeight() + 20;
+
+    TreeNode& stats = *frame.nodes[2];
+    select(stats);
+    ASSERT_EQ(stats.panes.size(), 3u);
+    test::expectRect(stats.panes[1]->hwnd, test::box(0, 0, 150, h));       // signal bars
+    test::expectRect(stats.panes[2]->hwnd, test::box(150, 0, w - 150, h)); // sky plot
+
+    TreeNode& route = *frame.nodes[3];
+    select(route);
+    ASSERT_EQ(route.panes.size(), 6u);
+    test::expectRect(route.panes[1]->hwnd, test::box(0, 0, 150, h)); // the left column
+    test::expectRect(route.panes[3]->hwnd, test::box(0, 0, 150, 150));
+    test::expectRect(route.panes[4]->hwnd, test::box(0, 150, 150, strip));
+    test::expectRect(route.panes[5]->hwnd, test::box(0, 150 + strip, 150, h - 150 - strip));
+    // The route view's window has a sunken edge; its window rectangle fills the rest.
+    test::expectRect(route.panes[2]->hwnd, test::box(150, 0, w - 150, h));
+    test::saveScreenshot("current_route_empty");
+}
+
+TEST_F(DeviceViewsTest, AReceiverStreamShowsSatellitesAndATrack) {
+    frame.startDevice(5, 4800, false, false, 0, 0);
+    ASSERT_EQ(frame.nodes.size(), 4u);
+    GpsDevice& device = *frame.nodes[1]->device;
+    auto& route = static_cast<RouteView&>(*frame.nodes[3]->panes[2]);
+    test::FarEnd receiver(15);
+    ASSERT_TRUE(receiver.write(test::readFile(VELTARO_NMEA_DIR "/isync.nmea")));
+    // Its last fix is at 13:15:30, with 15 satellites in view.
+    ASSERT_TRUE(test::pumpMessagesUntil([&] {
+        return device.snapshot.satellites.inView == 15 && device.snapshot.minute == 15 && device.snapshot.second == 30;
+    }));
+    EXPECT_GT(route.track.count, 1);
+
+    auto& signal = static_cast<SatSignalView&>(*frame.nodes[2]->panes[1]);
+    test::Canvas bars(150, 400);
+    signal.draw(bars.dc(), 150, 400);
+    EXPECT_GT(bars.count(RGB(255, 0, 0)), 15 * 20) << "a bar per satellite";
+
+    select(*frame.nodes[2]);
+    test::saveScreenshot("sat_stats");
+    select(*frame.nodes[3]);
+    test::saveScreenshot("current_route");
+}
+
+TEST_F(DeviceViewsTest, TwoDevicesDrawTheirOwnSnapshots) {
+    GpsState first;
+    GpsState second;
+    std::unique_ptr<TreeNode> a = frame.buildSatStats(&first);
+    std::unique_ptr<TreeNode> b = frame.buildSatStats(&second);
+    first.active = 1;
+    first.satellites.inView = 1;
+    first.satellites.snr[0] = 40;
+    auto* signalA = static_cast<SatSignalView*>(a->panes[1].get());
+    auto* signalB = static_cast<SatSignalView*>(b->panes[1].get());
+    test::Canvas pictureA(150, 200);
+    test::Canvas pictureB(150, 200);
+    signalA->draw(pictureA.dc(), 150, 200);
+    signalB->draw(pictureB.dc(), 150, 200);
+    EXPECT_EQ(pictureA.count(RGB(255, 0, 0)), 40 * (textLineHeight()));
+    EXPECT_EQ(pictureB.count(RGB(255, 0, 0)), 0) << "the second device is inactive";
+}
+
+} // namespace
+} // namespace veltaro

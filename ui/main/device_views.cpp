@@ -1,0 +1,69 @@
+// The two view pages of every started device: "Sat stats" and "Current route".
+#include "ui/main/main_frame.h"
+#include "ui/main/shared_gdi.h"
+#include "ui/views/blank_pane.h"
+#include "ui/views/course_view.h"
+#include "ui/views/route_view.h"
+#include "ui/views/sat_signal_view.h"
+#include "ui/views/sat_tracking_view.h"
+#include "ui/views/speed_view.h"
+
+namespace veltaro {
+
+namespace {
+
+// Places a built pane in its container: docked, sized (a new pane's size is 100 by 100), and its window
+// made in the container's.
+template <typename P>
+P* dockPane(TreeNode& node, std::unique_ptr<P> pane, DockSide side, int cx = 100, int cy = 100) {
+    P* placed = node.own(std::move(pane));
+    placed->dock = side;
+    placed->setSize(cx, cy);
+    placed->create(placed->parent->hwnd);
+    return placed;
+}
+
+} // namespace
+
+void MainFrame::addDeviceViews(TreeNode& deviceNode) {
+    GpsState* state = &deviceNode.device->snapshot;
+    std::unique_ptr<TreeNode> stats = buildSatStats(state);
+    stats->parentNode = &deviceNode;
+    stats->live = 0;
+    addNode(std::move(stats));
+    std::unique_ptr<TreeNode> route = buildCurrentRoute(state, &deviceNode.device->newFixes);
+    route->parentNode = &deviceNode;
+    route->live = 1;
+    addNode(std::move(route));
+    SendMessageA(treeWindow, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(deviceNode.item));
+}
+
+std::unique_ptr<TreeNode> MainFrame::buildSatStats(GpsState* state) {
+    const SharedGdi& gdi = sharedGdi();
+    std::unique_ptr<TreeNode> node = newPageNode(nullptr, NODE_VIEW, "Sat stats", state);
+    ContainerPane* root = node->pane;
+    dockPane(*node, std::make_unique<SatSignalView>(root, true, gdi), DOCK_LEFT, 150, 100);
+    auto tracking = std::make_unique<SatTrackingView>(root, true, gdi);
+    tracking->posY = 100;
+    dockPane(*node, std::move(tracking), DOCK_FILL, 150, 150);
+    return node;
+}
+
+std::unique_ptr<TreeNode> MainFrame::buildCurrentRoute(GpsState* state, std::vector<TrackFix>* fixes) {
+    const SharedGdi& gdi = sharedGdi();
+    std::unique_ptr<TreeNode> node = newPageNode(nullptr, NODE_VIEW, "Current route", state);
+    ContainerPane* root = node->pane;
+    auto* column = node->own(std::make_unique<ContainerPane>(root));
+    column->dock = DOCK_LEFT;
+    column->setSize(150, 100);
+    column->create(root->hwnd);
+    dockPane(*node, std::make_unique<RouteView>(root, true, gdi), DOCK_FILL)->fixes = fixes;
+    dockPane(*node, std::make_unique<CourseView>(column, true, gdi), DOCK_TOP, 150, 150);
+    auto speed = std::make_unique<SpeedView>(column, true, gdi);
+    speed->posY = 10; // below the course dial, which keeps 0
+    dockPane(*node, std::move(speed), DOCK_TOP, 150, gdi.lineHeight() + 20);
+    dockPane(*node, std::make_unique<BlankPane>(column, true, gdi), DOCK_FILL);
+    return node;
+}
+
+} // namespace veltaro
