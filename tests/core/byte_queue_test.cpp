@@ -238,9 +238,11 @@ TEST(ByteQueueTest, KeepsContentAndOrderThroughAnyMixOfOperations) {
                 ASSERT_EQ(takeText(queue), model.content) << "step " << step;
                 model.content.clear();
             } else {
-                queue.moveAllTo(queues[1 - q]);
-                models[1 - q].content += model.content;
-                model.content.clear();
+                // Always the first into the second, as a port hands its old queue on: the other way
+                // round would take the two locks in both orders.
+                queues[0].moveAllTo(queues[1]);
+                models[1].content += models[0].content;
+                models[0].content.clear();
             }
         }
         EXPECT_EQ(takeText(queues[0]), models[0].content);
