@@ -18,7 +18,8 @@ ByteQueue::ByteQueue() {
     reserve(INITIAL_CAPACITY);
 }
 
-// Called with lock held. On failure nothing changes, so the content stays intact.
+// Called with lock held, with n above length. On failure nothing changes, so the content stays
+// intact; otherwise the content moves to the front of the new block.
 bool ByteQueue::reserve(std::int64_t n) {
     if (n > INT_MAX) {
         return false;
@@ -27,13 +28,47 @@ bool ByteQueue::reserve(std::int64_t n) {
     if (!block) {
         return false;
     }
-    const int size = static_cast<int>(n);
     if (length > 0) {
-        std::memcpy(block.get(), data.get(), static_cast<std::size_t>(length < size ? length : size));
+        std::memcpy(block.get(), data.get() + head, static_cast<std::size_t>(length));
     }
     data = std::move(block);
-    capacity = size;
+    capacity = static_cast<int>(n);
+    head = 0;
     return true;
+}
+
+// Called with lock held. Moves the content to the front of the storage.
+void ByteQueue::compact() {
+    if (length > 0 && head > 0) {
+        std::memmove(data.get(), data.get() + head, static_cast<std::size_t>(length));
+    }
+    head = 0;
+}
+
+// Called with lock held: makes room for n more bytes behind the content, plus one spare byte. Lines
+// leave from the front by advancing head; the space before it is reclaimed here, lazily, and only
+// once at least as many bytes were taken as would move, so reading a backlog stays linear.
+bool ByteQueue::makeRoom(std::int64_t n) {
+    const std::int64_t needed = std::int64_t{length} + n;
+    if (head + needed < capacity) {
+        return true;
+    }
+    const bool fitsAfterCompaction = needed < capacity;
+    if (fitsAfterCompaction && head >= length) {
+        compact();
+        return true;
+    }
+    // Doubling keeps a long line amortised O(1) per byte; the exact size is the fallback when memory is short.
+    const std::int64_t exact = needed + GROWTH_SLACK;
+    const std::int64_t doubled = std::int64_t{capacity} * 2;
+    if ((doubled > exact && reserve(doubled)) || reserve(exact)) {
+        return true;
+    }
+    if (fitsAfterCompaction) {
+        compact();
+        return true;
+    }
+    return false;
 }
 
 bool ByteQueue::append(const char* bytes, int n) {
@@ -41,12 +76,11 @@ bool ByteQueue::append(const char* bytes, int n) {
     {
         std::lock_guard guard(lock);
         if (n > 0) {
-            const std::int64_t needed = std::int64_t{length} + n;
-            if (needed >= capacity && !reserve(needed + GROWTH_SLACK)) {
-                stored = false;
-            } else {
-                std::memcpy(data.get() + length, bytes, static_cast<std::size_t>(n));
+            if (makeRoom(n)) {
+                std::memcpy(data.get() + head + length, bytes, static_cast<std::size_t>(n));
                 length += n;
+            } else {
+                stored = false;
             }
         }
     }
@@ -61,8 +95,9 @@ std::unique_ptr<char[]> ByteQueue::takeAll(int& n) {
     }
     std::unique_ptr<char[]> block(new (std::nothrow) char[static_cast<std::size_t>(length)]);
     if (block) {
-        std::memcpy(block.get(), data.get(), static_cast<std::size_t>(length));
+        std::memcpy(block.get(), data.get() + head, static_cast<std::size_t>(length));
         n = length;
+        head = 0;
         length = 0;
     }
     return block;
@@ -85,7 +120,8 @@ void ByteQueue::moveAllTo(ByteQueue& dest) {
     std::lock_guard guard(lock);
     std::lock_guard destGuard(dest.lock);
     // Only a copy that arrived may be dropped here; otherwise the bytes stay where they are.
-    if (length > 0 && dest.append(data.get(), length)) {
+    if (length > 0 && dest.append(data.get() + head, length)) {
+        head = 0;
         length = 0;
     }
 }
@@ -95,13 +131,15 @@ std::unique_ptr<char[]> ByteQueue::readLine(int& count) {
     int i = 0;
     int start = 0;
     for (;;) {
-        // The scan resumes where it stopped; restart only if someone else took the bytes meanwhile.
+        // The scan resumes where it stopped (positions count from head, which appends may move);
+        // restart only if someone else took the bytes meanwhile.
         if (i > length) {
             i = 0;
             start = 0;
         }
+        const char* content = data.get() + head;
         for (; i < length; ++i) {
-            const char c = data.get()[i];
+            const char c = content[i];
             if (c == '\r' || (c == '\n' && i > 0)) {
                 break;
             }
@@ -124,13 +162,11 @@ std::unique_ptr<char[]> ByteQueue::readLine(int& count) {
         count = -1;
         return nullptr;
     }
-    std::memcpy(line.get(), data.get() + start, static_cast<std::size_t>(i - start));
+    std::memcpy(line.get(), data.get() + head + start, static_cast<std::size_t>(i - start));
     line[static_cast<std::size_t>(i - start)] = '\0';
-    const int rest = length - i - 1;
-    if (rest > 0) {
-        std::memmove(data.get(), data.get() + i + 1, static_cast<std::size_t>(rest));
-    }
-    length = rest;
+    // The line leaves by advancing head; the space is reclaimed when an append needs it.
+    length -= i + 1;
+    head = length > 0 ? head + i + 1 : 0;
     count = i;
     return line;
 }

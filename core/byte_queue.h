@@ -40,13 +40,16 @@ public:
 
 private:
     bool reserve(std::int64_t n);
+    bool makeRoom(std::int64_t n);
+    void compact();
 
     std::recursive_mutex lock;
     EventGroup events;
     AutoResetEvent dataReady{events};
     AutoResetEvent stopEvent{events};
     int capacity = 0;             // guarded by lock
-    int length = 0;               // guarded by lock
+    int head = 0;                 // guarded by lock: where the content starts in data
+    int length = 0;               // guarded by lock: the content is data[head, head + length)
     std::unique_ptr<char[]> data; // guarded by lock
 };
 

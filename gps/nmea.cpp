@@ -317,12 +317,13 @@ void decodeSentence(GpsState& state, SatelliteTable& working, char* line, int co
     if (count <= 0 || line[0] != '$') {
         return;
     }
+    // The whole count is searched: a NUL from line noise does not hide the comma behind it.
     int comma = 0;
-    while (comma < count && line[comma] != ',' && line[comma] != '\0') {
+    while (comma < count && line[comma] != ',') {
         ++comma;
     }
     const char* fields = line;
-    if (comma < count && line[comma] == ',') {
+    if (comma < count) {
         line[comma] = '\0';
         fields = line + comma + 1;
     }

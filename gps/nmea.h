@@ -5,7 +5,8 @@
 namespace veltaro {
 
 // Decodes one NMEA line (NUL-terminated, without its CR/LF) into state. count is the length
-// readLine reported, at least the line's length. The line's first comma is overwritten.
+// readLine reported, at least the line's length. The first comma within count characters is
+// overwritten, even behind a NUL.
 // Only $GPGGA, $GPRMC, $GPGSA and $GPGSV are understood; every other line is ignored.
 // working is the GSV table being filled; it is committed to state at the end of each cycle.
 void decodeSentence(GpsState& state, SatelliteTable& working, char* line, int count);

@@ -15,6 +15,8 @@
 namespace veltaro {
 namespace {
 
+using namespace std::string_literals;
+
 void decode(GpsState& state, SatelliteTable& working, const std::string& line) {
     std::vector<char> buffer(line.begin(), line.end());
     buffer.push_back('\0');
@@ -50,7 +52,7 @@ void expectState(const GpsState& expected, const GpsState& actual) {
 }
 
 struct SentenceCase {
-    const char* line;
+    std::string line;                      // may hold NUL bytes: the decoder is given the whole length
     std::function<void(GpsState&)> expect; // turns the reset record into the expected one
 };
 
@@ -116,6 +118,22 @@ TEST(NmeaTest, DecodesGga) {
          }},
         // Cut off after the latitude: what was reached is stored, the rest untouched.
         {"$GPGGA,123519,4807.038,N,0113",
+         [](GpsState& s) {
+             setTime(s, 12, 35, 19);
+             s.latitude = 4811.73;
+         }},
+        // A NUL from line noise before the first comma: the comma is still found within the count.
+        {"$GPGGA\0,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47"s,
+         [](GpsState& s) {
+             setTime(s, 12, 35, 19);
+             s.latitude = 4811.73;
+             s.longitude = 1151.6666666666667;
+             s.fixQuality = 1;
+             s.satsUsed = 8.0;
+             s.hdop = 0.9;
+         }},
+        // A NUL after it ends the fields: the hemisphere before it has no separator behind it.
+        {"$GPGGA,123519,4807.038,N\0,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47"s,
          [](GpsState& s) {
              setTime(s, 12, 35, 19);
              s.latitude = 4811.73;
@@ -269,6 +287,7 @@ TEST(NmeaTest, IgnoresOtherLines) {
         {"$GPGGAX,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47", [](GpsState&) {}},
         {"$GPGGA", [](GpsState&) {}},
         {"$GPGGA*47", [](GpsState&) {}},
+        {"$GP\0GGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47"s, [](GpsState&) {}},
         {"$PGRME,15.0,M,45.0,M,25.0,M*1C", [](GpsState&) {}},
         {"", [](GpsState&) {}},
     });

@@ -7,6 +7,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -133,6 +134,54 @@ void BM_QueueReadLineBacklog(benchmark::State& run) {
     run.SetBytesProcessed(run.iterations() * static_cast<std::int64_t>(stream.size()));
 }
 BENCHMARK(BM_QueueReadLineBacklog)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// A backlog already in the queue, as after the parser fell behind, read out line by line. Reading it must
+// cost the same per byte however much is queued.
+void BM_QueueReadBacklog(benchmark::State& run) {
+    const std::string& stream = corpus().stream;
+    const std::size_t size = static_cast<std::size_t>(run.range(0)) << 20;
+    std::string backlog;
+    while (backlog.size() < size) {
+        backlog.append(stream, 0, std::min(stream.size(), size - backlog.size()));
+    }
+    for (auto _ : run) {
+        run.PauseTiming();
+        ByteQueue queue;
+        queue.append(backlog.data(), static_cast<int>(backlog.size()));
+        queue.signalStop(); // ends the read once no whole line is left
+        run.ResumeTiming();
+        int count = 0;
+        std::size_t lines = 0;
+        while (std::unique_ptr<char[]> line = queue.readLine(count)) {
+            ++lines;
+        }
+        benchmark::DoNotOptimize(lines);
+    }
+    run.SetBytesProcessed(run.iterations() * static_cast<std::int64_t>(backlog.size()));
+}
+BENCHMARK(BM_QueueReadBacklog)->Arg(1)->Arg(10)->ArgName("MB")->Unit(benchmark::kMillisecond);
+
+// A 10 MB line with no terminator arrives in 512-byte chunks while the reader waits in readLine, as the
+// parser does behind a receiver sending garbage at a wrong baud rate; then its terminator arrives.
+void BM_QueueAppendLongLine(benchmark::State& run) {
+    constexpr std::size_t SIZE = std::size_t{10} << 20;
+    constexpr std::size_t CHUNK = 512;
+    const std::string garbage(CHUNK, 'x');
+    for (auto _ : run) {
+        ByteQueue queue;
+        std::thread reader([&] {
+            int count = 0;
+            benchmark::DoNotOptimize(queue.readLine(count));
+        });
+        for (std::size_t at = 0; at < SIZE; at += CHUNK) {
+            queue.append(garbage.data(), static_cast<int>(CHUNK));
+        }
+        queue.append("\r", 1);
+        reader.join();
+    }
+    run.SetBytesProcessed(run.iterations() * static_cast<std::int64_t>(SIZE));
+}
+BENCHMARK(BM_QueueAppendLongLine)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // Prints the decode-to-split ratio after the usual table.
 class RatioReporter : public benchmark::ConsoleReporter {
