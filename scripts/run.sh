@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds Veltaro and the simulated GPS receiver, joins them through a virtual COM port and starts
-# veltaro.exe under Wine: on this X display, or on a virtual one (with a screenshot) when there is none.
+# veltaro.exe under Wine: on this X display, or on a virtual one, driven from here with screenshots of its pages.
 # Usage: run.sh [--replay FILE] [--baud N]
 #   --replay FILE  replay a recorded capture (a path, or a file name from ../shared/nmea/) instead of
 #                  generating a moving receiver
@@ -44,8 +44,8 @@ cd "$root"
 
 scripts/install-deps.sh
 
-echo "== Building veltaro.exe (preset win) and the simulated receiver (preset native)"
-cmake --preset win >/dev/null && cmake --build --preset win --target veltaro
+echo "== Building veltaro.exe (preset win), the simulated receiver (preset native) and the window probe"
+cmake --preset win >/dev/null && cmake --build --preset win --target veltaro probe
 cmake --preset native >/dev/null && cmake --build --preset native --target veltaro-sim
 program=build/win/veltaro.exe
 simulator=build/native/tools/simulator/veltaro-sim
@@ -149,12 +149,44 @@ echo "   In Veltaro pick COM$com ($baud baud) and press \"Start device\": the si
 echo
 
 if $own_display; then
-    sleep 8
-    kill -0 "$wine_pid" 2>/dev/null || { echo "veltaro.exe ended early; its output:" >&2; cat "$run_dir/veltaro.log" >&2; exit 1; }
-    shot=$root/build/screenshots/run-$(date +%Y%m%d-%H%M%S).png
-    import -display "$DISPLAY" -window root "$shot"
-    echo "   No display was set, so Veltaro runs on the virtual display $DISPLAY."
-    echo "   A screenshot: $shot"
+    # Nobody can click on a virtual display: do what a user would, and show them the pictures.
+    probe=build/win/tests/probe.exe
+    at() { scripts/wine-run.sh "$prefix" "$probe" "$@" | tr -d '\r'; }
+    click() {
+        local point
+        point=$(at "$@") || { echo "cannot find $*" >&2; exit 1; }
+        # shellcheck disable=SC2086
+        xdotool mousemove --sync $point click 1
+    }
+    wait_until() {
+        for _ in $(seq 300); do
+            kill -0 "$wine_pid" 2>/dev/null || { echo "veltaro.exe ended early; its output:" >&2; cat "$run_dir/veltaro.log" >&2; exit 1; }
+            "$@" && return 0
+            sleep 0.2
+        done
+        echo "timed out waiting for: $*" >&2
+        exit 1
+    }
+    shows() { [ "$(at exists "$1")" = 1 ]; }
+    devices_listed() { [ "$(at treecount)" = 4 ]; }
+    shot() {
+        local file=$root/build/screenshots/run-$1.png
+        import -display "$DISPLAY" -window root "$file"
+        echo "   $2: $file"
+    }
+    wait_until shows Veltaro
+    echo "   No display was set, so Veltaro runs on the virtual display $DISPLAY and is driven from here:"
+    click listitem Veltaro 1001 "COM$com"
+    at choose Veltaro 1002 "$baud" >/dev/null
+    click control Veltaro 1004
+    wait_until devices_listed
+    sleep 5 # a few fixes' worth of data
+    click treeitem 2
+    sleep 1
+    shot sat-stats "\"Sat stats\", the satellites' signals and the sky plot"
+    click treeitem 3
+    sleep 5 # the track grows with every fix
+    shot current-route "\"Current route\", course, speed and the track"
     echo "   Press Ctrl-C to stop."
 else
     echo "   Close Veltaro's window to stop."

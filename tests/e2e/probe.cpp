@@ -2,6 +2,7 @@
 // is on the screen (to click it as a user would), and what the tree holds. Prints to standard output.
 //   probe control TITLE ID            centre of the visible control ID in the window TITLE
 //   probe listitem TITLE ID TEXT      centre of the list box entry TEXT
+//   probe choose TITLE ID TEXT        picks the entry TEXT of the drop-down list ID
 //   probe treeitem ROW                centre of tree row ROW (from 0) in the main window
 //   probe treecount                   number of tree items in the main window
 //   probe rowcount TITLE ID           number of rows of the list view ID
@@ -90,6 +91,20 @@ int main(int argc, char** argv) {
         RECT rect;
         GetClientRect(list, &rect);
         return printPoint(list, rect.right / 2, (static_cast<int>(index) - top) * height + height / 2);
+    }
+    if (command == "choose" && argc == 5) {
+        // Picks an entry of a drop-down list by its text, as choosing it with the mouse would.
+        HWND box = findChild(argv[2], std::atoi(argv[3]));
+        if (box == nullptr) {
+            return fail("no drop-down list " + std::string(argv[3]));
+        }
+        wchar_t text[64];
+        MultiByteToWideChar(CP_ACP, 0, argv[4], -1, text, 64);
+        if (SendMessageW(box, CB_SELECTSTRING, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(text)) == CB_ERR) {
+            return fail("no entry " + std::string(argv[4]));
+        }
+        std::puts("1");
+        return 0;
     }
     if (command == "treeitem" && argc == 3) {
         HWND tree = findChild("Veltaro", -1, WC_TREEVIEWA);
