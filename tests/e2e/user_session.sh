@@ -117,6 +117,12 @@ cat "$work/second" >"$VELTARO_TTY_DIR/com15"
 wait_for "the whole capture in the log" has_bytes "$log" "$total"
 wait_for "the second half at the echo port" has_bytes "$work/echo.out" "$((total - half))"
 
+echo "== looking at the device's satellites and track"
+click 1 treeitem 2
+shot 7-sat-stats
+click 1 treeitem 3
+shot 8-current-route
+
 echo "== closing with Alt+X"
 xdotool key alt+x
 for _ in $(seq 150); do
