@@ -34,6 +34,34 @@ std::string itemText(HWND tree, HTREEITEM item) {
     return text;
 }
 
+// A stream of numbered GGA lines, one a second from midnight.
+std::string ggaStream(int lines) {
+    std::string stream;
+    for (int i = 0; i < lines; ++i) {
+        char line[96];
+        std::snprintf(line, sizeof line, "$GPGGA,%02d%02d%02d,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47\r\n",
+                      i / 3600, i / 60 % 60, i % 60);
+        stream += line;
+    }
+    return stream;
+}
+
+// The path the save dialog is given, as a user would type it.
+std::string pathToSave;
+void confirmSaveAs(HWND dialog) {
+    // The file name field is an edit in the older dialog and a combo box in the explorer one.
+    for (int id : {0x480 /* edt1 */, 0x47c /* cmb13 */}) {
+        if (HWND field = GetDlgItem(dialog, id)) {
+            SetWindowTextA(field, pathToSave.c_str());
+        }
+    }
+    PostMessageA(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
+}
+
+void cancelSaveAs(HWND dialog) {
+    PostMessageA(GetDlgItem(dialog, IDCANCEL), BM_CLICK, 0, 0);
+}
+
 class MainFrameTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { createSharedGdi(); }
@@ -41,6 +69,14 @@ protected:
     MainFrameTest() : frame(SW_SHOWNORMAL) {
         frame.showError = recordError;
         reportedErrors.clear();
+    }
+
+    // Closes the main window as Alt+X does; the quit message the loop would end on is taken away, so
+    // the next test's dialogs do not end on it.
+    void close() {
+        SendMessageA(frame.mainWindow, WM_COMMAND, IDM_EXIT, 0);
+        MSG quit;
+        PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
     }
 
     int width(HWND window) const {
@@ -101,6 +137,7 @@ TEST_F(MainFrameTest, ExitCommandEndsTheMessageLoop) {
 }
 
 TEST_F(MainFrameTest, DeviceThatCannotOpenAddsNothingAndSaysWhy) {
+    test::whenWindowAppears("Save As", cancelSaveAs); // the log is asked for before the port opens
     frame.startDevice(99, 4800, true, true, 98, 4800);
     EXPECT_EQ(reportedErrors, std::vector<int>{DEVICE_ERROR_OPEN_PORT});
     EXPECT_EQ(deviceErrorText(reportedErrors.at(0)), "Cannot open port.");
@@ -142,23 +179,46 @@ TEST_F(MainFrameTest, ClosingTheWindowDeliversWhatTheDevicesStillHold) {
     const std::string log = test::temporaryPath("closing.gpsl");
     ASSERT_TRUE(device.addLogFile(log.c_str()));
 
-    std::string stream;
-    for (int i = 0; i < 400; ++i) {
-        char line[96];
-        std::snprintf(line, sizeof line, "$GPGGA,%02d%02d%02d,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47\r\n",
-                      i / 3600, i / 60 % 60, i % 60);
-        stream += line;
-    }
+    const std::string stream = ggaStream(400);
     test::FarEnd receiver(15);
     ASSERT_TRUE(receiver.write(stream));
     // Once the last line is decoded the tee has handed every byte to the log's queue too; whether the
     // log's writer has written them yet is open, and closing must not lose them.
     ASSERT_TRUE(test::pumpMessagesUntil([&] { return device.snapshot.minute == 6 && device.snapshot.second == 39; }));
-    SendMessageA(frame.mainWindow, WM_COMMAND, IDM_EXIT, 0);
+    close();
     EXPECT_EQ(test::readFile(log), stream);
     SerialPort again(5, 4800);
     again.initialize();
     EXPECT_TRUE(again.open(true, nullptr)) << "the device's port is free again";
+}
+
+TEST_F(MainFrameTest, StartPageLogHoldsTheStreamFromItsFirstByte) {
+    // The receiver talks before the device starts: its first bytes wait in the port for the device.
+    const std::string stream = ggaStream(300);
+    test::FarEnd receiver(15);
+    ASSERT_TRUE(receiver.write(stream));
+    pathToSave = test::temporaryPath("from-start.gpsl");
+    test::whenWindowAppears("Save As", confirmSaveAs);
+    frame.startDevice(5, 4800, true, false, 0, 0);
+    ASSERT_EQ(frame.nodes.size(), 2u);
+    EXPECT_EQ(reportedErrors, std::vector<int>{});
+    GpsDevice& device = *frame.nodes[1]->device;
+    ASSERT_TRUE(test::pumpMessagesUntil([&] { return device.snapshot.minute == 4 && device.snapshot.second == 59; }));
+    close();
+    const std::string log = test::readFile(pathToSave);
+    EXPECT_EQ(log.size(), stream.size());
+    EXPECT_TRUE(log == stream) << "the log differs from the stream";
+}
+
+TEST_F(MainFrameTest, CancelledSaveDialogStartsTheDeviceWithoutALog) {
+    test::whenWindowAppears("Save As", cancelSaveAs);
+    frame.startDevice(5, 4800, true, false, 0, 0);
+    ASSERT_EQ(frame.nodes.size(), 2u);
+    EXPECT_EQ(reportedErrors, std::vector<int>{});
+    std::vector<std::string> names;
+    std::vector<Port*> ports;
+    std::vector<ByteQueue*> queues;
+    EXPECT_EQ(frame.nodes[1]->device->copyOutputs(names, ports, queues), 0);
 }
 
 TEST_F(MainFrameTest, NodeImagesFollowKindAndLiveness) {
