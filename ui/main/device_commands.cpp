@@ -112,7 +112,7 @@ void MainFrame::showDeviceMenu() {
     if (query.iImage != 1) {
         return;
     }
-    HMENU menu = LoadMenuA(sharedGdi().appInstance, MAKEINTRESOURCEA(pmLiveDevice));
+    HMENU menu = LoadMenuA(sharedGdi().appInstance, pmLiveDevice);
     POINT cursor;
     GetCursorPos(&cursor);
     TrackPopupMenu(GetSubMenu(menu, 0), TPM_RIGHTBUTTON, cursor.x, cursor.y, 0, mainWindow, nullptr);

@@ -52,7 +52,7 @@ MainFrame::MainFrame(int showCommand) {
     registerSplitterClass();
     const SharedGdi& gdi = sharedGdi();
 
-    HMENU menu = LoadMenuA(gdi.appInstance, MAKEINTRESOURCEA(mMain));
+    HMENU menu = LoadMenuA(gdi.appInstance, mMain);
     mainWindow = CreateWindowExA(0, "STATIC", "Veltaro", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, 0, 0, 0, 0, nullptr,
                                  menu, gdi.appInstance, nullptr);
     bindFrame(mainWindow, this, mainWndProc);

@@ -80,7 +80,7 @@ INT_PTR CALLBACK addEchoProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lP
 
 bool showAddEchoDialog(HWND owner, int& portNumber, int& baudRate) {
     AddEchoContext context{nullptr, &portNumber, &baudRate};
-    return DialogBoxParamA(sharedGdi().appInstance, MAKEINTRESOURCEA(dlgAddEcho), owner, addEchoProc,
+    return DialogBoxParamA(sharedGdi().appInstance, dlgAddEcho, owner, addEchoProc,
                            reinterpret_cast<LPARAM>(&context)) == 1;
 }
 

@@ -26,8 +26,7 @@ void fillBaudBox(HWND box, int selected) {
 StartPage::StartPage(ContainerPane* parent) : Pane(parent, true) {}
 
 bool StartPage::create(HWND parentWindow) {
-    CreateDialogParamA(sharedGdi().appInstance, MAKEINTRESOURCEA(dlgStartPage), parentWindow, dialogProc,
-                       reinterpret_cast<LPARAM>(this));
+    CreateDialogParamA(sharedGdi().appInstance, dlgStartPage, parentWindow, dialogProc, reinterpret_cast<LPARAM>(this));
     return true;
 }
 
