@@ -128,6 +128,38 @@ TEST_F(MainFrameTest, DraggedBarKeepsItsPlaceWhenTheWindowIsResized) {
     EXPECT_EQ(page.bottom, client.bottom);
 }
 
+TEST_F(MainFrameTest, WindowStopsShrinkingWhereTheStartPageWouldOverlap) {
+    MoveWindow(frame.mainWindow, 100, 20, 200, 150, TRUE);
+    RECT outer;
+    GetWindowRect(frame.mainWindow, &outer);
+    EXPECT_GT(outer.right - outer.left, 200);
+    EXPECT_GT(outer.bottom - outer.top, 150);
+
+    HWND page = frame.rootNode->pane->children.at(0)->hwnd;
+    const auto rect = [&](int id) { return test::rectInParent(GetDlgItem(page, id)); };
+    // The right column's last control keeps the same 8 pixels above the live group's edge as the port
+    // list, and not one more: the minimum is no larger than it must be.
+    EXPECT_EQ(rect(IDC_START_DEVICE).bottom + 8, rect(IDC_START_LIVE_GROUP).bottom);
+    EXPECT_EQ(rect(IDC_START_PORT_LIST).bottom + 8, rect(IDC_START_LIVE_GROUP).bottom);
+    EXPECT_LE(rect(IDC_START_LIVE_GROUP).bottom, rect(IDC_START_KNOWN_GROUP).top);
+    EXPECT_LE(rect(IDC_START_KNOWN_GROUP).bottom, rect(IDC_START_FILE_GROUP).top);
+    EXPECT_LT(rect(IDC_START_PORT_LIST).right, rect(IDC_START_BAUD).left);
+
+    // Every text fits its control.
+    HDC dc = GetDC(page);
+    SelectObject(dc, sharedGdi().guiFont);
+    for (int id :
+         {IDC_START_SAVE_TO_FILE, IDC_START_ECHO, IDC_START_DEVICE, IDC_START_SAVED_DEVICE, IDC_START_OPEN_FILE}) {
+        char text[128] = "";
+        const int length = GetDlgItemTextA(page, id, text, sizeof text);
+        SIZE size;
+        GetTextExtentPoint32A(dc, text, length, &size);
+        EXPECT_GT(rect(id).right - rect(id).left, size.cx) << text;
+    }
+    ReleaseDC(page, dc);
+    test::saveScreenshot("main_frame_smallest");
+}
+
 TEST_F(MainFrameTest, ExitCommandEndsTheMessageLoop) {
     SendMessageA(frame.mainWindow, WM_COMMAND, IDM_EXIT, 0);
     EXPECT_FALSE(IsWindow(frame.mainWindow));

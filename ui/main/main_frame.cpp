@@ -105,6 +105,7 @@ void MainFrame::buildStartNode() {
     page->mainFrame = this;
     page->dock = DOCK_FILL;
     page->create(container->hwnd);
+    startPage = page.get();
 
     node->pane = container.get();
     node->kind = NODE_START;
@@ -216,6 +217,20 @@ void MainFrame::onPaint() {
     EndPaint(mainWindow, &ps);
 }
 
+void MainFrame::onGetMinMaxInfo(MINMAXINFO* info) {
+    if (startPage == nullptr || startPage->hwnd == nullptr) {
+        return;
+    }
+    // The start page fills the client area beside the tree and the bar: the window keeps it large
+    // enough for its controls.
+    const SIZE page = startPage->minimumSize();
+    RECT outer{0, 0, splitPosition + splitterWidth + page.cx, page.cy};
+    AdjustWindowRectEx(&outer, static_cast<DWORD>(GetWindowLongPtrA(mainWindow, GWL_STYLE)), TRUE,
+                       static_cast<DWORD>(GetWindowLongPtrA(mainWindow, GWL_EXSTYLE)));
+    info->ptMinTrackSize.x = outer.right - outer.left;
+    info->ptMinTrackSize.y = outer.bottom - outer.top;
+}
+
 LRESULT MainFrame::onNotify(const NMHDR* header) {
     if (header->hwndFrom != treeWindow) {
         return 0;
@@ -266,6 +281,9 @@ LRESULT CALLBACK MainFrame::mainWndProc(HWND window, UINT message, WPARAM wParam
         return 0;
     case WM_PAINT:
         frame->onPaint();
+        return 0;
+    case WM_GETMINMAXINFO:
+        frame->onGetMinMaxInfo(reinterpret_cast<MINMAXINFO*>(lParam));
         return 0;
     case WM_NOTIFY:
         return frame->onNotify(reinterpret_cast<const NMHDR*>(lParam));

@@ -85,10 +85,13 @@ private:
     LRESULT onNotify(const NMHDR* header);
     LRESULT onCommand(WPARAM wParam);
     void onPaint();
+    void onGetMinMaxInfo(MINMAXINFO* info);
     void buildStartNode();
     void addLogFile(GpsDevice& device);
     void addEchoPort(GpsDevice& device, int portNumber, int baudRate);
     GpsDevice* menuDevice() const;
+
+    StartPage* startPage = nullptr; // owned by the root node; its layout sets the window's minimum size
 };
 
 // The tree image of a node: the start page, a live or recorded device, or a view.
