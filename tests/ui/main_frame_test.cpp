@@ -253,6 +253,75 @@ TEST_F(MainFrameTest, CancelledSaveDialogStartsTheDeviceWithoutALog) {
     EXPECT_EQ(frame.nodes[1]->device->copyOutputs(names, ports, queues), 0);
 }
 
+// Presses Tab, or Shift+Tab, as the keyboard does.
+void pressTab(bool shift) {
+    std::vector<INPUT> inputs;
+    const auto key = [&](WORD code, DWORD flags) {
+        INPUT input;
+        ZeroMemory(&input, sizeof input);
+        input.type = INPUT_KEYBOARD;
+        input.ki.wVk = code;
+        input.ki.dwFlags = flags;
+        inputs.push_back(input);
+    };
+    if (shift) {
+        key(VK_SHIFT, 0);
+    }
+    key(VK_TAB, 0);
+    key(VK_TAB, KEYEVENTF_KEYUP);
+    if (shift) {
+        key(VK_SHIFT, KEYEVENTF_KEYUP);
+    }
+    SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+}
+
+TEST_F(MainFrameTest, TabAndShiftTabRunThroughTheTreeAndTheShownPage) {
+    // The control ids in tab order after the tree (0 stands for the tree).
+    const std::vector<int> startPage = {0,
+                                        IDC_START_OPEN_FILE,
+                                        IDC_START_PORT_LIST,
+                                        IDC_START_BAUD,
+                                        IDC_START_SAVE_TO_FILE,
+                                        IDC_START_DEVICE,
+                                        IDC_START_SAVED_DEVICE,
+                                        IDC_START_ECHO,
+                                        IDC_START_ECHO_PORT,
+                                        IDC_START_ECHO_BAUD};
+    const std::vector<int> devicePage = {0, IDC_DEVICE_OUTPUT_LIST};
+    const auto focusedId = [&] { return GetFocus() == frame.treeWindow ? 0 : GetDlgCtrlID(GetFocus()); };
+    // The message loop of the program, as WinMain runs it, until the focus moves.
+    const auto tab = [&](bool shift) {
+        const HWND before = GetFocus();
+        pressTab(shift);
+        return test::pumpMessagesUntil([&] { return GetFocus() != before; },
+                                       [&](MSG& message) { return frame.handleDialogKeys(message); });
+    };
+    const struct {
+        const char* page;
+        const std::vector<int>& order;
+    } cases[] = {{"start page", startPage}, {"device page", devicePage}};
+    for (const auto& c : cases) {
+        if (&c.order == &devicePage) {
+            frame.startDevice(5, 4800, false, false, 0, 0);
+            ASSERT_EQ(frame.nodes.size(), 2u);
+        }
+        SetFocus(frame.treeWindow);
+        std::vector<int> forwards;
+        std::vector<int> backwards;
+        for (std::size_t i = 0; i < c.order.size(); ++i) {
+            forwards.push_back(focusedId());
+            ASSERT_TRUE(tab(false)) << c.page;
+        }
+        EXPECT_EQ(focusedId(), 0) << c.page << ": Tab comes round to the tree";
+        for (std::size_t i = 0; i < c.order.size(); ++i) {
+            ASSERT_TRUE(tab(true)) << c.page;
+            backwards.insert(backwards.begin(), focusedId());
+        }
+        EXPECT_EQ(forwards, c.order) << c.page;
+        EXPECT_EQ(backwards, c.order) << c.page;
+    }
+}
+
 TEST_F(MainFrameTest, NodeImagesFollowKindAndLiveness) {
     TreeNode node;
     const struct {

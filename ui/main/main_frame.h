@@ -55,6 +55,11 @@ public:
     void layoutPages();
     void refreshAll();
 
+    // The keyboard's way through the window, for the message loop: Tab and Shift+Tab move the focus
+    // between the tree and the shown page's controls, and a dialog page gets its dialog keys. True
+    // when the message was handled and must not be dispatched again.
+    bool handleDialogKeys(MSG& message);
+
     // Device start and the device commands of the tree's context menu.
     void startDevice(int port, int baud, bool saveToFile, bool echo, int echoPort, int echoBaud) override;
     void showDeviceMenu();
@@ -86,6 +91,7 @@ private:
     LRESULT onCommand(WPARAM wParam);
     void onPaint();
     void onGetMinMaxInfo(MINMAXINFO* info);
+    void moveFocus(bool backwards);
     void buildStartNode();
     void addLogFile(GpsDevice& device);
     void addEchoPort(GpsDevice& device, int portNumber, int baudRate);

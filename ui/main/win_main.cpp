@@ -16,7 +16,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int showCommand) {
 
     MSG message;
     while (GetMessageA(&message, nullptr, 0, 0) > 0) {
-        if (!TranslateAcceleratorA(frame.mainWindow, accelerators, &message)) {
+        if (!TranslateAcceleratorA(frame.mainWindow, accelerators, &message) && !frame.handleDialogKeys(message)) {
             TranslateMessage(&message);
             DispatchMessageA(&message);
         }
