@@ -5,7 +5,12 @@
 
 #include <windows.h>
 
+#include <commctrl.h>
+
+#include <cctype>
+
 #include <string>
+#include <vector>
 
 namespace veltaro {
 namespace {
@@ -76,6 +81,64 @@ TEST_F(ResourcesTest, FileManagerShowsTheMainIcon) {
     EXPECT_FALSE(shown.empty());
     EXPECT_TRUE(shown == iconImage(icoMain)) << first << " does not show the main icon";
     EXPECT_FALSE(shown == iconImage(icoLiveDevice));
+}
+
+TEST_F(ResourcesTest, VersionResourceCarriesTheBuildsVersion) {
+    DWORD unused = 0;
+    const DWORD size = GetFileVersionInfoSizeA(VELTARO_EXE, &unused);
+    ASSERT_GT(size, 0u);
+    std::vector<char> info(size);
+    ASSERT_TRUE(GetFileVersionInfoA(VELTARO_EXE, 0, size, info.data()));
+
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT length = 0;
+    ASSERT_TRUE(VerQueryValueA(info.data(), "\\", reinterpret_cast<void**>(&fixed), &length));
+    const DWORD high = MAKELONG(VELTARO_VERSION_MINOR, VELTARO_VERSION_MAJOR);
+    const DWORD low = MAKELONG(0, VELTARO_VERSION_PATCH);
+    EXPECT_EQ(fixed->dwFileVersionMS, high);
+    EXPECT_EQ(fixed->dwFileVersionLS, low);
+    EXPECT_EQ(fixed->dwProductVersionMS, high);
+    EXPECT_EQ(fixed->dwProductVersionLS, low);
+    EXPECT_EQ(fixed->dwFileType, static_cast<DWORD>(VFT_APP));
+
+    const struct {
+        const char* key;
+        const char* value;
+    } cases[] = {{"ProductName", "Veltaro"},
+                 {"FileVersion", VELTARO_VERSION_TEXT},
+                 {"ProductVersion", VELTARO_VERSION_TEXT},
+                 {"OriginalFilename", "veltaro.exe"}};
+    for (const auto& c : cases) {
+        char* value = nullptr;
+        const std::string path = std::string("\\StringFileInfo\\040904b0\\") + c.key;
+        ASSERT_TRUE(VerQueryValueA(info.data(), path.c_str(), reinterpret_cast<void**>(&value), &length)) << c.key;
+        EXPECT_STREQ(value, c.value) << c.key;
+    }
+}
+
+TEST_F(ResourcesTest, ManifestAsksForCommonControlsSixOnSupportedWindows) {
+    const std::string manifest = resourceData(MAKEINTRESOURCEA(1), RT_MANIFEST);
+    ASSERT_FALSE(manifest.empty());
+    for (const char* part :
+         {"name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\"", "{e2011457-1546-43c5-a5fe-008deee3d3f0}",
+          "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}", "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}",
+          "{1f676c76-80e1-4239-95bb-83d0f6d0da78}", "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"}) {
+        EXPECT_NE(manifest.find(part), std::string::npos) << part;
+    }
+    EXPECT_EQ(manifest.find("dpiAware"), std::string::npos) << "the layout is in pixels at the default DPI";
+
+    // These tests carry the same manifest: the common controls they use come from the version 6 assembly.
+    HMODULE controls = nullptr;
+    ASSERT_TRUE(
+        GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                           reinterpret_cast<LPCSTR>(reinterpret_cast<void*>(&InitCommonControls)), &controls));
+    char path[MAX_PATH] = "";
+    GetModuleFileNameA(controls, path, MAX_PATH);
+    std::string folder = path;
+    for (char& letter : folder) {
+        letter = static_cast<char>(std::tolower(static_cast<unsigned char>(letter)));
+    }
+    EXPECT_NE(folder.find("microsoft.windows.common-controls_6595b64144ccf1df_6.0."), std::string::npos) << path;
 }
 
 } // namespace
