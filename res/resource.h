@@ -2,27 +2,24 @@
 #define VELTARO_RES_RESOURCE_H
 
 // Resource and control identifiers, shared by the C++ code and veltaro.rc.
-// Only #define lines here: the resource compiler reads this file too.
-// Resources are numbered; load them with MAKEINTRESOURCEA(name).
+// The resource compiler reads this file too: it sees only the #define lines.
 
-// Menus.
-#define mMain 101           // main window menu: File > Exit
-#define pmLiveDevice 102    // context menu of a live device in the tree
-#define pmOfflineDevice 103 // reserved for recorded-data devices; no such menu is built, so loading it fails
-
-// Dialogs.
-#define dlgStartPage 201 // start page (child, modeless)
-#define dlgDevice 202    // device page (child, modeless)
-#define dlgAddEcho 203   // "Add Echo:" (modal)
-
-// Icons. icoMain has the lowest number, so the shell shows it for the executable.
-#define icoMain 301          // the application
-#define icoLiveDevice 302    // a receiver on a COM port
-#define icoOfflineDevice 303 // a device reading recorded data
-#define icoView 304          // a device's view page
-
-// Accelerators.
-#define accMain 401 // main window keys: Alt+X exits
+// Menus, dialogs, icons and the accelerator table are named in veltaro.rc by bare identifiers, which the
+// resource compiler keeps as string names; the program loads them by the same strings.
+#ifndef RC_INVOKED
+namespace veltaro {
+inline constexpr char mMain[] = "mMain";                       // main window menu: File > Exit
+inline constexpr char pmLiveDevice[] = "pmLiveDevice";         // context menu of a live device in the tree
+inline constexpr char dlgStartPage[] = "dlgStartPage";         // start page (child, modeless)
+inline constexpr char dlgDevice[] = "dlgDevice";               // device page (child, modeless)
+inline constexpr char dlgAddEcho[] = "dlgAddEcho";             // "Add Echo:" (modal)
+inline constexpr char icoMain[] = "icoMain";                   // the application
+inline constexpr char icoLiveDevice[] = "icoLiveDevice";       // a receiver on a COM port
+inline constexpr char icoOfflineDevice[] = "icoOfflineDevice"; // a device reading recorded data
+inline constexpr char icoView[] = "icoView";                   // a device's view page
+inline constexpr char accMain[] = "accMain";                   // main window keys: Alt+X exits
+} // namespace veltaro
+#endif
 
 // Menu commands.
 #define IDM_EXIT 40002      // "E&xit\tAlt+X"

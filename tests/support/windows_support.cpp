@@ -56,7 +56,7 @@ std::string receive(ByteQueue& queue, std::size_t size) {
     return received;
 }
 
-bool pumpMessagesUntil(const std::function<bool()>& done) {
+bool pumpMessagesUntil(const std::function<bool()>& done, const std::function<bool(MSG&)>& handled) {
     const ULONGLONG deadline = GetTickCount64() + GENEROUS_TIMEOUT_MS;
     while (!done()) {
         const ULONGLONG now = GetTickCount64();
@@ -66,8 +66,10 @@ bool pumpMessagesUntil(const std::function<bool()>& done) {
         MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(deadline - now), QS_ALLINPUT);
         MSG message;
         while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&message);
-            DispatchMessageA(&message);
+            if (!handled(message)) {
+                TranslateMessage(&message);
+                DispatchMessageA(&message);
+            }
         }
     }
     return true;

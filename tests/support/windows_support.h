@@ -20,8 +20,10 @@ bool fileExists(const std::string& path);
 // Takes bytes from a queue until size arrived; stops the wait after the generous time-out.
 std::string receive(ByteQueue& queue, std::size_t size);
 
-// Runs this thread's messages until done() holds; false after the generous time-out.
-bool pumpMessagesUntil(const std::function<bool()>& done);
+// Runs this thread's messages until done() holds; false after the generous time-out. A message that
+// handled() takes is not dispatched, as in a loop with keyboard translation.
+bool pumpMessagesUntil(
+    const std::function<bool()>& done, const std::function<bool(MSG&)>& handled = [](MSG&) { return false; });
 
 // Runs a shell command on the Linux side of Wine and returns what it printed.
 std::string runUnixCommand(const std::string& command);

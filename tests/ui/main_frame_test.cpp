@@ -34,6 +34,34 @@ std::string itemText(HWND tree, HTREEITEM item) {
     return text;
 }
 
+// A stream of numbered GGA lines, one a second from midnight.
+std::string ggaStream(int lines) {
+    std::string stream;
+    for (int i = 0; i < lines; ++i) {
+        char line[96];
+        std::snprintf(line, sizeof line, "$GPGGA,%02d%02d%02d,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47\r\n",
+                      i / 3600, i / 60 % 60, i % 60);
+        stream += line;
+    }
+    return stream;
+}
+
+// The path the save dialog is given, as a user would type it.
+std::string pathToSave;
+void confirmSaveAs(HWND dialog) {
+    // The file name field is an edit in the older dialog and a combo box in the explorer one.
+    for (int id : {0x480 /* edt1 */, 0x47c /* cmb13 */}) {
+        if (HWND field = GetDlgItem(dialog, id)) {
+            SetWindowTextA(field, pathToSave.c_str());
+        }
+    }
+    PostMessageA(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
+}
+
+void cancelSaveAs(HWND dialog) {
+    PostMessageA(GetDlgItem(dialog, IDCANCEL), BM_CLICK, 0, 0);
+}
+
 class MainFrameTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { createSharedGdi(); }
@@ -41,6 +69,14 @@ protected:
     MainFrameTest() : frame(SW_SHOWNORMAL) {
         frame.showError = recordError;
         reportedErrors.clear();
+    }
+
+    // Closes the main window as Alt+X does; the quit message the loop would end on is taken away, so
+    // the next test's dialogs do not end on it.
+    void close() {
+        SendMessageA(frame.mainWindow, WM_COMMAND, IDM_EXIT, 0);
+        MSG quit;
+        PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
     }
 
     int width(HWND window) const {
@@ -92,6 +128,38 @@ TEST_F(MainFrameTest, DraggedBarKeepsItsPlaceWhenTheWindowIsResized) {
     EXPECT_EQ(page.bottom, client.bottom);
 }
 
+TEST_F(MainFrameTest, WindowStopsShrinkingWhereTheStartPageWouldOverlap) {
+    MoveWindow(frame.mainWindow, 100, 20, 200, 150, TRUE);
+    RECT outer;
+    GetWindowRect(frame.mainWindow, &outer);
+    EXPECT_GT(outer.right - outer.left, 200);
+    EXPECT_GT(outer.bottom - outer.top, 150);
+
+    HWND page = frame.rootNode->pane->children.at(0)->hwnd;
+    const auto rect = [&](int id) { return test::rectInParent(GetDlgItem(page, id)); };
+    // The right column's last control keeps the same 8 pixels above the live group's edge as the port
+    // list, and not one more: the minimum is no larger than it must be.
+    EXPECT_EQ(rect(IDC_START_DEVICE).bottom + 8, rect(IDC_START_LIVE_GROUP).bottom);
+    EXPECT_EQ(rect(IDC_START_PORT_LIST).bottom + 8, rect(IDC_START_LIVE_GROUP).bottom);
+    EXPECT_LE(rect(IDC_START_LIVE_GROUP).bottom, rect(IDC_START_KNOWN_GROUP).top);
+    EXPECT_LE(rect(IDC_START_KNOWN_GROUP).bottom, rect(IDC_START_FILE_GROUP).top);
+    EXPECT_LT(rect(IDC_START_PORT_LIST).right, rect(IDC_START_BAUD).left);
+
+    // Every text fits its control.
+    HDC dc = GetDC(page);
+    SelectObject(dc, sharedGdi().guiFont);
+    for (int id :
+         {IDC_START_SAVE_TO_FILE, IDC_START_ECHO, IDC_START_DEVICE, IDC_START_SAVED_DEVICE, IDC_START_OPEN_FILE}) {
+        char text[128] = "";
+        const int length = GetDlgItemTextA(page, id, text, sizeof text);
+        SIZE size;
+        GetTextExtentPoint32A(dc, text, length, &size);
+        EXPECT_GT(rect(id).right - rect(id).left, size.cx) << text;
+    }
+    ReleaseDC(page, dc);
+    test::saveScreenshot("main_frame_smallest");
+}
+
 TEST_F(MainFrameTest, ExitCommandEndsTheMessageLoop) {
     SendMessageA(frame.mainWindow, WM_COMMAND, IDM_EXIT, 0);
     EXPECT_FALSE(IsWindow(frame.mainWindow));
@@ -101,6 +169,7 @@ TEST_F(MainFrameTest, ExitCommandEndsTheMessageLoop) {
 }
 
 TEST_F(MainFrameTest, DeviceThatCannotOpenAddsNothingAndSaysWhy) {
+    test::whenWindowAppears("Save As", cancelSaveAs); // the log is asked for before the port opens
     frame.startDevice(99, 4800, true, true, 98, 4800);
     EXPECT_EQ(reportedErrors, std::vector<int>{DEVICE_ERROR_OPEN_PORT});
     EXPECT_EQ(deviceErrorText(reportedErrors.at(0)), "Cannot open port.");
@@ -142,23 +211,124 @@ TEST_F(MainFrameTest, ClosingTheWindowDeliversWhatTheDevicesStillHold) {
     const std::string log = test::temporaryPath("closing.gpsl");
     ASSERT_TRUE(device.addLogFile(log.c_str()));
 
-    std::string stream;
-    for (int i = 0; i < 400; ++i) {
-        char line[96];
-        std::snprintf(line, sizeof line, "$GPGGA,%02d%02d%02d,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47\r\n",
-                      i / 3600, i / 60 % 60, i % 60);
-        stream += line;
-    }
+    const std::string stream = ggaStream(400);
     test::FarEnd receiver(15);
     ASSERT_TRUE(receiver.write(stream));
     // Once the last line is decoded the tee has handed every byte to the log's queue too; whether the
     // log's writer has written them yet is open, and closing must not lose them.
     ASSERT_TRUE(test::pumpMessagesUntil([&] { return device.snapshot.minute == 6 && device.snapshot.second == 39; }));
-    SendMessageA(frame.mainWindow, WM_COMMAND, IDM_EXIT, 0);
+    close();
     EXPECT_EQ(test::readFile(log), stream);
     SerialPort again(5, 4800);
     again.initialize();
     EXPECT_TRUE(again.open(true, nullptr)) << "the device's port is free again";
+}
+
+TEST_F(MainFrameTest, StartPageLogAndEchoHoldTheStreamFromItsFirstByte) {
+    // The receiver talks before the device starts: its first bytes wait in the port for the device.
+    const std::string stream = ggaStream(300);
+    test::FarEnd receiver(15);
+    test::FarEnd echoReader(16);
+    ASSERT_TRUE(echoReader.isOpen());
+    ASSERT_TRUE(receiver.write(stream));
+    pathToSave = test::temporaryPath("from-start.gpsl");
+    test::whenWindowAppears("Save As", confirmSaveAs);
+    frame.startDevice(5, 4800, true, true, 6, 4800);
+    ASSERT_EQ(frame.nodes.size(), 2u);
+    EXPECT_EQ(reportedErrors, std::vector<int>{});
+    GpsDevice& device = *frame.nodes[1]->device;
+    ASSERT_TRUE(test::pumpMessagesUntil([&] { return device.snapshot.minute == 4 && device.snapshot.second == 59; }));
+    // The echo is read while the device runs: what a stop does to bytes in transit is not the point here.
+    const std::string echoed = echoReader.read(stream.size());
+    close();
+    const struct {
+        const char* output;
+        std::string received;
+    } cases[] = {{"log file", test::readFile(pathToSave)}, {"echo port", echoed}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.received.size(), stream.size()) << c.output;
+        EXPECT_TRUE(c.received == stream) << c.output << " differs from the stream";
+    }
+}
+
+TEST_F(MainFrameTest, CancelledSaveDialogStartsTheDeviceWithoutALog) {
+    test::whenWindowAppears("Save As", cancelSaveAs);
+    frame.startDevice(5, 4800, true, false, 0, 0);
+    ASSERT_EQ(frame.nodes.size(), 2u);
+    EXPECT_EQ(reportedErrors, std::vector<int>{});
+    std::vector<std::string> names;
+    std::vector<Port*> ports;
+    std::vector<ByteQueue*> queues;
+    EXPECT_EQ(frame.nodes[1]->device->copyOutputs(names, ports, queues), 0);
+}
+
+// Presses Tab, or Shift+Tab, as the keyboard does.
+void pressTab(bool shift) {
+    std::vector<INPUT> inputs;
+    const auto key = [&](WORD code, DWORD flags) {
+        INPUT input;
+        ZeroMemory(&input, sizeof input);
+        input.type = INPUT_KEYBOARD;
+        input.ki.wVk = code;
+        input.ki.dwFlags = flags;
+        inputs.push_back(input);
+    };
+    if (shift) {
+        key(VK_SHIFT, 0);
+    }
+    key(VK_TAB, 0);
+    key(VK_TAB, KEYEVENTF_KEYUP);
+    if (shift) {
+        key(VK_SHIFT, KEYEVENTF_KEYUP);
+    }
+    SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+}
+
+TEST_F(MainFrameTest, TabAndShiftTabRunThroughTheTreeAndTheShownPage) {
+    // The control ids in tab order after the tree (0 stands for the tree).
+    const std::vector<int> startPage = {0,
+                                        IDC_START_OPEN_FILE,
+                                        IDC_START_PORT_LIST,
+                                        IDC_START_BAUD,
+                                        IDC_START_SAVE_TO_FILE,
+                                        IDC_START_DEVICE,
+                                        IDC_START_SAVED_DEVICE,
+                                        IDC_START_ECHO,
+                                        IDC_START_ECHO_PORT,
+                                        IDC_START_ECHO_BAUD};
+    const std::vector<int> devicePage = {0, IDC_DEVICE_OUTPUT_LIST};
+    const auto focusedId = [&] { return GetFocus() == frame.treeWindow ? 0 : GetDlgCtrlID(GetFocus()); };
+    // The message loop of the program, as WinMain runs it, until the focus moves.
+    const auto tab = [&](bool shift) {
+        const HWND before = GetFocus();
+        pressTab(shift);
+        return test::pumpMessagesUntil([&] { return GetFocus() != before; },
+                                       [&](MSG& message) { return frame.handleDialogKeys(message); });
+    };
+    const struct {
+        const char* page;
+        const std::vector<int>& order;
+    } cases[] = {{"start page", startPage}, {"device page", devicePage}};
+    for (const auto& c : cases) {
+        if (&c.order == &devicePage) {
+            frame.startDevice(5, 4800, false, false, 0, 0);
+            ASSERT_EQ(frame.nodes.size(), 2u);
+        }
+        SetFocus(frame.treeWindow);
+        std::vector<int> forwards;
+        std::vector<int> backwards;
+        for (std::size_t i = 0; i < c.order.size(); ++i) {
+            forwards.push_back(focusedId());
+            ASSERT_TRUE(tab(false)) << c.page;
+        }
+        EXPECT_EQ(focusedId(), 0) << c.page << ": Tab comes round to the tree";
+        for (std::size_t i = 0; i < c.order.size(); ++i) {
+            ASSERT_TRUE(tab(true)) << c.page;
+            backwards.insert(backwards.begin(), focusedId());
+        }
+        EXPECT_EQ(forwards, c.order) << c.page;
+        EXPECT_EQ(backwards, c.order) << c.page;
+    }
 }
 
 TEST_F(MainFrameTest, NodeImagesFollowKindAndLiveness) {

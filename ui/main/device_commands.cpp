@@ -38,13 +38,16 @@ bool askLogPath(HWND owner, std::string& path) {
 } // namespace
 
 void MainFrame::startDevice(int port, int baud, bool saveToFile, bool echo, int echoPort, int echoBaud) {
+    // Asked before the device starts: what arrives while the dialog is open belongs in the log too.
+    std::string logPath;
+    const bool log = saveToFile && askLogPath(mainWindow, logPath);
     auto device = std::make_unique<GpsDevice>(std::make_unique<SerialPort>(port, baud));
     if (!device->start(mainWindow)) {
         showError(device->error);
         return; // the device and its port stop and go with it
     }
-    if (saveToFile) {
-        addLogFile(*device);
+    if (log && !device->addLogFile(logPath.c_str())) {
+        showError(device->error);
     }
     if (echo) {
         addEchoPort(*device, echoPort, echoBaud);
@@ -101,7 +104,7 @@ void MainFrame::showDeviceMenu() {
     if (menuNode == nullptr || menuNode->kind != NODE_DEVICE || menuNode->live != 1) {
         return;
     }
-    HMENU menu = LoadMenuA(sharedGdi().appInstance, MAKEINTRESOURCEA(pmLiveDevice));
+    HMENU menu = LoadMenuA(sharedGdi().appInstance, pmLiveDevice);
     POINT cursor;
     GetCursorPos(&cursor);
     TrackPopupMenu(GetSubMenu(menu, 0), TPM_RIGHTBUTTON, cursor.x, cursor.y, 0, mainWindow, nullptr);

@@ -5,7 +5,9 @@
 #include "ui/framework/splitter.h"
 #include "ui/main/shared_gdi.h"
 
+#include <cstring>
 #include <string>
+#include <vector>
 
 namespace veltaro {
 
@@ -41,6 +43,21 @@ MainFrame* frameOf(HWND window) {
     return reinterpret_cast<MainFrame*>(GetWindowLongPtrA(window, GWLP_USERDATA));
 }
 
+bool isDialog(HWND window) {
+    char name[16] = "";
+    GetClassNameA(window, name, sizeof name);
+    return std::strcmp(name, "#32770") == 0;
+}
+
+// Every window below root that takes the focus from the Tab key, in tab (z) order.
+BOOL CALLBACK collectTabStop(HWND window, LPARAM stops) {
+    if ((GetWindowLongPtrA(window, GWL_STYLE) & WS_TABSTOP) != 0 && IsWindowVisible(window) &&
+        IsWindowEnabled(window)) {
+        reinterpret_cast<std::vector<HWND>*>(stops)->push_back(window);
+    }
+    return TRUE;
+}
+
 void bindFrame(HWND window, MainFrame* frame, WNDPROC proc) {
     SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(frame));
     SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(proc));
@@ -53,7 +70,7 @@ MainFrame::MainFrame(int showCommand) {
     registerSplitterClass();
     const SharedGdi& gdi = sharedGdi();
 
-    HMENU menu = LoadMenuA(gdi.appInstance, MAKEINTRESOURCEA(mMain));
+    HMENU menu = LoadMenuA(gdi.appInstance, mMain);
     mainWindow = CreateWindowExA(0, "STATIC", "Veltaro", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, 0, 0, 0, 0, nullptr,
                                  menu, gdi.appInstance, nullptr);
     bindFrame(mainWindow, this, mainWndProc);
@@ -103,6 +120,7 @@ void MainFrame::buildStartNode() {
     page->mainFrame = this;
     page->dock = DOCK_FILL;
     page->create(node->pane->hwnd);
+    startPage = page;
     rootNode = node.get();
     addNode(std::move(node));
     SendMessageA(treeWindow, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(rootNode->item));
@@ -216,6 +234,66 @@ void MainFrame::onPaint() {
     FillRect(paint.get(), &client, GetSysColorBrush(COLOR_BTNFACE));
 }
 
+bool MainFrame::handleDialogKeys(MSG& message) {
+    if (currentNode == nullptr || (message.hwnd != mainWindow && !IsChild(mainWindow, message.hwnd))) {
+        return false;
+    }
+    const bool plainKey = GetKeyState(VK_CONTROL) >= 0 && GetKeyState(VK_MENU) >= 0;
+    if (message.message == WM_KEYDOWN && message.wParam == VK_TAB && plainKey) {
+        const LRESULT wants = SendMessageA(message.hwnd, WM_GETDLGCODE, VK_TAB, reinterpret_cast<LPARAM>(&message));
+        if ((wants & (DLGC_WANTTAB | DLGC_WANTALLKEYS)) == 0) {
+            moveFocus(GetKeyState(VK_SHIFT) < 0);
+            return true;
+        }
+    }
+    // The pages are modeless dialogs: the one around the message's window gets Enter, Esc, arrows and
+    // mnemonics as a dialog does.
+    HWND page = currentNode->pane->hwnd;
+    for (HWND window = message.hwnd; window != nullptr && window != page; window = GetParent(window)) {
+        if (isDialog(window)) {
+            return IsDialogMessageA(window, &message) != FALSE;
+        }
+    }
+    return false;
+}
+
+void MainFrame::moveFocus(bool backwards) {
+    // The ring: the tree, then every tab stop of the shown page.
+    std::vector<HWND> stops{treeWindow};
+    EnumChildWindows(currentNode->pane->hwnd, collectTabStop, reinterpret_cast<LPARAM>(&stops));
+    const auto count = static_cast<std::ptrdiff_t>(stops.size());
+    std::ptrdiff_t at = backwards ? 0 : -1; // from outside the ring: the tree, or the page's last stop
+    for (std::ptrdiff_t i = 0; i < count; ++i) {
+        const HWND focus = GetFocus();
+        if (stops[static_cast<std::size_t>(i)] == focus || IsChild(stops[static_cast<std::size_t>(i)], focus)) {
+            at = i;
+            break;
+        }
+    }
+    HWND next = stops[static_cast<std::size_t>((at + (backwards ? count - 1 : 1)) % count)];
+    HWND parent = GetParent(next);
+    if (isDialog(parent)) {
+        // As the dialog moves its own focus: push buttons take the default look, edits select their text.
+        SendMessageA(parent, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(next), TRUE);
+    } else {
+        SetFocus(next);
+    }
+}
+
+void MainFrame::onGetMinMaxInfo(MINMAXINFO* info) {
+    if (startPage == nullptr || startPage->hwnd == nullptr) {
+        return;
+    }
+    // The start page fills the client area beside the tree and the bar: the window keeps it large
+    // enough for its controls.
+    const SIZE page = startPage->minimumSize();
+    RECT outer{0, 0, splitPosition + splitterWidth + page.cx, page.cy};
+    AdjustWindowRectEx(&outer, static_cast<DWORD>(GetWindowLongPtrA(mainWindow, GWL_STYLE)), TRUE,
+                       static_cast<DWORD>(GetWindowLongPtrA(mainWindow, GWL_EXSTYLE)));
+    info->ptMinTrackSize.x = outer.right - outer.left;
+    info->ptMinTrackSize.y = outer.bottom - outer.top;
+}
+
 LRESULT MainFrame::onNotify(const NMHDR* header) {
     if (header->hwndFrom != treeWindow) {
         return 0;
@@ -266,6 +344,9 @@ LRESULT CALLBACK MainFrame::mainWndProc(HWND window, UINT message, WPARAM wParam
         return 0;
     case WM_PAINT:
         frame->onPaint();
+        return 0;
+    case WM_GETMINMAXINFO:
+        frame->onGetMinMaxInfo(reinterpret_cast<MINMAXINFO*>(lParam));
         return 0;
     case WM_NOTIFY:
         return frame->onNotify(reinterpret_cast<const NMHDR*>(lParam));

@@ -66,6 +66,11 @@ public:
     void layoutPages();
     void refreshAll();
 
+    // The keyboard's way through the window, for the message loop: Tab and Shift+Tab move the focus
+    // between the tree and the shown page's controls, and a dialog page gets its dialog keys. True
+    // when the message was handled and must not be dispatched again.
+    bool handleDialogKeys(MSG& message);
+
     // Device start and the device commands of the tree's context menu.
     void startDevice(int port, int baud, bool saveToFile, bool echo, int echoPort, int echoBaud) override;
     void showDeviceMenu();
@@ -103,10 +108,14 @@ private:
     LRESULT onNotify(const NMHDR* header);
     LRESULT onCommand(WPARAM wParam);
     void onPaint();
+    void onGetMinMaxInfo(MINMAXINFO* info);
+    void moveFocus(bool backwards);
     void buildStartNode();
     void addLogFile(GpsDevice& device);
     void addEchoPort(GpsDevice& device, int portNumber, int baudRate);
     GpsDevice* menuDevice() const;
+
+    StartPage* startPage = nullptr; // owned by the root node; its layout sets the window's minimum size
 };
 
 // The tree image of a node: the start page, a live or recorded device, or a view.

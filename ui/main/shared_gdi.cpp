@@ -8,9 +8,9 @@ namespace {
 
 SharedGdi shared;
 
-HICON loadIcon(int id, int sizeX, int sizeY) {
-    return static_cast<HICON>(LoadImageA(shared.appInstance, MAKEINTRESOURCEA(id), IMAGE_ICON, GetSystemMetrics(sizeX),
-                                         GetSystemMetrics(sizeY), LR_SHARED));
+HICON loadIcon(const char* name, int sizeX, int sizeY) {
+    return static_cast<HICON>(
+        LoadImageA(shared.appInstance, name, IMAGE_ICON, GetSystemMetrics(sizeX), GetSystemMetrics(sizeY), LR_SHARED));
 }
 
 } // namespace

@@ -12,11 +12,11 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int showCommand) {
 
     // The exit item promises Alt+X: the keys reach whichever control has the focus, so the loop
     // translates them before they are dispatched.
-    HACCEL accelerators = LoadAcceleratorsA(sharedGdi().appInstance, MAKEINTRESOURCEA(accMain));
+    HACCEL accelerators = LoadAcceleratorsA(sharedGdi().appInstance, accMain);
 
     MSG message;
     while (GetMessageA(&message, nullptr, 0, 0) > 0) {
-        if (!TranslateAcceleratorA(frame.mainWindow, accelerators, &message)) {
+        if (!TranslateAcceleratorA(frame.mainWindow, accelerators, &message) && !frame.handleDialogKeys(message)) {
             TranslateMessage(&message);
             DispatchMessageA(&message);
         }

@@ -23,9 +23,14 @@ int selectedData(HWND dialog, int listId) {
     return selectedListData(GetDlgItem(dialog, listId));
 }
 
-// OK needs a baud rate: without one the echo port would open at no defined speed.
+// OK needs a baud rate: without one the echo port would open at no defined speed. Once it can be
+// pressed it is the default button again, whichever button the focus passed on its way, so Enter confirms.
 void updateOkButton(HWND dialog) {
-    EnableWindow(GetDlgItem(dialog, IDOK), selectedData(dialog, IDC_ADDECHO_BAUD_LIST) != LB_ERR);
+    const bool ready = selectedData(dialog, IDC_ADDECHO_BAUD_LIST) != LB_ERR;
+    EnableWindow(GetDlgItem(dialog, IDOK), ready);
+    if (ready) {
+        SendMessageA(dialog, DM_SETDEFID, IDOK, 0);
+    }
 }
 
 void fillLists(HWND dialog) {
@@ -80,7 +85,7 @@ INT_PTR CALLBACK addEchoProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lP
 
 bool showAddEchoDialog(HWND owner, int& portNumber, int& baudRate) {
     AddEchoContext context{nullptr, &portNumber, &baudRate};
-    return DialogBoxParamA(sharedGdi().appInstance, MAKEINTRESOURCEA(dlgAddEcho), owner, addEchoProc,
+    return DialogBoxParamA(sharedGdi().appInstance, dlgAddEcho, owner, addEchoProc,
                            reinterpret_cast<LPARAM>(&context)) == 1;
 }
 

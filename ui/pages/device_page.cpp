@@ -28,8 +28,7 @@ DevicePage::~DevicePage() {
 }
 
 bool DevicePage::create(HWND parentWindow) {
-    CreateDialogParamA(sharedGdi().appInstance, MAKEINTRESOURCEA(dlgDevice), parentWindow, dialogProc,
-                       reinterpret_cast<LPARAM>(this));
+    CreateDialogParamA(sharedGdi().appInstance, dlgDevice, parentWindow, dialogProc, reinterpret_cast<LPARAM>(this));
     return true;
 }
 

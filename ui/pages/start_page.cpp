@@ -5,6 +5,7 @@
 #include "ui/pages/com_ports.h"
 #include "ui/pages/dialog_controls.h"
 
+#include <algorithm>
 #include <string>
 
 namespace veltaro {
@@ -21,13 +22,28 @@ void fillBaudBox(HWND box, int selected) {
     }
 }
 
+// The width of a control's text in the control's font.
+int textWidth(HWND control) {
+    char text[128] = "";
+    const int length = GetWindowTextA(control, text, sizeof text);
+    HDC dc = GetDC(control);
+    if (dc == nullptr) {
+        return 0;
+    }
+    HGDIOBJ previous = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(control, WM_GETFONT, 0, 0)));
+    SIZE size{0, 0};
+    GetTextExtentPoint32A(dc, text, length, &size);
+    SelectObject(dc, previous);
+    ReleaseDC(control, dc);
+    return size.cx;
+}
+
 } // namespace
 
 StartPage::StartPage(ContainerPane* parent) : Pane(parent, true) {}
 
 bool StartPage::create(HWND parentWindow) {
-    CreateDialogParamA(sharedGdi().appInstance, MAKEINTRESOURCEA(dlgStartPage), parentWindow, dialogProc,
-                       reinterpret_cast<LPARAM>(this));
+    CreateDialogParamA(sharedGdi().appInstance, dlgStartPage, parentWindow, dialogProc, reinterpret_cast<LPARAM>(this));
     return true;
 }
 
@@ -99,6 +115,26 @@ void StartPage::layoutControls() {
                       {IDC_START_OPEN_FILE, 8, b + 4 * c + 72, w - 16, c + 12},
                   },
                   15);
+}
+
+SIZE StartPage::minimumSize() const {
+    // Heights follow the layout: the right column ends with the start button 8 pixels above the live
+    // group's lower edge, as the port list does, so B >= 6c + 92.
+    const int c = textLineHeight();
+    const int height = (6 * c + 92) + 5 * c + 100;
+    // Widths: the right column is half the page less 16 pixels, a lower button the page less 16; each
+    // holds its text, the check boxes their box too, the buttons an edge on either side.
+    const int box = GetSystemMetrics(SM_CXMENUCHECK) + 4;
+    const int edges = 4 * GetSystemMetrics(SM_CXEDGE);
+    int width = 0;
+    for (int id : {IDC_START_SAVE_TO_FILE, IDC_START_ECHO}) {
+        width = std::max(width, 2 * (textWidth(GetDlgItem(hwnd, id)) + box + 16));
+    }
+    width = std::max(width, 2 * (textWidth(GetDlgItem(hwnd, IDC_START_DEVICE)) + edges + 16));
+    for (int id : {IDC_START_SAVED_DEVICE, IDC_START_OPEN_FILE}) {
+        width = std::max(width, textWidth(GetDlgItem(hwnd, id)) + edges + 16);
+    }
+    return SIZE{width, height};
 }
 
 INT_PTR CALLBACK StartPage::dialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {

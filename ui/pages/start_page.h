@@ -23,6 +23,9 @@ public:
     void refresh() override {} // shows no GPS data
     LRESULT onSize(WPARAM wParam, LPARAM lParam) override;
 
+    // The smallest client size at which no control overlaps another and every text fits its control.
+    SIZE minimumSize() const;
+
     DeviceStarter* mainFrame = nullptr; // not owned
 
 private:
