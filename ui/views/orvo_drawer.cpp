@@ -168,13 +168,16 @@ public:
             atLast = false;
             return;
         }
-        if (!atLast) {
-            flush();
-            MoveToEx(context.hdc, last.x, last.y, nullptr);
-        } else if (pending == PATH_POINTS) {
-            flush();
+        if (!atLast || pending == PATH_POINTS) {
+            // A new run of joined lines starts from last.
+            if (pending + 2 > PATH_POINTS || runs == PATH_RUNS) {
+                flush();
+            }
+            path[pending++] = last;
+            runLengths[runs++] = 1;
         }
         path[pending++] = to;
+        ++runLengths[runs - 1];
         last = to;
         atLast = true;
     }
@@ -205,9 +208,7 @@ public:
     // Leaves the current position where drawing every line would have left it.
     POINT finish() {
         flush();
-        if (!atLast) {
-            MoveToEx(context.hdc, last.x, last.y, nullptr);
-        }
+        MoveToEx(context.hdc, last.x, last.y, nullptr);
         return last;
     }
 
@@ -221,27 +222,32 @@ private:
                latitudeOff.holdsAll(bounds.minLatitude, bounds.maxLatitude);
     }
 
-    // Lines that join end to end go to GDI in one call: the same pixels as a LineTo each, at a fraction of
-    // the calls.
+    // The runs of joined lines go to GDI in one call: the same pixels as a LineTo for each line, at a
+    // fraction of the calls.
     void flush() {
-        if (pending > 0) {
-            PolylineTo(context.hdc, path, static_cast<DWORD>(pending));
-            pending = 0;
+        if (runs > 0) {
+            PolyPolyline(context.hdc, path, runLengths, static_cast<DWORD>(runs));
         }
+        pending = 0;
+        runs = 0;
+        atLast = false;
     }
 
-    static constexpr int PATH_POINTS = 256;
+    static constexpr int PATH_POINTS = 1024;
+    static constexpr int PATH_RUNS = 256;
 
     const Polyline& polyline;
     const DrawContext& context;
     RECT clip;
     POINT last;
-    bool atLast = false; // the current position is at last once the pending path is drawn
+    bool atLast = false; // the run being gathered ends at last
     bool boxesHold;
     OffLimits longitudeOff{};
     OffLimits latitudeOff{};
     POINT path[PATH_POINTS];
     int pending = 0;
+    DWORD runLengths[PATH_RUNS];
+    int runs = 0;
 };
 
 void drawEveryPoint(const Polyline& polyline, const DrawContext& context) {
