@@ -204,9 +204,9 @@ struct Figures {
 };
 
 // A top-level window holding the view, its client area the benchmark's size.
-class ViewWindow {
+class BenchWindow {
 public:
-    explicit ViewWindow(RouteView& view)
+    explicit BenchWindow(RouteView& view)
         : window(CreateWindowExA(0, "STATIC", "", WS_POPUP | WS_VISIBLE, 0, 0, VIEW_WIDTH + 20, VIEW_HEIGHT + 20,
                                  nullptr, nullptr, GetModuleHandleA(nullptr), nullptr)),
           view(view) {
@@ -217,9 +217,9 @@ public:
         // The sunken edge takes its share of the window: grow it until the picture has the full size.
         MoveWindow(view.hwnd, 0, 0, 2 * VIEW_WIDTH - client.right, 2 * VIEW_HEIGHT - client.bottom, TRUE);
     }
-    ~ViewWindow() { DestroyWindow(window); }
-    ViewWindow(const ViewWindow&) = delete;
-    ViewWindow& operator=(const ViewWindow&) = delete;
+    ~BenchWindow() { DestroyWindow(window); }
+    BenchWindow(const BenchWindow&) = delete;
+    BenchWindow& operator=(const BenchWindow&) = delete;
 
     double paintSeconds(int runs) {
         return medianSeconds(runs, [&] {
@@ -272,7 +272,7 @@ Figures measure(long points, bool parked, const SharedGdi& gdi) {
     figures.draw = medianSeconds(many ? 51 : 501, [&] { view.draw(fast.dc, VIEW_WIDTH, VIEW_HEIGHT); });
     figures.drawEveryPoint = medianSeconds(many ? 5 : 501, [&] { drawEveryPoint(view, every.dc); });
     figures.identical = fast.sameAs(every);
-    ViewWindow window(view);
+    BenchWindow window(view);
     figures.windowPaint = window.paintSeconds(many ? 51 : 201);
     return figures;
 }
