@@ -80,8 +80,8 @@ void fill(Polyline& polyline, const std::vector<GeoPoint>& points) {
     }
 }
 
-// The debugger messages this thread writes while it lives. OutputDebugStringA raises an exception that the
-// debugger would take; a handler that sees it first can read the text and let it go on.
+// The debugger messages the process writes while one of these lives. OutputDebugStringA raises an exception
+// for the debugger; a handler that sees it first can read the text and let it go on.
 class DebuggerMessages {
 public:
     DebuggerMessages() : handler(AddVectoredExceptionHandler(1, capture)) { texts().clear(); }
