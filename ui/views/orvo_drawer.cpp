@@ -5,6 +5,7 @@
 #include <cmath>
 #include <limits>
 #include <new>
+#include <optional>
 
 namespace veltaro {
 
@@ -117,14 +118,19 @@ double firstHolding(Predicate holds) {
     return value(holding);
 }
 
-// Coordinates of one axis that put a whole box off the clip area on one side: every coordinate below
-// `below` lands before the area's first pixel row or column, or every one from `atOrAbove` on lands past
-// its last (or the other way round for a mirrored axis). Comparisons with NaN fail: no box is off that way.
-struct OffLimits {
-    double below;
-    double atOrAbove;
+constexpr double NONE = std::numeric_limits<double>::quiet_NaN();
 
+// Coordinates of one axis that land off the clip area: every coordinate below `below` before the area's first
+// pixel row or column, every one from `atOrAbove` on past its last (the other way round on a mirrored axis).
+// Comparisons with NONE fail: nothing is found off that way.
+struct OffLimits {
+    double below = NONE;
+    double atOrAbove = NONE;
+
+    // Off on one side for every coordinate of [min, max].
     bool holdsAll(double min, double max) const { return max < below || min >= atOrAbove; }
+    // The side a coordinate lies off as a bit, 0 if none is known.
+    unsigned side(double v) const { return (v < below ? 1u : 0u) | (v >= atOrAbove ? 2u : 0u); }
 };
 
 // pixel is the projection along the axis, increasing with the coordinate or else never increasing;
@@ -139,63 +145,40 @@ OffLimits offLimits(Pixel pixel, bool increasing, LONG first, LONG end) {
                      firstHolding([&](double v) { return pixel(v) < first; })};
 }
 
-// Draws a polyline point by point the way MoveToEx and LineTo through every point would, leaving out the
-// lines that cannot add a pixel: a line to the pixel it starts on, and a line whose two ends lie off the
-// clip area on the same side. Whole runs of points off the area on one side are passed over the same way.
+// Draws a polyline the way MoveToEx and LineTo through every point would, leaving out the lines that cannot
+// add a pixel: a line to the pixel it starts on, and a line whose two ends lie off the clip area on the same
+// side. Whole runs of points off the area on one side are passed over the same way, found by their boxes.
 class TrackWalk {
 public:
     TrackWalk(const Polyline& polyline, const DrawContext& context, const RECT& clip)
-        : polyline(polyline), context(context), clip(clip), last(project(polyline.point(0), context)),
-          // Projection keeps the order of coordinates only with a finite origin and scale; without it a
-          // bounding box says nothing about where its points land. One block is not worth a box.
-          boxesHold(std::isfinite(context.originLatitude) && std::isfinite(context.originLongitude) &&
-                    std::isfinite(context.scale) && polyline.count > BLOCK_POINTS) {
-        if (boxesHold) {
+        : polyline(polyline), context(context), clip(clip), lastPoint(&polyline.point(0)) {
+        // Projection keeps the order of coordinates only with a finite origin and scale; without it the
+        // coordinates say nothing about where a point lands, and every point is projected.
+        if (std::isfinite(context.originLatitude) && std::isfinite(context.originLongitude) &&
+            std::isfinite(context.scale)) {
             const auto x = [&](double longitude) { return project(GeoPoint{0, longitude}, context).x; };
             const auto y = [&](double latitude) { return project(GeoPoint{latitude, 0}, context).y; };
             longitudeOff = offLimits(x, context.scale >= 0, clip.left, clip.right);
             latitudeOff = offLimits(y, context.scale <= 0, clip.top, clip.bottom);
         }
-    }
-
-    void lineTo(POINT to) {
-        if (to.x == last.x && to.y == last.y) {
-            return;
-        }
-        if (offOnOneSide(std::min(last.x, to.x), std::max(last.x, to.x), std::min(last.y, to.y),
-                         std::max(last.y, to.y))) {
-            last = to;
-            atLast = false;
-            return;
-        }
-        if (!atLast || pending == PATH_POINTS) {
-            // A new run of joined lines starts from last.
-            if (pending + 2 > PATH_POINTS || runs == PATH_RUNS) {
-                flush();
-            }
-            path[pending++] = last;
-            runLengths[runs++] = 1;
-        }
-        path[pending++] = to;
-        ++runLengths[runs - 1];
-        last = to;
-        atLast = true;
+        lastSides = sidesOf(*lastPoint);
     }
 
     // Walks the points of the box at level from first on: the line into them as any other, the lines among
     // them only where the box can show.
     void node(int level, std::int64_t first) {
         const std::int64_t n = std::min(levelPoints(level), polyline.count - first);
-        lineTo(project(polyline.point(first), context));
-        if (boxesHold && boxOff(boundsAt(polyline, level, first))) {
-            last = project(polyline.point(first + n - 1), context);
-            atLast = false;
+        const GeoBounds& bounds = boundsAt(polyline, level, first);
+        if (longitudeOff.holdsAll(bounds.minLongitude, bounds.maxLongitude) ||
+            latitudeOff.holdsAll(bounds.minLatitude, bounds.maxLatitude)) {
+            lineTo(polyline.point(first));
+            passTo(polyline.point(first + n - 1));
             return;
         }
         if (level == 0) {
             const GeoPoint* points = &polyline.point(first); // a block never straddles two chunks
-            for (std::int64_t i = 1; i < n; ++i) {
-                lineTo(project(points[i], context));
+            for (std::int64_t i = 0; i < n; ++i) {
+                lineTo(points[i]);
             }
             return;
         }
@@ -208,18 +191,69 @@ public:
     // Leaves the current position where drawing every line would have left it.
     POINT finish() {
         flush();
-        MoveToEx(context.hdc, last.x, last.y, nullptr);
-        return last;
+        const POINT end = lastPixel();
+        MoveToEx(context.hdc, end.x, end.y, nullptr);
+        return end;
     }
 
 private:
-    bool offOnOneSide(LONG left, LONG right, LONG top, LONG bottom) const {
-        return right < clip.left || left >= clip.right || bottom < clip.top || top >= clip.bottom;
+    void lineTo(const GeoPoint& point) {
+        const unsigned sides = sidesOf(point);
+        if ((sides & lastSides) != 0) {
+            passTo(point, sides);
+            return;
+        }
+        const POINT from = lastPixel();
+        const POINT to = project(point, context);
+        lastPoint = &point;
+        lastSides = sides;
+        last = to;
+        if (to.x == from.x && to.y == from.y) {
+            return;
+        }
+        if (offOnOneSide(from, to)) {
+            joined = false;
+            return;
+        }
+        if (!joined || pending == PATH_POINTS) {
+            // A new run of joined lines starts from the previous point.
+            if (pending + 2 > PATH_POINTS || runs == PATH_RUNS) {
+                flush();
+            }
+            path[pending++] = from;
+            runLengths[runs++] = 1;
+        }
+        path[pending++] = to;
+        ++runLengths[runs - 1];
+        joined = true;
     }
 
-    bool boxOff(const GeoBounds& bounds) const {
-        return longitudeOff.holdsAll(bounds.minLongitude, bounds.maxLongitude) ||
-               latitudeOff.holdsAll(bounds.minLatitude, bounds.maxLatitude);
+    // Moves on to a point with no line that could show.
+    void passTo(const GeoPoint& point) { passTo(point, sidesOf(point)); }
+    void passTo(const GeoPoint& point, unsigned sides) {
+        lastPoint = &point;
+        lastSides = sides;
+        last.reset();
+        joined = false;
+    }
+
+    // The sides of the clip area a point lies off, as far as its coordinates tell.
+    unsigned sidesOf(const GeoPoint& point) const {
+        return longitudeOff.side(point.longitude) | latitudeOff.side(point.latitude) << 2;
+    }
+
+    // A pixel test as well: without the limits the coordinates tell nothing.
+    bool offOnOneSide(POINT a, POINT b) const {
+        return std::max(a.x, b.x) < clip.left || std::min(a.x, b.x) >= clip.right || std::max(a.y, b.y) < clip.top ||
+               std::min(a.y, b.y) >= clip.bottom;
+    }
+
+    // Points passed over are projected only when a line starts from them.
+    POINT lastPixel() {
+        if (!last) {
+            last = project(*lastPoint, context);
+        }
+        return *last;
     }
 
     // The runs of joined lines go to GDI in one call: the same pixels as a LineTo for each line, at a
@@ -230,7 +264,7 @@ private:
         }
         pending = 0;
         runs = 0;
-        atLast = false;
+        joined = false;
     }
 
     static constexpr int PATH_POINTS = 1024;
@@ -239,11 +273,12 @@ private:
     const Polyline& polyline;
     const DrawContext& context;
     RECT clip;
-    POINT last;
-    bool atLast = false; // the run being gathered ends at last
-    bool boxesHold;
-    OffLimits longitudeOff{};
-    OffLimits latitudeOff{};
+    OffLimits longitudeOff;
+    OffLimits latitudeOff;
+    const GeoPoint* lastPoint;
+    unsigned lastSides;
+    std::optional<POINT> last; // lastPoint's pixel, once projected
+    bool joined = false;       // the run being gathered ends at lastPoint
     POINT path[PATH_POINTS];
     int pending = 0;
     DWORD runLengths[PATH_RUNS];

@@ -15,8 +15,8 @@ struct GeoPoint {
     double longitude;
 };
 
-// The latitude and longitude range of a run of points. A NaN coordinate widens it to infinity both ways,
-// so the run is never taken for one that lies off the picture.
+// The latitude and longitude range of a run of points. A NaN coordinate, drawn at the centre, widens its
+// axis to infinity both ways, a range that always covers the centre.
 struct GeoBounds {
     double minLatitude;
     double maxLatitude;
