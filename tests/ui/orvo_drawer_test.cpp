@@ -80,8 +80,8 @@ void fill(Polyline& polyline, const std::vector<GeoPoint>& points) {
     }
 }
 
-// The debugger messages this thread writes while it lives. OutputDebugStringA raises an exception that the
-// debugger would take; a handler that sees it first can read the text and let it go on.
+// The debugger messages the process writes while one of these lives. OutputDebugStringA raises an exception
+// for the debugger; a handler that sees it first can read the text and let it go on.
 class DebuggerMessages {
 public:
     DebuggerMessages() : handler(AddVectoredExceptionHandler(1, capture)) { texts().clear(); }
@@ -243,17 +243,22 @@ TEST(OrvoDrawerTest, SkippingLinesOffThePictureDrawsWhatEveryPointDraws) {
         const char* name;
         std::vector<GeoPoint> points;
         double scale;
-        int width; // of the context; the canvas may be larger
+        int width;    // of the context; the canvas may be larger
+        int penStyle; // selected into both canvases
+        RECT clip;    // of both canvases
     };
+    const RECT whole{0, 0, 200, 150};
     const Case cases[] = {
-        {"drive", wander(1, 20000, 0.004, 0.0005), 2000, 200},
-        {"drive zoomed out", wander(2, 20000, 0.004, 0.0005), 300, 200},
-        {"drive mirrored", wander(3, 20000, 0.004, 0.0005), -2000, 200},
-        {"drive at scale 0", wander(4, 300, 0.004, 0.0005), 0, 200},
-        {"context narrower than the canvas", wander(5, 20000, 0.004, 0.0005), 2000, 90},
-        {"parked", parked, 2000, 200},
-        {"crossing", crossing, 2000, 200},
-        {"absurd values", absurd, 2000, 200},
+        {"drive", wander(1, 20000, 0.004, 0.0005), 2000, 200, PS_SOLID, whole},
+        {"drive zoomed out", wander(2, 20000, 0.004, 0.0005), 300, 200, PS_SOLID, whole},
+        {"drive mirrored", wander(3, 20000, 0.004, 0.0005), -2000, 200, PS_SOLID, whole},
+        {"drive at scale 0", wander(4, 300, 0.004, 0.0005), 0, 200, PS_SOLID, whole},
+        {"context narrower than the canvas", wander(5, 20000, 0.004, 0.0005), 2000, 90, PS_SOLID, whole},
+        {"canvas clipped", wander(6, 20000, 0.004, 0.0005), 2000, 200, PS_SOLID, {60, 30, 150, 100}},
+        {"dashed pen", wander(8, 20000, 0.004, 0.0005), 2000, 200, PS_DASH, whole},
+        {"parked", parked, 2000, 200, PS_SOLID, whole},
+        {"crossing", crossing, 2000, 200, PS_SOLID, whole},
+        {"absurd values", absurd, 2000, 200, PS_SOLID, whole},
     };
     Canvas fast(200, 150);
     Canvas every(200, 150);
@@ -261,6 +266,11 @@ TEST(OrvoDrawerTest, SkippingLinesOffThePictureDrawsWhatEveryPointDraws) {
         SCOPED_TRACE(c.name);
         Polyline track;
         fill(track, c.points);
+        const HPEN pen = CreatePen(c.penStyle, 1, BLACK);
+        const HGDIOBJ fastPen = SelectObject(fast.dc(), pen);
+        const HGDIOBJ everyPen = SelectObject(every.dc(), pen);
+        IntersectClipRect(fast.dc(), c.clip.left, c.clip.top, c.clip.right, c.clip.bottom);
+        IntersectClipRect(every.dc(), c.clip.left, c.clip.top, c.clip.right, c.clip.bottom);
         const GeoPoint& last = c.points.back();
         // Centred on the end, then further north: off to the south, whole chunks can be passed over.
         const double originLatitudes[] = {last.latitude, last.latitude + 0.05, 0.3};
@@ -277,6 +287,11 @@ TEST(OrvoDrawerTest, SkippingLinesOffThePictureDrawsWhatEveryPointDraws) {
                 EXPECT_EQ(fast.pixel(c.width / 2, fast.height() / 2), BLACK);
             }
         }
+        SelectClipRgn(fast.dc(), nullptr);
+        SelectClipRgn(every.dc(), nullptr);
+        SelectObject(fast.dc(), fastPen);
+        SelectObject(every.dc(), everyPen);
+        DeleteObject(pen);
     }
 }
 

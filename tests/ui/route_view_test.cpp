@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <limits>
+#include <vector>
 
 namespace veltaro {
 namespace {
@@ -159,6 +160,46 @@ TEST(RouteViewTest, PanShowsAtTheNextRecordedPosition) {
     f.view.draw(canvas.dc(), 101, 81);
     EXPECT_EQ(canvas.pixel(58, 40), BLACK);
     EXPECT_EQ(canvas.count(BLACK), 1);
+}
+
+// How many more GDI objects the process can create: GetGuiResources counts nothing under Wine, so the handle
+// table is filled with pens until it refuses one, and emptied again.
+std::size_t freeGdiHandles() {
+    std::vector<HPEN> pens;
+    for (HPEN pen = CreatePen(PS_SOLID, 1, 0); pen != nullptr; pen = CreatePen(PS_SOLID, 1, 0)) {
+        pens.push_back(pen);
+    }
+    for (HPEN pen : pens) {
+        DeleteObject(pen);
+    }
+    return pens.size();
+}
+
+TEST(RouteViewTest, WindowPaintsReleaseWhatTheyCreateAndShowThePicture) {
+    RouteFixture f;
+    for (int i = 0; i < 100; ++i) {
+        f.state.latitude = 0.0005 * i;
+        f.state.longitude = 0.001 * (i % 7);
+        f.view.refresh();
+    }
+    UpdateWindow(f.view.hwnd); // whatever the first paint sets up for good
+    const std::size_t before = freeGdiHandles();
+    for (int paint = 0; paint < 300; ++paint) {
+        InvalidateRect(f.view.hwnd, nullptr, TRUE);
+        UpdateWindow(f.view.hwnd);
+    }
+    EXPECT_EQ(freeGdiHandles(), before);
+
+    RECT client;
+    GetClientRect(f.view.hwnd, &client);
+    Canvas expected(client.right, client.bottom);
+    f.view.draw(expected.dc(), client.right, client.bottom);
+    Canvas shown(client.right, client.bottom);
+    HDC window = GetDC(f.view.hwnd);
+    BitBlt(shown.dc(), 0, 0, client.right, client.bottom, window, 0, 0, SRCCOPY);
+    ReleaseDC(f.view.hwnd, window);
+    EXPECT_TRUE(shown.sameAs(expected));
+    EXPECT_GT(shown.count(BLACK), 100);
 }
 
 TEST(RouteViewTest, AClickGivesTheKeyboardFocus) {

@@ -1,5 +1,6 @@
 // Route view figures at scale: repaint time with 10^3 and 10^6 recorded points, bytes per point and the
-// time to add a point. Run under Wine: scripts/wine-run.sh build/win/wineprefix build/win/tools/bench/route_bench.exe
+// time to add a point. Run under Wine on an X display (Xvfb will do):
+//   scripts/wine-run.sh build/win/wineprefix build/win/tools/bench/route_bench.exe
 
 #include "gps/gps_state.h"
 #include "ui/views/route_view.h"
@@ -176,9 +177,15 @@ void drawEveryPoint(RouteView& view, HDC dc) {
     SetPixel(dc, p.x, p.y, view.track.endColor);
 }
 
-// Median seconds of one call of paint over runs calls.
+// Seconds one call of paint takes over runs calls: the median, and the fastest, which other processes on the
+// machine disturb least.
+struct Timing {
+    double median;
+    double fastest;
+};
+
 template <typename Paint>
-double medianSeconds(int runs, Paint paint) {
+Timing timeCalls(int runs, Paint paint) {
     std::vector<double> times;
     for (int run = 0; run < runs; ++run) {
         const double start = now();
@@ -187,17 +194,49 @@ double medianSeconds(int runs, Paint paint) {
         times.push_back(now() - start);
     }
     std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
+    return Timing{times[times.size() / 2], times.front()};
 }
 
 struct Figures {
-    double repaint;
-    double repaintEveryPoint;
+    Timing draw;           // the view's picture into its off-screen buffer
+    Timing drawEveryPoint; // the same picture with a line to every point
+    Timing windowPaint;    // a whole paint of the view's window: buffer, picture, copy to the screen
     bool identical;
     double bytesPerPoint;
     double addMean;
+    double addSlowest1000th;
     double addWorst;
     long visiblePoints;
+};
+
+// A top-level window holding the view, its client area the benchmark's size.
+class BenchWindow {
+public:
+    explicit BenchWindow(RouteView& view)
+        : window(CreateWindowExA(0, "STATIC", "", WS_POPUP | WS_VISIBLE, 0, 0, VIEW_WIDTH + 20, VIEW_HEIGHT + 20,
+                                 nullptr, nullptr, GetModuleHandleA(nullptr), nullptr)),
+          view(view) {
+        view.setSize(VIEW_WIDTH, VIEW_HEIGHT);
+        view.create(window);
+        RECT client;
+        GetClientRect(view.hwnd, &client);
+        // The sunken edge takes its share of the window: grow it until the picture has the full size.
+        MoveWindow(view.hwnd, 0, 0, 2 * VIEW_WIDTH - client.right, 2 * VIEW_HEIGHT - client.bottom, TRUE);
+    }
+    ~BenchWindow() { DestroyWindow(window); }
+    BenchWindow(const BenchWindow&) = delete;
+    BenchWindow& operator=(const BenchWindow&) = delete;
+
+    Timing paint(int runs) {
+        return timeCalls(runs, [&] {
+            InvalidateRect(view.hwnd, nullptr, TRUE); // as a refresh does
+            UpdateWindow(view.hwnd);
+        });
+    }
+
+private:
+    HWND window;
+    RouteView& view;
 };
 
 Figures measure(long points, bool parked, const SharedGdi& gdi) {
@@ -207,22 +246,25 @@ Figures measure(long points, bool parked, const SharedGdi& gdi) {
     RouteView view(nullptr, false, gdi);
     view.data = &state;
     Receiver receiver(42, parked);
+    std::vector<double> addTimes(static_cast<std::size_t>(points));
 
     const std::size_t bytesBefore = liveBytes;
-    double addTotal = 0;
-    double addWorst = 0;
-    for (long i = 0; i < points; ++i) {
+    for (std::size_t i = 0; i < addTimes.size(); ++i) {
         receiver.next(state);
         const double start = now();
-        view.refresh();
-        const double took = now() - start;
-        addTotal += took;
-        addWorst = std::max(addWorst, took);
+        view.refresh(); // no window yet: records the point and moves the origin
+        addTimes[i] = now() - start;
     }
     Figures figures{};
     figures.bytesPerPoint = static_cast<double>(liveBytes - bytesBefore) / static_cast<double>(points);
+    double addTotal = 0;
+    for (const double took : addTimes) {
+        addTotal += took;
+    }
     figures.addMean = addTotal / static_cast<double>(points);
-    figures.addWorst = addWorst;
+    std::sort(addTimes.begin(), addTimes.end());
+    figures.addSlowest1000th = addTimes[addTimes.size() - 1 - addTimes.size() / 1000];
+    figures.addWorst = addTimes.back();
 
     Picture fast;
     Picture every;
@@ -232,18 +274,25 @@ Figures measure(long points, bool parked, const SharedGdi& gdi) {
         const POINT p = veltaro::project(view.track.point(i), view.context);
         figures.visiblePoints += p.x >= 0 && p.x < VIEW_WIDTH && p.y >= 0 && p.y < VIEW_HEIGHT ? 1 : 0;
     }
-    const int runs = points > 100000 ? 21 : 201;
-    figures.repaint = medianSeconds(runs, [&] { view.draw(fast.dc, VIEW_WIDTH, VIEW_HEIGHT); });
-    figures.repaintEveryPoint = medianSeconds(points > 100000 ? 5 : 201, [&] { drawEveryPoint(view, every.dc); });
+    // As many runs as take about a second or two.
+    const int drawRuns = parked ? 11 : 1001;
+    figures.draw = timeCalls(drawRuns, [&] { view.draw(fast.dc, VIEW_WIDTH, VIEW_HEIGHT); });
+    figures.drawEveryPoint = timeCalls(points > 100000 ? 11 : 1001, [&] { drawEveryPoint(view, every.dc); });
     figures.identical = fast.sameAs(every);
+    BenchWindow window(view);
+    figures.windowPaint = window.paint(parked ? 11 : 501);
     return figures;
 }
 
 void report(const char* name, long points, const Figures& f) {
-    std::printf("%-8s %8ld points: repaint %8.3f ms (every point %9.3f ms, picture %s), %ld in view, "
-                "%5.2f bytes/point, add %6.3f us mean %8.3f us worst\n",
-                name, points, f.repaint * 1e3, f.repaintEveryPoint * 1e3, f.identical ? "identical" : "DIFFERENT",
-                f.visiblePoints, f.bytesPerPoint, f.addMean * 1e6, f.addWorst * 1e6);
+    std::printf("%s, %ld points, %ld of them in view (median / fastest):\n"
+                "  draw %.3f / %.3f ms (a line to every point: %.3f / %.3f ms, picture %s)\n"
+                "  window paint %.3f / %.3f ms\n"
+                "  %.2f bytes per point; add %.3f us mean, %.3f us at the slowest 1/1000, %.3f us worst\n",
+                name, points, f.visiblePoints, f.draw.median * 1e3, f.draw.fastest * 1e3, f.drawEveryPoint.median * 1e3,
+                f.drawEveryPoint.fastest * 1e3, f.identical ? "identical" : "DIFFERENT", f.windowPaint.median * 1e3,
+                f.windowPaint.fastest * 1e3, f.bytesPerPoint, f.addMean * 1e6, f.addSlowest1000th * 1e6,
+                f.addWorst * 1e6);
 }
 
 } // namespace
@@ -256,7 +305,10 @@ int main() {
     report("driving", 1000, small);
     const Figures large = measure(1000000, false, gdi);
     report("driving", 1000000, large);
-    std::printf("repaint ratio 10^6 / 10^3 points: %.2f\n", large.repaint / small.repaint);
+    std::printf("ratio 10^6 / 10^3 points: draw %.2f (fastest %.2f), window paint %.2f (fastest %.2f)\n",
+                large.draw.median / small.draw.median, large.draw.fastest / small.draw.fastest,
+                large.windowPaint.median / small.windowPaint.median,
+                large.windowPaint.fastest / small.windowPaint.fastest);
     const Figures parked = measure(1000000, true, gdi);
     report("parked", 1000000, parked);
     return small.identical && large.identical && parked.identical ? 0 : 1;

@@ -1,9 +1,11 @@
 #include "ui/views/orvo_drawer.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <limits>
 #include <new>
+#include <optional>
 
 namespace veltaro {
 
@@ -41,6 +43,35 @@ void widen(GeoBounds& bounds, const GeoBounds& by) {
     bounds.maxLongitude = std::max(bounds.maxLongitude, by.maxLongitude);
 }
 
+void include(GeoBounds& bounds, const GeoBounds& by, bool first) {
+    if (first) {
+        bounds = by;
+    } else {
+        widen(bounds, by);
+    }
+}
+
+// Levels of the box tree: 0 over a block, 1 over 8 blocks, 2 over a chunk, 2 + k over 8^k chunks.
+constexpr int TOP_LEVEL = 1 + CHUNK_SPAN_LEVELS;
+static_assert(BOX_FANOUT == 8, "a level up is three bits more");
+
+std::int64_t levelPoints(int level) {
+    return BLOCK_POINTS << (3 * level);
+}
+
+const GeoBounds& boundsAt(const Polyline& polyline, int level, std::int64_t first) {
+    const PointChunk& chunk = *polyline.chunks[first / CHUNK_POINTS];
+    const std::int64_t offset = first % CHUNK_POINTS;
+    switch (level) {
+    case 0:
+        return chunk.blockBounds[offset / BLOCK_POINTS];
+    case 1:
+        return chunk.groupBounds[offset / (BLOCK_POINTS * BOX_FANOUT)];
+    default:
+        return chunk.spanBounds[level - 2];
+    }
+}
+
 // Whether lines may be left out where they would not show: only for a solid pen one pixel wide in device
 // units, whose pixels lie between a line's end points and do not depend on the lines drawn before (a dashed
 // pattern runs on from line to line). clip receives the area that can show.
@@ -58,82 +89,200 @@ bool linesCanBeCulled(HDC dc, RECT& clip) {
     return GetClipBox(dc, &clip) != ERROR;
 }
 
-// Draws a polyline point by point the way MoveToEx and LineTo through every point would, leaving out the
-// lines that cannot add a pixel: a line to the pixel it starts on, and a line whose two ends lie off the
-// clip area on the same side. Whole runs of points off the area on one side are passed over the same way.
+// The smallest coordinate for which holds is true, for a predicate that turns true once as the coordinate
+// grows and stays true; NaN when it never holds. Bisection over the doubles in their order, 64 steps at most.
+template <typename Predicate>
+double firstHolding(Predicate holds) {
+    // Ordered keys: a double's bits, negated for negative values, sort as the values do.
+    const auto key = [](double value) {
+        const auto bits = std::bit_cast<std::int64_t>(value);
+        return bits < 0 ? -(bits & std::numeric_limits<std::int64_t>::max()) : bits;
+    };
+    const auto value = [](std::int64_t key) {
+        return std::bit_cast<double>(key < 0 ? (-key) | std::numeric_limits<std::int64_t>::min() : key);
+    };
+    if (!holds(INF)) {
+        return std::numeric_limits<double>::quiet_NaN();
+    }
+    if (holds(-INF)) {
+        return -INF;
+    }
+    std::int64_t failing = key(-INF);
+    std::int64_t holding = key(INF);
+    // The span of keys exceeds the signed range: it is measured unsigned.
+    const auto span = [&] { return static_cast<std::uint64_t>(holding) - static_cast<std::uint64_t>(failing); };
+    while (span() > 1) {
+        const auto middle = static_cast<std::int64_t>(static_cast<std::uint64_t>(failing) + span() / 2);
+        (holds(value(middle)) ? holding : failing) = middle;
+    }
+    return value(holding);
+}
+
+constexpr double NONE = std::numeric_limits<double>::quiet_NaN();
+
+// Coordinates of one axis that land off the clip area: every coordinate below `below` before the area's first
+// pixel row or column, every one from `atOrAbove` on past its last (the other way round on a mirrored axis).
+// Comparisons with NONE fail: nothing is found off that way.
+struct OffLimits {
+    double below = NONE;
+    double atOrAbove = NONE;
+
+    // Off on one side for every coordinate of [min, max].
+    bool holdsAll(double min, double max) const { return max < below || min >= atOrAbove; }
+    // The side a coordinate lies off as a bit, 0 if none is known.
+    unsigned side(double v) const { return (v < below ? 1u : 0u) | (v >= atOrAbove ? 2u : 0u); }
+};
+
+// pixel is the projection along the axis, increasing with the coordinate or else never increasing;
+// [first, end) the clip area's pixels along it.
+template <typename Pixel>
+OffLimits offLimits(Pixel pixel, bool increasing, LONG first, LONG end) {
+    if (increasing) {
+        return OffLimits{firstHolding([&](double v) { return pixel(v) >= first; }),
+                         firstHolding([&](double v) { return pixel(v) >= end; })};
+    }
+    return OffLimits{firstHolding([&](double v) { return pixel(v) < end; }),
+                     firstHolding([&](double v) { return pixel(v) < first; })};
+}
+
+// Draws a polyline the way MoveToEx and LineTo through every point would, leaving out the lines that cannot
+// add a pixel: a line to the pixel it starts on, and a line whose two ends lie off the clip area on the same
+// side. Whole runs of points off the area on one side are passed over the same way, found by their boxes.
 class TrackWalk {
 public:
-    TrackWalk(const DrawContext& context, const RECT& clip, POINT first)
-        : context(context), clip(clip), last(first),
-          // Projection keeps the order of coordinates only with a finite origin and scale; without it a
-          // bounding box says nothing about where its points land.
-          boxesHold(std::isfinite(context.originLatitude) && std::isfinite(context.originLongitude) &&
-                    std::isfinite(context.scale)) {}
-
-    void lineTo(POINT to) {
-        if (to.x == last.x && to.y == last.y) {
-            return;
+    TrackWalk(const Polyline& polyline, const DrawContext& context, const RECT& clip)
+        : polyline(polyline), context(context), clip(clip), lastPoint(&polyline.point(0)) {
+        // Projection keeps the order of coordinates only with a finite origin and scale; without it the
+        // coordinates say nothing about where a point lands, and every point is projected.
+        if (std::isfinite(context.originLatitude) && std::isfinite(context.originLongitude) &&
+            std::isfinite(context.scale)) {
+            const auto x = [&](double longitude) { return project(GeoPoint{0, longitude}, context).x; };
+            const auto y = [&](double latitude) { return project(GeoPoint{latitude, 0}, context).y; };
+            longitudeOff = offLimits(x, context.scale >= 0, clip.left, clip.right);
+            latitudeOff = offLimits(y, context.scale <= 0, clip.top, clip.bottom);
         }
-        if (offOnOneSide(std::min(last.x, to.x), std::max(last.x, to.x), std::min(last.y, to.y),
-                         std::max(last.y, to.y))) {
-            last = to;
-            atLast = false;
-            return;
-        }
-        if (!atLast) {
-            MoveToEx(context.hdc, last.x, last.y, nullptr);
-        }
-        LineTo(context.hdc, to.x, to.y);
-        last = to;
-        atLast = true;
+        lastSides = sidesOf(*lastPoint);
     }
 
-    // Walks the run of points [first, first + n) of one chunk: the line into the run as any other, the lines
-    // inside it only when the run's box can show.
-    void run(const GeoPoint* points, std::int64_t n, const GeoBounds& bounds, bool blocksInside,
-             const GeoBounds* blockBounds) {
-        lineTo(project(points[0], context));
-        if (boxesHold && boxOff(bounds)) {
-            last = project(points[n - 1], context);
-            atLast = false;
+    // Walks the points of the box at level from first on: the line into them as any other, the lines among
+    // them only where the box can show.
+    void node(int level, std::int64_t first) {
+        const std::int64_t n = std::min(levelPoints(level), polyline.count - first);
+        const GeoBounds& bounds = boundsAt(polyline, level, first);
+        if (longitudeOff.holdsAll(bounds.minLongitude, bounds.maxLongitude) ||
+            latitudeOff.holdsAll(bounds.minLatitude, bounds.maxLatitude)) {
+            lineTo(polyline.point(first));
+            passTo(polyline.point(first + n - 1));
             return;
         }
-        if (blocksInside) {
-            for (std::int64_t start = 0; start < n; start += BLOCK_POINTS) {
-                run(points + start, std::min(BLOCK_POINTS, n - start), blockBounds[start / BLOCK_POINTS], false,
-                    nullptr);
+        if (level == 0) {
+            const GeoPoint* points = &polyline.point(first); // a block never straddles two chunks
+            for (std::int64_t i = 0; i < n; ++i) {
+                lineTo(points[i]);
             }
             return;
         }
-        for (std::int64_t i = 1; i < n; ++i) {
-            lineTo(project(points[i], context));
+        const std::int64_t step = levelPoints(level - 1);
+        for (std::int64_t child = first; child < first + n; child += step) {
+            node(level - 1, child);
         }
     }
 
     // Leaves the current position where drawing every line would have left it.
     POINT finish() {
-        if (!atLast) {
-            MoveToEx(context.hdc, last.x, last.y, nullptr);
-        }
-        return last;
+        flush();
+        const POINT end = lastPixel();
+        MoveToEx(context.hdc, end.x, end.y, nullptr);
+        return end;
     }
 
 private:
-    bool offOnOneSide(LONG left, LONG right, LONG top, LONG bottom) const {
-        return right < clip.left || left >= clip.right || bottom < clip.top || top >= clip.bottom;
+    void lineTo(const GeoPoint& point) {
+        const unsigned sides = sidesOf(point);
+        if ((sides & lastSides) != 0) {
+            passTo(point, sides);
+            return;
+        }
+        const POINT from = lastPixel();
+        const POINT to = project(point, context);
+        lastPoint = &point;
+        lastSides = sides;
+        last = to;
+        if (to.x == from.x && to.y == from.y) {
+            return;
+        }
+        if (offOnOneSide(from, to)) {
+            joined = false;
+            return;
+        }
+        if (!joined || pending == PATH_POINTS) {
+            // A new run of joined lines starts from the previous point.
+            if (pending + 2 > PATH_POINTS || runs == PATH_RUNS) {
+                flush();
+            }
+            path[pending++] = from;
+            runLengths[runs++] = 1;
+        }
+        path[pending++] = to;
+        ++runLengths[runs - 1];
+        joined = true;
     }
 
-    bool boxOff(const GeoBounds& bounds) const {
-        const POINT a = project(GeoPoint{bounds.minLatitude, bounds.minLongitude}, context);
-        const POINT b = project(GeoPoint{bounds.maxLatitude, bounds.maxLongitude}, context);
-        return offOnOneSide(std::min(a.x, b.x), std::max(a.x, b.x), std::min(a.y, b.y), std::max(a.y, b.y));
+    // Moves on to a point with no line that could show.
+    void passTo(const GeoPoint& point) { passTo(point, sidesOf(point)); }
+    void passTo(const GeoPoint& point, unsigned sides) {
+        lastPoint = &point;
+        lastSides = sides;
+        last.reset();
+        joined = false;
     }
 
+    // The sides of the clip area a point lies off, as far as its coordinates tell.
+    unsigned sidesOf(const GeoPoint& point) const {
+        return longitudeOff.side(point.longitude) | latitudeOff.side(point.latitude) << 2;
+    }
+
+    // A pixel test as well: without the limits the coordinates tell nothing.
+    bool offOnOneSide(POINT a, POINT b) const {
+        return std::max(a.x, b.x) < clip.left || std::min(a.x, b.x) >= clip.right || std::max(a.y, b.y) < clip.top ||
+               std::min(a.y, b.y) >= clip.bottom;
+    }
+
+    // Points passed over are projected only when a line starts from them.
+    POINT lastPixel() {
+        if (!last) {
+            last = project(*lastPoint, context);
+        }
+        return *last;
+    }
+
+    // The runs of joined lines go to GDI in one call: the same pixels as a LineTo for each line, at a
+    // fraction of the calls.
+    void flush() {
+        if (runs > 0) {
+            PolyPolyline(context.hdc, path, runLengths, static_cast<DWORD>(runs));
+        }
+        pending = 0;
+        runs = 0;
+        joined = false;
+    }
+
+    static constexpr int PATH_POINTS = 1024;
+    static constexpr int PATH_RUNS = 256;
+
+    const Polyline& polyline;
     const DrawContext& context;
     RECT clip;
-    POINT last;
-    bool atLast = false;
-    bool boxesHold;
+    OffLimits longitudeOff;
+    OffLimits latitudeOff;
+    const GeoPoint* lastPoint;
+    unsigned lastSides;
+    std::optional<POINT> last; // lastPoint's pixel, once projected
+    bool joined = false;       // the run being gathered ends at lastPoint
+    POINT path[PATH_POINTS];
+    int pending = 0;
+    DWORD runLengths[PATH_RUNS];
+    int runs = 0;
 };
 
 void drawEveryPoint(const Polyline& polyline, const DrawContext& context) {
@@ -186,18 +335,14 @@ bool addPoint(Polyline& polyline, double latitude, double longitude) {
     }
     PointChunk& into = *polyline.chunks[chunk];
     const std::int64_t offset = index % CHUNK_POINTS;
-    const std::int64_t block = offset / BLOCK_POINTS;
     const GeoBounds bounds = boundsOf(latitude, longitude);
     into.points[offset] = GeoPoint{latitude, longitude};
-    if (offset % BLOCK_POINTS == 0) {
-        into.blockBounds[block] = bounds;
-    } else {
-        widen(into.blockBounds[block], bounds);
-    }
-    if (offset == 0) {
-        into.bounds = bounds;
-    } else {
-        widen(into.bounds, bounds);
+    include(into.blockBounds[offset / BLOCK_POINTS], bounds, offset % BLOCK_POINTS == 0);
+    include(into.groupBounds[offset / (BLOCK_POINTS * BOX_FANOUT)], bounds, offset % (BLOCK_POINTS * BOX_FANOUT) == 0);
+    for (int level = 0; level < CHUNK_SPAN_LEVELS; ++level) {
+        const std::int64_t span = std::int64_t{1} << (3 * level); // chunks
+        const std::int64_t head = chunk - chunk % span;
+        include(polyline.chunks[head]->spanBounds[level], bounds, index == head * CHUNK_POINTS);
     }
     polyline.count = index + 1;
     return true;
@@ -210,11 +355,13 @@ void drawPolyline(const Polyline& polyline, const DrawContext& context) {
     POINT end;
     RECT clip;
     if (linesCanBeCulled(context.hdc, clip)) {
-        TrackWalk walk(context, clip, project(polyline.point(0), context));
-        for (std::int64_t chunk = 0; chunk * CHUNK_POINTS < polyline.count; ++chunk) {
-            const PointChunk& points = *polyline.chunks[chunk];
-            walk.run(points.points, std::min(CHUNK_POINTS, polyline.count - chunk * CHUNK_POINTS), points.bounds, true,
-                     points.blockBounds);
+        TrackWalk walk(polyline, context, clip);
+        int top = 0;
+        while (top < TOP_LEVEL && levelPoints(top) < polyline.count) {
+            ++top;
+        }
+        for (std::int64_t first = 0; first < polyline.count; first += levelPoints(top)) {
+            walk.node(top, first);
         }
         end = walk.finish();
     } else {

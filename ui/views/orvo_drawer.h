@@ -15,8 +15,8 @@ struct GeoPoint {
     double longitude;
 };
 
-// The latitude and longitude range of a run of points. A NaN coordinate widens it to infinity both ways,
-// so the run is never taken for one that lies off the picture.
+// The latitude and longitude range of a run of points. A NaN coordinate, drawn at the centre, widens its
+// axis to infinity both ways, a range that always covers the centre.
 struct GeoBounds {
     double minLatitude;
     double maxLatitude;
@@ -24,16 +24,20 @@ struct GeoBounds {
     double maxLongitude;
 };
 
-constexpr std::int64_t BLOCK_POINTS = 64; // points under one bounding box
-constexpr std::int64_t CHUNK_BLOCKS = 64; // boxes in one chunk
-constexpr std::int64_t CHUNK_POINTS = BLOCK_POINTS * CHUNK_BLOCKS;
+// Boxes over the points form a tree of fanout 8: a box over each block of 32 points, over each 8 blocks, over
+// each chunk of 64 blocks, and from there over each 8, 64, ... chunks, kept in the chunk such a run begins
+// with. A paint passes over a run whose box lies off the picture, and looks inside only where a box can show.
+constexpr std::int64_t BLOCK_POINTS = 32;
+constexpr std::int64_t BOX_FANOUT = 8;
+constexpr std::int64_t CHUNK_POINTS = BLOCK_POINTS * BOX_FANOUT * BOX_FANOUT;
+constexpr int CHUNK_SPAN_LEVELS = 8; // boxes over 1, 8, ..., 8^7 chunks
 
-// One contiguous piece of a polyline's points with the boxes over them, so a paint can pass over runs of
-// points that lie off the picture without looking at each one.
+// One contiguous piece of a polyline's points with the boxes over them.
 struct PointChunk {
     GeoPoint points[CHUNK_POINTS];
-    GeoBounds blockBounds[CHUNK_BLOCKS];
-    GeoBounds bounds; // over the whole chunk
+    GeoBounds blockBounds[BOX_FANOUT * BOX_FANOUT]; // one block each
+    GeoBounds groupBounds[BOX_FANOUT];              // 8 blocks each
+    GeoBounds spanBounds[CHUNK_SPAN_LEVELS]; // [k]: the 8^k chunks from this one, if its index is a multiple of 8^k
 };
 
 // Points in the order they were added, in chunks that never move once allocated: adding stays constant
