@@ -234,7 +234,7 @@ TEST_F(MainFrameTest, StartPageLogAndEchoHoldTheStreamFromItsFirstByte) {
     pathToSave = test::temporaryPath("from-start.gpsl");
     test::whenWindowAppears("Save As", confirmSaveAs);
     frame.startDevice(5, 4800, true, true, 6, 4800);
-    ASSERT_EQ(frame.nodes.size(), 2u);
+    ASSERT_EQ(frame.nodes.size(), 4u);
     EXPECT_EQ(reportedErrors, std::vector<int>{});
     GpsDevice& device = *frame.nodes[1]->device;
     ASSERT_TRUE(test::pumpMessagesUntil([&] { return device.snapshot.minute == 4 && device.snapshot.second == 59; }));
@@ -254,7 +254,7 @@ TEST_F(MainFrameTest, StartPageLogAndEchoHoldTheStreamFromItsFirstByte) {
 TEST_F(MainFrameTest, CancelledSaveDialogStartsTheDeviceWithoutALog) {
     test::whenWindowAppears("Save As", cancelSaveAs);
     frame.startDevice(5, 4800, true, false, 0, 0);
-    ASSERT_EQ(frame.nodes.size(), 2u);
+    ASSERT_EQ(frame.nodes.size(), 4u);
     EXPECT_EQ(reportedErrors, std::vector<int>{});
     std::vector<std::string> names;
     std::vector<Port*> ports;
@@ -297,7 +297,12 @@ TEST_F(MainFrameTest, TabAndShiftTabRunThroughTheTreeAndTheShownPage) {
                                         IDC_START_ECHO_PORT,
                                         IDC_START_ECHO_BAUD};
     const std::vector<int> devicePage = {0, IDC_DEVICE_OUTPUT_LIST};
-    const auto focusedId = [&] { return GetFocus() == frame.treeWindow ? 0 : GetDlgCtrlID(GetFocus()); };
+    constexpr int ROUTE_VIEW = -1;
+    const std::vector<int> routePage = {0, ROUTE_VIEW};
+    HWND routeView = nullptr;
+    const auto focusedId = [&] {
+        return GetFocus() == frame.treeWindow ? 0 : GetFocus() == routeView ? ROUTE_VIEW : GetDlgCtrlID(GetFocus());
+    };
     // The message loop of the program, as WinMain runs it, until the focus moves.
     const auto tab = [&](bool shift) {
         const HWND before = GetFocus();
@@ -308,11 +313,16 @@ TEST_F(MainFrameTest, TabAndShiftTabRunThroughTheTreeAndTheShownPage) {
     const struct {
         const char* page;
         const std::vector<int>& order;
-    } cases[] = {{"start page", startPage}, {"device page", devicePage}};
+    } cases[] = {{"start page", startPage}, {"device page", devicePage}, {"current route", routePage}};
     for (const auto& c : cases) {
         if (&c.order == &devicePage) {
             frame.startDevice(5, 4800, false, false, 0, 0);
-            ASSERT_EQ(frame.nodes.size(), 2u);
+            ASSERT_EQ(frame.nodes.size(), 4u);
+        }
+        if (&c.order == &routePage) {
+            TreeNode& route = *frame.nodes[3];
+            routeView = route.panes[2]->hwnd;
+            SendMessageA(frame.treeWindow, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(route.item));
         }
         SetFocus(frame.treeWindow);
         std::vector<int> forwards;

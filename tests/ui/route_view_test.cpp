@@ -115,8 +115,8 @@ TEST(RouteViewTest, KeysWheelAndScrollZoomAndPan) {
     const Case cases[] = {
         {WM_KEYDOWN, VK_ADD, 2010, 0, true},
         {WM_KEYDOWN, VK_SUBTRACT, 1990, 0, true},
-        {WM_KEYDOWN, VK_LEFT, 2000, 1000, true},
-        {WM_KEYDOWN, VK_RIGHT, 2000, -1000, true},
+        {WM_KEYDOWN, VK_LEFT, 2000, 0.5 * 199 / 2000, true}, // half the client width, inside the edge
+        {WM_KEYDOWN, VK_RIGHT, 2000, -0.5 * 199 / 2000, true},
         {WM_KEYDOWN, 'A', 2000, 0, false},
         {WM_KEYUP, VK_ADD, 2000, 0, false},
         {WM_MOUSEWHEEL, wheelTowards, 2200, 0, true},
@@ -131,7 +131,7 @@ TEST(RouteViewTest, KeysWheelAndScrollZoomAndPan) {
         RouteFixture f;
         EXPECT_EQ(f.send(c.message, c.wParam), c.repaints);
         EXPECT_DOUBLE_EQ(f.view.context.scale, c.scale);
-        EXPECT_EQ(f.view.lonOffset, c.lonOffset);
+        EXPECT_DOUBLE_EQ(f.view.lonOffset, c.lonOffset);
     }
 }
 
@@ -146,33 +146,24 @@ TEST(RouteViewTest, KeypadMinusStopsAboveZero) {
     EXPECT_EQ(f.view.context.scale, 20.0);
 }
 
-TEST(RouteViewTest, PanShowsAtTheNextRecordedPosition) {
+TEST(RouteViewTest, PanMovesTheNextRecordedPositionHalfTheViewRight) {
     RouteFixture f;
-    f.view.context.scale = 4.0; // a pan step of 2 hundredths, 8 pixels
+    RECT client;
+    GetClientRect(f.view.hwnd, &client);
+    const int w = client.right;
+    const int h = client.bottom;
+    f.view.context.scale = 4.0;
     f.state.latitude = 1;
     f.state.longitude = 1;
     f.view.refresh();
-    Canvas canvas(101, 81);
+    Canvas canvas(w, h);
     f.send(WM_KEYDOWN, VK_LEFT);
-    f.view.draw(canvas.dc(), 101, 81);
-    EXPECT_EQ(canvas.pixel(50, 40), BLACK);
+    f.view.draw(canvas.dc(), w, h);
+    EXPECT_EQ(canvas.pixel(w / 2, h / 2), BLACK) << "not before the next position";
     f.view.refresh();
-    f.view.draw(canvas.dc(), 101, 81);
-    EXPECT_EQ(canvas.pixel(58, 40), BLACK);
+    f.view.draw(canvas.dc(), w, h);
+    EXPECT_EQ(canvas.pixel(w / 2 + w / 2, h / 2), BLACK);
     EXPECT_EQ(canvas.count(BLACK), 1);
-}
-
-// How many more GDI objects the process can create: GetGuiResources counts nothing under Wine, so the handle
-// table is filled with pens until it refuses one, and emptied again.
-std::size_t freeGdiHandles() {
-    std::vector<HPEN> pens;
-    for (HPEN pen = CreatePen(PS_SOLID, 1, 0); pen != nullptr; pen = CreatePen(PS_SOLID, 1, 0)) {
-        pens.push_back(pen);
-    }
-    for (HPEN pen : pens) {
-        DeleteObject(pen);
-    }
-    return pens.size();
 }
 
 TEST(RouteViewTest, WindowPaintsReleaseWhatTheyCreateAndShowThePicture) {
@@ -183,12 +174,12 @@ TEST(RouteViewTest, WindowPaintsReleaseWhatTheyCreateAndShowThePicture) {
         f.view.refresh();
     }
     UpdateWindow(f.view.hwnd); // whatever the first paint sets up for good
-    const std::size_t before = freeGdiHandles();
+    const int before = test::freeGdiHandles();
     for (int paint = 0; paint < 300; ++paint) {
         InvalidateRect(f.view.hwnd, nullptr, TRUE);
         UpdateWindow(f.view.hwnd);
     }
-    EXPECT_EQ(freeGdiHandles(), before);
+    EXPECT_EQ(test::freeGdiHandles(), before);
 
     RECT client;
     GetClientRect(f.view.hwnd, &client);

@@ -8,10 +8,12 @@ LeafView::LeafView(ContainerPane* parent, bool ownedByParent, const SharedGdi& g
     : Pane(parent, ownedByParent), gdi(gdi), spec(window) {}
 
 bool LeafView::create(HWND parentWindow) {
-    HWND window = spec.placed ? CreateWindowExA(spec.exStyle, "STATIC", spec.text, WS_CHILD | WS_VISIBLE, posX, posY,
-                                                width, height, parentWindow, nullptr, gdi.appInstance, nullptr)
-                              : CreateWindowExA(spec.exStyle, "STATIC", spec.text, WS_CHILD | WS_VISIBLE, 0, 0, 0, 0,
-                                                parentWindow, nullptr, gdi.appInstance, nullptr);
+    // A view that takes keys is a tab stop, so the keyboard reaches it as well as a click.
+    const DWORD style = WS_CHILD | WS_VISIBLE | ((spec.input & VIEW_KEYS) != 0 ? WS_TABSTOP : 0);
+    HWND window = spec.placed ? CreateWindowExA(spec.exStyle, "STATIC", spec.text, style, posX, posY, width, height,
+                                                parentWindow, nullptr, gdi.appInstance, nullptr)
+                              : CreateWindowExA(spec.exStyle, "STATIC", spec.text, style, 0, 0, 0, 0, parentWindow,
+                                                nullptr, gdi.appInstance, nullptr);
     if (window == nullptr) {
         return false;
     }

@@ -57,13 +57,20 @@ void RouteView::draw(HDC dc, int w, int h) {
     drawPolyline(track, context);
 }
 
+double RouteView::panStep() const {
+    // Half the view's width in hundredths of a degree: the picture moves by half a view, whatever the zoom.
+    RECT client{};
+    GetClientRect(hwnd, &client);
+    return context.scale > 0 ? PAN_STEP * (client.right - client.left) / context.scale : 0;
+}
+
 LRESULT RouteView::onKeyDown(WPARAM key) {
     switch (key) {
     case VK_LEFT:
-        lonOffset += context.scale * PAN_STEP;
+        lonOffset += panStep();
         break;
     case VK_RIGHT:
-        lonOffset -= context.scale * PAN_STEP;
+        lonOffset -= panStep();
         break;
     case VK_ADD:
         context.scale += KEY_ZOOM_STEP;

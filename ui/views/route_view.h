@@ -32,6 +32,7 @@ protected:
     LRESULT onVScroll(WPARAM wParam) override;
 
 private:
+    double panStep() const;
     void repaint();
 };
 
