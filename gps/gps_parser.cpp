@@ -47,6 +47,8 @@ bool GpsParser::start(ByteQueue* queue) {
     }
     source = queue;
     stopFlag = 0;
+    lines = 0;
+    lastLine = std::chrono::steady_clock::now().time_since_epoch().count();
     resetState();
     try {
         thread = std::thread(&GpsParser::run, this);
@@ -62,6 +64,16 @@ void GpsParser::stop() {
     }
     source->signalStop();
     thread.join();
+}
+
+std::int64_t GpsParser::linesDecoded() const {
+    return lines;
+}
+
+std::int64_t GpsParser::secondsSinceLastLine() const {
+    const std::chrono::steady_clock::duration since =
+        std::chrono::steady_clock::now().time_since_epoch() - std::chrono::steady_clock::duration(lastLine);
+    return std::chrono::duration_cast<std::chrono::seconds>(since).count();
 }
 
 void GpsParser::run() {
@@ -83,6 +95,8 @@ void GpsParser::run() {
             std::lock_guard guard(stateLock);
             decodeSentence(state, working, line.get(), count);
         }
+        lastLine = std::chrono::steady_clock::now().time_since_epoch().count();
+        ++lines;
         notifyObservers();
         if (stopFlag != 0) {
             break;

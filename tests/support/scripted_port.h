@@ -38,7 +38,6 @@ public:
 private:
     void runReader() override {}
     void runWriter() override {}
-    void writeBlock(const char*, int) override {}
     std::string name;
 };
 
