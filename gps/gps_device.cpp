@@ -186,7 +186,7 @@ int GpsDevice::copyOutputs(std::vector<std::string>& names, std::vector<Port*>& 
     return static_cast<int>(outputs.size());
 }
 
-void GpsDevice::stop() {
+void GpsDevice::requestStop(ULONGLONG deadlineTick) {
     // Upstream first, so each stage has received everything before it is told to finish.
     if (port) {
         port->stop();
@@ -197,12 +197,29 @@ void GpsDevice::stop() {
     {
         std::lock_guard guard(outputsLock);
         for (const std::unique_ptr<OutputEntry>& entry : outputs) {
+            entry->port->requestStop(deadlineTick);
+        }
+    }
+    if (parserQueue) {
+        parserQueue->signalStop();
+    }
+}
+
+void GpsDevice::waitStopped() {
+    {
+        std::lock_guard guard(outputsLock);
+        for (const std::unique_ptr<OutputEntry>& entry : outputs) {
             entry->port->stop();
         }
     }
     if (parser) {
         parser->stop();
     }
+}
+
+void GpsDevice::stop() {
+    requestStop(GetTickCount64() + STOP_DEADLINE_MS);
+    waitStopped();
 }
 
 std::string deviceErrorText(int code) {

@@ -53,9 +53,13 @@ public:
     // The outputs in the order added; the pointers stay the device's.
     int copyOutputs(std::vector<std::string>& names, std::vector<Port*>& ports, std::vector<ByteQueue*>& queues);
 
-    // Ends every thread of the device without losing a byte: the source stops, the tee hands on what
-    // it holds, each output writes all its queue received, and the parser decodes the complete lines.
-    void stop();
+    // Ends every thread of the device: the source stops, the tee hands on what it holds, each log file
+    // writes all its queue received and each echo port what its far end takes by deadlineTick
+    // (GetTickCount64), and the parser decodes the complete lines. requestStop returns without waiting
+    // for the outputs and the parser, so several devices can finish together; waitStopped waits.
+    void requestStop(ULONGLONG deadlineTick);
+    void waitStopped();
+    void stop(); // both, with STOP_DEADLINE_MS
 
     // The user-interface thread owns snapshot, newFixes, error and notifyWindow; the pipeline parts are built by
     // start and then used by their own threads.

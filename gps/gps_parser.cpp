@@ -70,6 +70,8 @@ bool GpsParser::start(ByteQueue* queue) {
     }
     source = queue;
     stopFlag = 0;
+    lines = 0;
+    lastLine = std::chrono::steady_clock::now().time_since_epoch().count();
     resetState();
     try {
         thread = std::thread(&GpsParser::run, this);
@@ -93,6 +95,16 @@ void GpsParser::recordFix() {
     } catch (const std::bad_alloc&) {
         // No memory for one more position: the track misses it, the state is still right.
     }
+}
+
+std::int64_t GpsParser::linesDecoded() const {
+    return lines;
+}
+
+std::int64_t GpsParser::secondsSinceLastLine() const {
+    const std::chrono::steady_clock::duration since =
+        std::chrono::steady_clock::now().time_since_epoch() - std::chrono::steady_clock::duration(lastLine);
+    return std::chrono::duration_cast<std::chrono::seconds>(since).count();
 }
 
 void GpsParser::run() {
@@ -120,6 +132,8 @@ void GpsParser::run() {
                 recordFix();
             }
         }
+        lastLine = std::chrono::steady_clock::now().time_since_epoch().count();
+        ++lines;
         notifyObservers();
         if (stopFlag != 0) {
             break;

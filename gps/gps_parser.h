@@ -4,6 +4,8 @@
 #include "gps/gps_state.h"
 
 #include <atomic>
+#include <chrono>
+#include <cstdint>
 #include <functional>
 #include <mutex>
 #include <thread>
@@ -49,6 +51,11 @@ public:
     // Stops the source queue, so the thread decodes the lines already complete and ends; joins it.
     void stop();
 
+    // Lines decoded since start, and the seconds since the last one (since the start before any); any
+    // thread.
+    std::int64_t linesDecoded() const;
+    std::int64_t secondsSinceLastLine() const;
+
 private:
     void run();
     void recordFix();
@@ -68,6 +75,9 @@ private:
     std::recursive_mutex stateLock;
     std::recursive_mutex observerLock;
     PostUpdate post;
+    // Written by the parser thread (and by start before it runs), read by any thread.
+    std::atomic<std::int64_t> lines{0};
+    std::atomic<std::chrono::steady_clock::rep> lastLine{0}; // steady_clock ticks
 };
 
 } // namespace veltaro

@@ -2,9 +2,14 @@
 
 #include "ports/port.h"
 
+#include <cstdint>
 #include <string>
 
 namespace veltaro {
+
+// A log keeps at most this many bytes it could not write (a full disk) to write them first once it can;
+// beyond that the log ends where writing failed rather than go on after a gap.
+constexpr std::size_t LOG_RETRY_LIMIT = 8 * 1024 * 1024;
 
 // A Port over a disk file. As a sink it writes the raw stream to a log file; as a source it replays a
 // recorded file at most 100 bytes every 200 ms.
@@ -21,9 +26,10 @@ public:
 private:
     void runReader() override;
     void runWriter() override;
-    void writeBlock(const char* bytes, int n) override;
+    bool writePending(std::string& pending);
 
     std::string path;
+    std::int64_t fileLength = 0; // writer only: bytes known to be in the file
 };
 
 } // namespace veltaro

@@ -1,5 +1,7 @@
 #include "ports/port.h"
 
+#include <algorithm>
+
 namespace veltaro {
 
 bool Port::initialize() {
@@ -10,6 +12,11 @@ bool Port::initialize() {
 }
 
 bool Port::attachQueue(ByteQueue* replacement) {
+    if (isOpen) {
+        // The worker reads queue without a lock and may be waiting on the old one; a swap under it
+        // could lose bytes or leave it waiting for ever.
+        return false;
+    }
     ByteQueue* previous = queue;
     queue = replacement;
     if (previous != nullptr && replacement != nullptr) {
@@ -18,10 +25,12 @@ bool Port::attachQueue(ByteQueue* replacement) {
     return true;
 }
 
-bool Port::stop() {
-    if (!isOpen) {
-        return true;
+void Port::requestStop(ULONGLONG deadlineTick) {
+    if (!isOpen || stopAsked) {
+        return;
     }
+    stopAsked = true;
+    stopDeadline = deadlineTick;
     stopFlag = true;
     if (stopSignal.valid()) {
         SetEvent(stopSignal.get());
@@ -31,12 +40,20 @@ bool Port::stop() {
     if (!isSource && queue != nullptr) {
         queue->signalStop();
     }
+}
+
+bool Port::stop() {
+    if (!isOpen) {
+        return true;
+    }
+    requestStop(GetTickCount64() + STOP_DEADLINE_MS);
     if (thread.valid()) {
         WaitForSingleObject(thread.get(), INFINITE);
     }
     thread.reset();
     handle.reset();
     isOpen = false;
+    stopAsked = false;
     return true;
 }
 
@@ -53,30 +70,71 @@ std::unique_ptr<char[]> Port::displayName() const {
     return nullptr;
 }
 
+PortStatus Port::status() const {
+    std::lock_guard guard(statusLock);
+    return current;
+}
+
 void Port::startWorker(bool asSource) {
     isSource = asSource;
     isOpen = true;
+    stopAsked = false;
     // A failed thread start is not reported: the channel is open, and stop still works.
     thread.reset(CreateThread(nullptr, 0, &Port::workerMain, this, 0, nullptr));
 }
 
-void Port::drainQueue() {
-    while (!stopFlag) {
-        if (queue == nullptr) {
-            WaitForSingleObject(stopSignal.get(), INFINITE); // nothing to write until stopped
-            continue;
-        }
-        queue->waitForData();
-        writeQueued();
+void Port::deliver(const char* bytes, int n) {
+    if (queue != nullptr && n > 0) {
+        queue->append(bytes, n);
+        std::lock_guard guard(statusLock);
+        current.bytes += n;
     }
-    writeQueued();
 }
 
-void Port::writeQueued() {
-    int n = 0;
-    if (std::unique_ptr<char[]> block = queue != nullptr ? queue->takeAll(n) : nullptr) {
-        writeBlock(block.get(), n);
+bool Port::pastDeadline() const {
+    return stopFlag && GetTickCount64() >= stopDeadline;
+}
+
+DWORD Port::untilDeadline(DWORD most) const {
+    if (!stopFlag) {
+        return most;
     }
+    const ULONGLONG now = GetTickCount64();
+    const ULONGLONG deadline = stopDeadline;
+    return now >= deadline ? 0 : static_cast<DWORD>(std::min<ULONGLONG>(most, deadline - now));
+}
+
+void Port::reportFailure(const char* what, DWORD error) {
+    std::lock_guard guard(statusLock);
+    // The time and text of the first failure stand until it works again.
+    if (current.failure == nullptr) {
+        GetLocalTime(&current.since);
+    }
+    current.failure = what;
+    current.systemError = error;
+}
+
+void Port::reportWorking() {
+    std::lock_guard guard(statusLock);
+    if (current.endedAt < 0) {
+        current.failure = nullptr;
+        current.systemError = 0;
+    }
+}
+
+void Port::countWritten(std::int64_t n) {
+    std::lock_guard guard(statusLock);
+    current.bytes += n;
+}
+
+void Port::reportDroppedLines(std::int64_t total) {
+    std::lock_guard guard(statusLock);
+    current.droppedLines = total;
+}
+
+void Port::reportEnd(std::int64_t at) {
+    std::lock_guard guard(statusLock);
+    current.endedAt = at;
 }
 
 DWORD WINAPI Port::workerMain(void* argument) {

@@ -1,12 +1,17 @@
 #pragma once
 
 #include "core/byte_queue.h"
+#include "ports/port_status.h"
 #include "ports/win_handle.h"
 
 #include <atomic>
 #include <memory>
+#include <mutex>
 
 namespace veltaro {
+
+// How long a stop may take: log files get everything, echo ports what their far end accepts by then.
+constexpr ULONGLONG STOP_DEADLINE_MS = 2000;
 
 // One end of a device pipeline: moves raw bytes between an outside channel (a COM port or a file) and
 // one ByteQueue on a worker thread. As a source the worker fills the queue; as a sink it drains it.
@@ -25,14 +30,21 @@ public:
     virtual bool setSettings(const char* block, int length) = 0;
     // Opens the channel and starts the worker; true at once when already open.
     virtual bool open(bool asSource, ByteQueue* queue) = 0;
-    // Moves what the old queue still holds into the new one, ahead of anything later.
+    // Moves what the old queue still holds into the new one, ahead of anything later. Refused (false)
+    // while the port is open: its worker keeps the queue it was opened with.
     virtual bool attachQueue(ByteQueue* queue);
-    // Ends the worker (a sink first writes what its queue holds) and closes the channel.
+    // Asks the worker to end without waiting for it, so several ports can finish together. A source ends
+    // at once; a sink first writes what its queue received, an echo port until deadlineTick
+    // (GetTickCount64) at the latest, when what its far end has not taken is given up.
+    void requestStop(ULONGLONG deadlineTick);
+    // Asks as above (with STOP_DEADLINE_MS unless asked already), waits for the worker and closes.
     virtual bool stop();
     virtual bool release();
     virtual bool queryFlag(int code) const;
     // A name for the user, owned by the caller; null where the port has none.
     virtual std::unique_ptr<char[]> displayName() const;
+    // What the worker last reported; any thread.
+    PortStatus status() const;
 
 protected:
     // Starts the worker for the given direction; the port counts as open from here on.
@@ -40,24 +52,34 @@ protected:
     virtual void runReader() = 0;
     virtual void runWriter() = 0;
 
-    // A sink's loop: hands everything its queue receives to writeBlock until stopped, then what reached
-    // the queue before the stop.
-    void drainQueue();
-    virtual void writeBlock(const char* bytes, int n) = 0;
+    // For the worker.
+    void deliver(const char* bytes, int n); // a source's bytes into the queue, counted
+    bool pastDeadline() const;
+    DWORD untilDeadline(DWORD most) const; // at most this long, and not past the stop's deadline
+    void reportFailure(const char* what, DWORD error);
+    void reportWorking();
+    void countWritten(std::int64_t n);
+    void reportDroppedLines(std::int64_t total);
+    void reportEnd(std::int64_t at);
 
     // The controlling (user-interface) thread opens and stops the port; between the two only the worker
-    // uses queue and handle. stopFlag only goes from false to true while the worker runs.
+    // uses queue and handle. stopFlag only goes from false to true while the worker runs, after
+    // stopDeadline is set.
     ByteQueue* queue = nullptr; // not owned
     WinHandle handle;           // the open device or file
     bool isOpen = false;
     bool isSource = false;
-    WinHandle stopSignal; // manual reset: wakes a waiting source worker at once
+    bool stopAsked = false; // controlling thread only
+    WinHandle stopSignal;   // manual reset: wakes a waiting worker at once
     std::atomic<bool> stopFlag{false};
+    std::atomic<ULONGLONG> stopDeadline{0};
     WinHandle thread;
 
 private:
     static DWORD WINAPI workerMain(void* port);
-    void writeQueued();
+
+    mutable std::mutex statusLock; // guards current: the worker writes, the user-interface thread reads
+    PortStatus current;
 };
 
 } // namespace veltaro

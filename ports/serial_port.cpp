@@ -1,5 +1,7 @@
 #include "ports/serial_port.h"
 
+#include "ports/echo_backlog.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -12,8 +14,11 @@ namespace {
 
 constexpr DWORD EVENT_WAIT_MS = 500; // the longest a reader goes without looking at stopFlag
 constexpr DWORD GATHER_MS = 50;      // lets a burst of characters arrive before one read takes it
-constexpr DWORD FAILED_WAIT_MS = 100;
+constexpr DWORD REOPEN_MS = 1500;    // a lost device is looked for again this often
 constexpr int INITIAL_READ_BUFFER = 512;
+constexpr std::size_t ECHO_BACKLOG_LIMIT = 64 * 1024; // an echo that cannot keep up drops lines beyond this
+constexpr std::size_t WRITE_PIECE = 1024;             // an echo writes at most this much at a time
+constexpr DWORD WRITE_SLICE_MS = 100;                 // and looks at its queue and the stop this often
 
 // One overlapped operation with its own manual-reset event.
 struct Overlapped {
@@ -72,11 +77,7 @@ bool SerialPort::open(bool asSource, ByteQueue* target) {
     }
     queue = target;
     stopFlag = false;
-    // The device namespace form reaches COM10 and above too, which the bare name does not.
-    char path[32];
-    std::snprintf(path, sizeof path, "\\\\.\\COM%d", settings.portNumber);
-    handle.reset(
-        CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr));
+    handle.reset(openDevice());
     if (!handle.valid()) {
         handle.reset();
         return false;
@@ -94,6 +95,13 @@ bool SerialPort::open(bool asSource, ByteQueue* target) {
     // Open before the worker runs: its first step applies the line settings, which needs an open port.
     startWorker(asSource);
     return true;
+}
+
+HANDLE SerialPort::openDevice() const {
+    // The device namespace form reaches COM10 and above too, which the bare name does not.
+    char path[32];
+    std::snprintf(path, sizeof path, "\\\\.\\COM%d", settings.portNumber);
+    return CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
 }
 
 bool SerialPort::applyLineSettings() {
@@ -126,31 +134,69 @@ void SerialPort::prepareWorker() {
 
 void SerialPort::runReader() {
     prepareWorker();
+    std::vector<char> buffer(INITIAL_READ_BUFFER);
+    bool eventsWork = true; // false once the driver's event wait failed at once: reads wait instead
+    DWORD error = 0;
+    while (!readUntilStopped(buffer, eventsWork, error)) {
+        // The device went away (an adapter pulled): keep everything downstream and try it again now and
+        // then, so its data goes on into the same queue when it comes back.
+        reportFailure("port lost", error);
+        handle.reset();
+        while (!handle.valid()) {
+            if (WaitForSingleObject(stopSignal.get(), REOPEN_MS) != WAIT_TIMEOUT) {
+                return;
+            }
+            handle.reset(openDevice());
+        }
+        prepareWorker();
+        reportWorking();
+    }
+}
+
+// Reads what arrives until stopped (true) or until the device is gone (false, error says why).
+bool SerialPort::readUntilStopped(std::vector<char>& buffer, bool& eventsWork, DWORD& error) {
     Overlapped eventWait(false);
     const HANDLE waits[] = {stopSignal.get(), eventWait.event.get()}; // the stop signal wins a tie
     SetCommMask(handle.get(), EV_RXCHAR);
-    std::vector<char> buffer(INITIAL_READ_BUFFER);
     DWORD mask = 0;       // written by the event wait while it is outstanding
     bool waiting = false; // an event wait is outstanding: after a time-out it goes on
+    bool alive = true;
 
-    do {
+    while (alive && !stopFlag) {
+        if (!eventsWork) {
+            alive = waitByReading(buffer, error);
+            continue;
+        }
         if (!waiting) {
             waiting = WaitCommEvent(handle.get(), &mask, &eventWait.overlapped) || GetLastError() == ERROR_IO_PENDING;
+            if (!waiting) {
+                alive = !deviceGone(error);
+                eventsWork = !alive; // a driver that cannot wait for events, unless the device is gone
+            }
+            continue;
         }
-        if (WaitForMultipleObjects(2, waits, FALSE, EVENT_WAIT_MS) != WAIT_OBJECT_0 + 1) {
+        const DWORD woke = WaitForMultipleObjects(2, waits, FALSE, EVENT_WAIT_MS);
+        if (woke == WAIT_TIMEOUT) {
+            alive = !deviceGone(error); // a pulled adapter need not end the event wait
+            continue;
+        }
+        if (woke != WAIT_OBJECT_0 + 1) {
             continue;
         }
         waiting = false;
         DWORD unused = 0;
         if (!GetOverlappedResult(handle.get(), &eventWait.overlapped, &unused, FALSE)) {
+            // Some drivers cannot wait for events at all (Wine, without modem status): retrying would spin.
             ResetEvent(eventWait.event.get());
-            Sleep(FAILED_WAIT_MS);
+            alive = !deviceGone(error);
+            eventsWork = !alive;
+            continue;
         }
         if ((mask & EV_RXCHAR) != 0) {
             Sleep(GATHER_MS); // characters that arrive meanwhile are read together with the first
-            readPending(buffer);
+            alive = readPending(buffer, error);
         }
-    } while (!stopFlag);
+    }
 
     SetCommMask(handle.get(), 0);
     if (waiting) {
@@ -159,14 +205,67 @@ void SerialPort::runReader() {
         DWORD unused = 0;
         GetOverlappedResult(handle.get(), &eventWait.overlapped, &unused, TRUE);
     }
-    PurgeComm(handle.get(), PURGE_TXCLEAR | PURGE_RXCLEAR);
+    if (alive) {
+        PurgeComm(handle.get(), PURGE_RXCLEAR);
+    }
+    return alive;
 }
 
-void SerialPort::readPending(std::vector<char>& buffer) {
+// Without events, a read that returns once a byte came (or after a while) is the wait; false when the
+// device is gone.
+bool SerialPort::waitByReading(std::vector<char>& buffer, DWORD& error) {
+    COMMTIMEOUTS timeouts;
+    std::memset(&timeouts, 0, sizeof timeouts);
+    timeouts.ReadIntervalTimeout = MAXDWORD;
+    timeouts.ReadTotalTimeoutMultiplier = MAXDWORD; // with the two others: return once anything came
+    timeouts.ReadTotalTimeoutConstant = EVENT_WAIT_MS;
+    timeouts.WriteTotalTimeoutMultiplier = 10;
+    timeouts.WriteTotalTimeoutConstant = 100;
+    SetCommTimeouts(handle.get(), &timeouts);
+
+    Overlapped read(false);
+    DWORD got = 0;
+    if (!ReadFile(handle.get(), buffer.data(), static_cast<DWORD>(buffer.size()), &got, &read.overlapped) &&
+        GetLastError() != ERROR_IO_PENDING) {
+        return !deviceGone(error);
+    }
+    const HANDLE waits[] = {stopSignal.get(), read.event.get()};
+    if (WaitForMultipleObjects(2, waits, FALSE, INFINITE) != WAIT_OBJECT_0 + 1) {
+        CancelIo(handle.get());
+    }
+    // The buffer is written until the read ends, cancelled or not.
+    const BOOL done = GetOverlappedResult(handle.get(), &read.overlapped, &got, TRUE);
+    if (!done && GetLastError() != ERROR_OPERATION_ABORTED) {
+        return !deviceGone(error);
+    }
+    deliver(buffer.data(), static_cast<int>(got));
+    if (got == 0) {
+        return stopFlag || !deviceGone(error); // a quiet port, or one whose device went away
+    }
+    Sleep(GATHER_MS);
+    return readPending(buffer, error);
+}
+
+// True when the driver no longer answers for the device, with the system's reason in error.
+bool SerialPort::deviceGone(DWORD& error) {
+    DWORD errors = 0;
+    COMSTAT status;
+    if (ClearCommError(handle.get(), &errors, &status)) {
+        return false;
+    }
+    error = GetLastError();
+    return true;
+}
+
+// Reads everything the driver holds into the queue; false when the device is gone.
+bool SerialPort::readPending(std::vector<char>& buffer, DWORD& error) {
     DWORD errors = 0;
     COMSTAT status;
     std::memset(&status, 0, sizeof status);
-    ClearCommError(handle.get(), &errors, &status); // line errors are cleared; the bytes go on
+    if (!ClearCommError(handle.get(), &errors, &status)) { // line errors are cleared; the bytes go on
+        error = GetLastError();
+        return false;
+    }
     DWORD pending = status.cbInQue;
     while (pending > 0) {
         // One read takes everything the driver holds. If the buffer cannot grow to that, the bytes are
@@ -184,33 +283,85 @@ void SerialPort::readPending(std::vector<char>& buffer) {
             GetLastError() == ERROR_IO_PENDING) {
             WaitForSingleObject(read.event.get(), INFINITE);
         }
-        if (!GetOverlappedResult(handle.get(), &read.overlapped, &got, FALSE) || got == 0) {
-            return;
+        if (!GetOverlappedResult(handle.get(), &read.overlapped, &got, FALSE)) {
+            error = GetLastError();
+            return false;
         }
-        if (queue != nullptr) {
-            queue->append(buffer.data(), static_cast<int>(got));
+        if (got == 0) {
+            return true;
         }
+        deliver(buffer.data(), static_cast<int>(got));
         pending -= std::min(pending, got);
     }
+    return true;
 }
 
 void SerialPort::runWriter() {
     prepareWorker();
-    drainQueue();
-    // What the queue held at the stop has been written: let it leave the driver before the purge.
-    FlushFileBuffers(handle.get());
-    SetCommMask(handle.get(), 0);
-    PurgeComm(handle.get(), PURGE_TXCLEAR | PURGE_RXCLEAR);
-}
-
-void SerialPort::writeBlock(const char* bytes, int n) {
-    // The write time-outs bound this wait: what the device has not sent by then is dropped.
-    Overlapped write(true);
-    DWORD written = 0;
-    if (!WriteFile(handle.get(), bytes, static_cast<DWORD>(n), &written, &write.overlapped) &&
-        GetLastError() == ERROR_IO_PENDING) {
-        WaitForSingleObject(write.event.get(), INFINITE);
+    if (queue == nullptr) {
+        WaitForSingleObject(stopSignal.get(), INFINITE); // nothing to write until stopped
+        return;
     }
+    EchoBacklog backlog(ECHO_BACKLOG_LIMIT);
+    Overlapped write(false);
+    std::string piece; // the bytes of the write in flight stay here until it ends
+    bool inFlight = false;
+    for (;;) {
+        const bool stopping = stopFlag; // read before the take: what came before the stop is taken
+        if (!inFlight && piece.empty() && backlog.empty() && !stopping) {
+            queue->waitForData();
+        }
+        int n = 0;
+        if (std::unique_ptr<char[]> block = queue->takeAll(n)) {
+            backlog.add(block.get(), static_cast<std::size_t>(n));
+            reportDroppedLines(backlog.droppedLines());
+        }
+        if (!inFlight && piece.empty()) {
+            backlog.takeFront(piece, WRITE_PIECE);
+        }
+        DWORD failure = ERROR_SUCCESS;
+        if (!inFlight && !piece.empty()) {
+            DWORD unused = 0;
+            inFlight =
+                WriteFile(handle.get(), piece.data(), static_cast<DWORD>(piece.size()), &unused, &write.overlapped) ||
+                GetLastError() == ERROR_IO_PENDING;
+            failure = inFlight ? ERROR_SUCCESS : GetLastError();
+        }
+        // A short wait: the queue is looked at again soon, and a stop's deadline is kept.
+        if (inFlight && WaitForSingleObject(write.event.get(), untilDeadline(WRITE_SLICE_MS)) == WAIT_OBJECT_0) {
+            inFlight = false;
+            DWORD written = 0;
+            if (GetOverlappedResult(handle.get(), &write.overlapped, &written, FALSE)) {
+                piece.erase(0, written); // a timed-out piece goes on with its rest
+                countWritten(written);
+            } else {
+                failure = GetLastError();
+            }
+        }
+        if (failure != ERROR_SUCCESS) {
+            // The adapter is gone or refuses: this piece is lost, and lines beyond the backlog's bound.
+            reportFailure("port lost", failure);
+            piece.clear();
+            if (stopping) {
+                break;
+            }
+            WaitForSingleObject(stopSignal.get(), REOPEN_MS);
+        } else if (!inFlight && piece.empty()) {
+            reportWorking();
+        }
+        if (stopping && ((!inFlight && piece.empty() && backlog.empty()) || pastDeadline())) {
+            break;
+        }
+    }
+    if (inFlight) {
+        // What the far end did not take by the deadline is given up; the buffer stays until the write ends.
+        CancelIo(handle.get());
+        DWORD unused = 0;
+        GetOverlappedResult(handle.get(), &write.overlapped, &unused, TRUE);
+    }
+    SetCommMask(handle.get(), 0);
+    // Only the input: bytes handed to the driver are on their way to the far end.
+    PurgeComm(handle.get(), PURGE_RXCLEAR);
 }
 
 } // namespace veltaro

@@ -31,12 +31,15 @@ public:
     std::unique_ptr<char[]> displayName() const override;
 
 private:
+    HANDLE openDevice() const;
     bool applyLineSettings();
     void prepareWorker();
     void runReader() override;
-    void readPending(std::vector<char>& buffer);
+    bool readUntilStopped(std::vector<char>& buffer, bool& eventsWork, DWORD& error);
+    bool waitByReading(std::vector<char>& buffer, DWORD& error);
+    bool deviceGone(DWORD& error);
+    bool readPending(std::vector<char>& buffer, DWORD& error);
     void runWriter() override;
-    void writeBlock(const char* bytes, int n) override;
 
     LineSettings settings;
     WinHandle claim; // held while open: this program's claim on the COM port

@@ -186,6 +186,82 @@ TEST(GpsDeviceTest, FloodOfLinesIsToldInFewNotificationsAndKeepsEveryPosition) {
     EXPECT_LT(observer.count(), fixes / 2) << "merged, not one per line";
 }
 
+TEST(GpsDeviceTest, StopEndsWithAnEchoNobodyReadsAndTheLogComplete) {
+    // Two devices, as the main window has them, each with a log and an echo whose far end never reads.
+    std::string stream;
+    while (stream.size() < 300 * 1024) {
+        stream += capture("telit-he910.nmea");
+    }
+    struct Running {
+        GpsDevice device{std::make_unique<ScriptedPort>()};
+        std::string log;
+    };
+    Running devices[2];
+    const int echoPorts[] = {7, 11}; // COM17 and COM21 are never read
+    for (int i = 0; i < 2; ++i) {
+        ScriptedPort* source = static_cast<ScriptedPort*>(devices[i].device.port.get());
+        ASSERT_TRUE(devices[i].device.start(nullptr));
+        devices[i].log = test::temporaryPath("unread-echo.gpsl");
+        ASSERT_TRUE(devices[i].device.addLogFile(devices[i].log.c_str()));
+        ASSERT_TRUE(devices[i].device.addEchoPort(std::make_unique<SerialPort>(echoPorts[i], 4800)));
+        feed(source->fed, stream);
+    }
+    const ULONGLONG started = GetTickCount64();
+    test::expectToEnd([&] {
+        const ULONGLONG deadline = GetTickCount64() + STOP_DEADLINE_MS;
+        for (Running& running : devices) {
+            running.device.requestStop(deadline);
+        }
+        for (Running& running : devices) {
+            running.device.waitStopped();
+        }
+    });
+    std::printf("both devices stopped in %llu ms\n", GetTickCount64() - started);
+    for (Running& running : devices) {
+        EXPECT_EQ(test::readFile(running.log), stream);
+        std::vector<std::string> names;
+        std::vector<Port*> ports;
+        std::vector<ByteQueue*> queues;
+        ASSERT_EQ(running.device.copyOutputs(names, ports, queues), 2);
+        EXPECT_LT(ports[1]->status().bytes, static_cast<std::int64_t>(stream.size())) << "the far end held back";
+    }
+}
+
+TEST(GpsDeviceTest, UnpluggedReceiverResumesIntoTheSameLogAndDecoder) {
+    const std::string first = capture("garmin48.nmea");
+    const std::string second = capture("bu353s4.nmea");
+    const Reference reference = decodeStream(first + second);
+    test::ComPair pair(8, 18);
+    ASSERT_TRUE(pair.make());
+
+    GpsDevice device(std::make_unique<SerialPort>(8, 4800));
+    test::UpdateCounter observer;
+    ASSERT_TRUE(device.start(observer.window())) << deviceErrorText(device.error);
+    const std::string log = test::temporaryPath("replugged.gpsl");
+    ASSERT_TRUE(device.addLogFile(log.c_str()));
+    {
+        test::FarEnd receiver(18);
+        ASSERT_TRUE(receiver.write(first));
+        const int lines = decodeStream(first).lines;
+        ASSERT_TRUE(test::pumpMessagesUntil([&] { return device.parser->linesDecoded() == lines; }));
+    }
+
+    ASSERT_TRUE(pair.remove());
+    ASSERT_TRUE(test::pollUntil([&] { return device.port->status().failure != nullptr; }));
+    EXPECT_STREQ(device.port->status().failure, "port lost");
+    ASSERT_TRUE(pair.make());
+    ASSERT_TRUE(test::pollUntil([&] { return device.port->status().failure == nullptr; })) << "reopened";
+
+    test::FarEnd receiver(18);
+    ASSERT_TRUE(receiver.isOpen());
+    ASSERT_TRUE(receiver.write(second));
+    EXPECT_TRUE(test::pumpMessagesUntil([&] { return sameState(device.snapshot, reference.state); }));
+    EXPECT_EQ(device.parser->linesDecoded(), reference.lines);
+    EXPECT_EQ(device.port->status().bytes, static_cast<std::int64_t>(first.size() + second.size()));
+    device.stop();
+    EXPECT_EQ(test::readFile(log), first + second) << "one log, nothing missing or repeated";
+}
+
 TEST(GpsDeviceTest, ReceiverStreamReachesLogEchoAndSnapshotUnchanged) {
     // Binary packets between the sentences, then a GP receiver with a fix.
     const std::string stream = capture("ublox8-uniqid-monhw.nmea") + capture("bu353s4.nmea");

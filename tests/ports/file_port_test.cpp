@@ -82,6 +82,81 @@ TEST(FilePortTest, SinkWritesTheStreamFromByteZeroOverAnOlderFile) {
     EXPECT_EQ(test::readFile(path), stream);
 }
 
+// A small volume of its own, mounted on the Linux side (the tests run as root).
+class SmallVolume {
+public:
+    explicit SmallVolume(int kilobytes) {
+        folder = "/tmp/veltaro-volume-" + std::to_string(GetCurrentProcessId());
+        mounted =
+            test::runUnixCommand("mkdir -p " + folder + " && mount -t tmpfs -o size=" + std::to_string(kilobytes) +
+                                 "k tmpfs " + folder + " && echo mounted");
+    }
+    ~SmallVolume() { test::runUnixCommand("umount " + folder + " && rmdir " + folder); }
+
+    std::string windowsPath(const char* name) const { return "Z:" + folder + "/" + name; }
+    // Takes kilobytes of the volume with a file of its own, or frees them.
+    void fill(int kilobytes) {
+        test::runUnixCommand("dd if=/dev/zero of=" + folder + "/filler bs=1k count=" + std::to_string(kilobytes) +
+                             " status=none");
+    }
+    void free() { test::runUnixCommand("rm -f " + folder + "/filler"); }
+
+    std::string mounted;
+
+private:
+    std::string folder;
+};
+
+TEST(FilePortTest, FullDiskNeverLeavesAHoleInTheLog) {
+    std::string stream;
+    for (const test::Capture& capture : test::loadCaptures()) {
+        stream += capture.bytes;
+        if (stream.size() > 300 * 1024) {
+            break;
+        }
+    }
+    struct Case {
+        const char* what;
+        bool pastTheBound; // more arrives while the disk is full than the log keeps for later
+    };
+    for (const Case c : {Case{"freed in time", false}, Case{"kept too much", true}}) {
+        SCOPED_TRACE(c.what);
+        SmallVolume volume(1024);
+        ASSERT_EQ(volume.mounted, "mounted\n");
+        volume.fill(1024 - 128);
+        const std::string path = volume.windowsPath("log.gpsl");
+        FilePort port(path.c_str());
+        ByteQueue queue;
+        port.initialize();
+        ASSERT_TRUE(port.open(false, &queue));
+
+        queue.append(stream.data(), static_cast<int>(stream.size()));
+        ASSERT_TRUE(test::pollUntil([&] { return port.status().failure != nullptr; }));
+        EXPECT_STREQ(port.status().failure, "disk full");
+        EXPECT_EQ(port.status().systemError, static_cast<DWORD>(ERROR_DISK_FULL));
+        std::string expected = stream;
+        if (c.pastTheBound) {
+            const std::string more(LOG_RETRY_LIMIT, 'x');
+            queue.append(more.data(), static_cast<int>(more.size()));
+            ASSERT_TRUE(test::pollUntil([&] { return port.status().endedAt >= 0; }));
+            expected.resize(static_cast<std::size_t>(port.status().endedAt));
+            EXPECT_LT(expected.size(), stream.size());
+        }
+        volume.free();
+        const std::string later = "$LATER*00\r\n"; // arrives once there is room again
+        queue.append(later.data(), static_cast<int>(later.size()));
+        if (!c.pastTheBound) {
+            expected += later;
+        }
+        ASSERT_TRUE(test::pollUntil([&] {
+            return port.status().bytes == static_cast<std::int64_t>(expected.size()) || port.status().endedAt >= 0;
+        }));
+        port.stop();
+        EXPECT_EQ(test::readFile(path), expected) << "the stream, or its start up to the failure";
+        EXPECT_EQ(port.status().failure != nullptr, c.pastTheBound) << "a log that ended stays failed";
+    }
+}
+
 TEST(FilePortTest, OpeningAMissingFileCreatesItInEitherDirection) {
     for (bool asSource : {true, false}) {
         const std::string path = test::temporaryPath(asSource ? "new-source.nmea" : "new-sink.gpsl");

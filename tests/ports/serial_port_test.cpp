@@ -57,6 +57,50 @@ TEST(SerialPortTest, SinkSendsWhatItsQueueReceives) {
     EXPECT_TRUE(port.stop());
 }
 
+TEST(SerialPortTest, WhatWasHandedToTheDriverReachesALateReader) {
+    SerialPort port(SINK, 115200);
+    ByteQueue queue;
+    port.initialize();
+    ASSERT_TRUE(port.open(false, &queue));
+    test::FarEnd remote(SINK_FAR);
+    ASSERT_TRUE(remote.isOpen());
+
+    const std::string sent = sampleBytes(60000);
+    queue.append(sent.data(), static_cast<int>(sent.size()));
+    // The far end starts reading only once the port was told to stop: the tail the port handed to the
+    // driver must still be on its way.
+    port.requestStop(GetTickCount64() + STOP_DEADLINE_MS);
+    const std::string received = remote.read(sent.size());
+    port.stop();
+    ASSERT_EQ(received.size(), sent.size());
+    EXPECT_TRUE(received == sent);
+}
+
+TEST(SerialPortTest, QueueOfARunningPortIsKept) {
+    for (bool asSource : {true, false}) {
+        SCOPED_TRACE(asSource ? "source" : "sink");
+        SerialPort port(asSource ? SOURCE : SINK, 9600);
+        ByteQueue queue;
+        ByteQueue other;
+        port.initialize();
+        ASSERT_TRUE(port.open(asSource, &queue));
+        test::FarEnd remote(asSource ? SOURCE_FAR : SINK_FAR);
+        ASSERT_TRUE(remote.isOpen());
+
+        EXPECT_FALSE(port.attachQueue(&other)) << "the worker holds its queue";
+        const std::string sent = sampleBytes(3000);
+        if (asSource) {
+            ASSERT_TRUE(remote.write(sent));
+            EXPECT_EQ(test::receive(queue, sent.size()), sent);
+        } else {
+            queue.append(sent.data(), static_cast<int>(sent.size()));
+            EXPECT_EQ(remote.read(sent.size()), sent);
+        }
+        EXPECT_TRUE(port.stop());
+        EXPECT_TRUE(port.attachQueue(&other)) << "a stopped port takes a new queue";
+    }
+}
+
 TEST(SerialPortTest, LineRunsAtTheChosenSpeedWithEightDataBitsNoParityOneStopBit) {
     struct Case {
         int port;

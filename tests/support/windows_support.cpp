@@ -7,6 +7,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <cstdio>
 #include <cstdlib>
 #include <mutex>
 #include <thread>
@@ -75,6 +76,13 @@ bool pumpMessagesUntil(const std::function<bool()>& done, const std::function<bo
     return true;
 }
 
+bool pollUntil(const std::function<bool()>& done) {
+    const UINT_PTR timer = SetTimer(nullptr, 0, 100, nullptr); // its messages end each wait of the pump
+    const bool held = pumpMessagesUntil(done);
+    KillTimer(nullptr, timer);
+    return held;
+}
+
 std::string runUnixCommand(const std::string& command) {
     // Wine starts Linux programs too, but gives no handle to wait on: the command moves its output into
     // place when it is done, and the test waits for that file to appear. Drive Z: is the Linux root.
@@ -117,6 +125,52 @@ std::string runUnixCommand(const std::string& command) {
 std::string terminalOf(int portNumber) {
     const char* folder = std::getenv("VELTARO_TTY_DIR");
     return std::string(folder != nullptr ? folder : "/nonexistent") + "/com" + std::to_string(portNumber);
+}
+
+ComPair::~ComPair() {
+    if (made) {
+        remove();
+    }
+}
+
+std::string ComPair::run(const char* action) {
+    const char* prefix = std::getenv("WINEPREFIX");
+    const char* folder = std::getenv("VELTARO_TTY_DIR");
+    if (prefix == nullptr || folder == nullptr) {
+        return "no prefix or terminal folder";
+    }
+    return runUnixCommand(std::string(VELTARO_SCRIPTS_DIR) + "/com-pair.sh " + action + " " + prefix + " " + folder +
+                          " " + std::to_string(nearPort) + " " + std::to_string(farPort));
+}
+
+bool ComPair::make() {
+    made = run("make") == "made\n";
+    return made;
+}
+
+bool ComPair::remove() {
+    made = false;
+    return run("remove") == "removed\n";
+}
+
+void expectToEnd(const std::function<void()>& work) {
+    std::mutex mutex;
+    std::condition_variable finished;
+    bool done = false;
+    std::thread worker([&] {
+        work();
+        std::lock_guard guard(mutex);
+        done = true;
+        finished.notify_all();
+    });
+    std::unique_lock guard(mutex);
+    if (!finished.wait_for(guard, std::chrono::milliseconds(GENEROUS_TIMEOUT_MS), [&] { return done; })) {
+        std::fprintf(stderr, "FAILED: still running after %u ms\n", GENEROUS_TIMEOUT_MS);
+        std::fflush(stderr);
+        TerminateProcess(GetCurrentProcess(), 1);
+    }
+    guard.unlock();
+    worker.join();
 }
 
 UpdateCounter::UpdateCounter() {

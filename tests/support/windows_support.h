@@ -25,11 +25,37 @@ std::string receive(ByteQueue& queue, std::size_t size);
 bool pumpMessagesUntil(
     const std::function<bool()>& done, const std::function<bool(MSG&)>& handled = [](MSG&) { return false; });
 
+// Looks at done() every 100 ms until it holds, for states no event announces (a port's status); false
+// after the generous time-out.
+bool pollUntil(const std::function<bool()>& done);
+
 // Runs a shell command on the Linux side of Wine and returns what it printed.
 std::string runUnixCommand(const std::string& command);
 
 // The Linux terminal behind a virtual COM port.
 std::string terminalOf(int portNumber);
+
+// A pair of virtual COM ports the test makes and removes itself, as an adapter plugged in and pulled.
+class ComPair {
+public:
+    ComPair(int nearPort, int farPort) : nearPort(nearPort), farPort(farPort) {}
+    ~ComPair();
+    ComPair(const ComPair&) = delete;
+    ComPair& operator=(const ComPair&) = delete;
+
+    bool make();
+    bool remove();
+
+private:
+    std::string run(const char* action);
+    int nearPort;
+    int farPort;
+    bool made = false;
+};
+
+// Runs work on a thread of its own; if it has not ended after the generous time-out, says so and ends
+// the process, since the thread cannot be joined.
+void expectToEnd(const std::function<void()>& work);
 
 // A hidden window of this thread that counts the WM_GPSUPDATE messages it receives.
 class UpdateCounter {

@@ -1,6 +1,9 @@
 #include "ui/pages/device_page.h"
 
+#include "ports/serial_port.h"
 #include "res/resource.h"
+#include "support/captures.h"
+#include "support/far_end.h"
 #include "support/scripted_port.h"
 #include "support/ui_support.h"
 #include "support/windows_support.h"
@@ -14,11 +17,11 @@
 namespace veltaro {
 namespace {
 
-std::string rowText(HWND list, int row) {
+std::string rowText(HWND list, int row, int column = 0) {
     char text[MAX_PATH] = "";
     LVITEMA item;
     ZeroMemory(&item, sizeof item);
-    item.iSubItem = 0;
+    item.iSubItem = column;
     item.pszText = text;
     item.cchTextMax = sizeof text;
     SendMessageA(list, LVM_GETITEMTEXTA, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
@@ -54,7 +57,7 @@ TEST_F(DevicePageTest, ShowsTheSourcePortAndAnEmptyFileList) {
     ASSERT_NE(page.hwnd, nullptr) << "the dialog resource did not load";
     char status[128] = "";
     GetDlgItemTextA(page.hwnd, IDC_DEVICE_STATUS, status, sizeof status);
-    EXPECT_STREQ(status, "Status:\n  Port COM3\n");
+    EXPECT_STREQ(status, "Status:\n  Port COM3\n  0 bytes received, 0 lines decoded\n  no data for 0 s");
     EXPECT_EQ(rowCount(list()), 0);
     char header[16] = "";
     LVCOLUMNA column;
@@ -65,6 +68,8 @@ TEST_F(DevicePageTest, ShowsTheSourcePortAndAnEmptyFileList) {
     ASSERT_TRUE(SendMessageA(list(), LVM_GETCOLUMNA, 0, reinterpret_cast<LPARAM>(&column)));
     EXPECT_STREQ(header, "File");
     EXPECT_EQ(column.cx, 300);
+    ASSERT_TRUE(SendMessageA(list(), LVM_GETCOLUMNA, 1, reinterpret_cast<LPARAM>(&column)));
+    EXPECT_STREQ(header, "Status");
     EXPECT_EQ(page.data, &device.snapshot);
 }
 
@@ -77,6 +82,87 @@ TEST_F(DevicePageTest, TimerRebuildsTheListNewestFirstWhileHidden) {
     ASSERT_TRUE(test::pumpMessagesUntil([&] { return rowCount(list()) == 2; }));
     EXPECT_EQ(rowText(list(), 0), log);
     EXPECT_EQ(rowText(list(), 1), "COM5");
+}
+
+TEST_F(DevicePageTest, FullDiskShowsWhileDecodingAndTheEchoGoOn) {
+    const std::string stream = test::readFile(std::string(VELTARO_NMEA_DIR) + "/garmin48.nmea");
+    const std::size_t lines = test::splitCrLfLines(stream).size();
+    ASSERT_TRUE(device.addLogFile("Z:\\dev\\full")) << "a file that refuses every write";
+    ASSERT_TRUE(device.addEchoPort(std::make_unique<SerialPort>(5, 4800)));
+    test::FarEnd echo(15);
+    ASSERT_TRUE(echo.isOpen());
+    static_cast<test::ScriptedPort*>(device.port.get())->send(stream);
+
+    EXPECT_EQ(echo.read(stream.size()).size(), stream.size());
+    const std::string counts =
+        std::to_string(stream.size()) + " bytes received, " + std::to_string(lines) + " lines decoded\n";
+    auto statusText = [&] {
+        char text[256] = "";
+        GetDlgItemTextA(page.hwnd, IDC_DEVICE_STATUS, text, sizeof text);
+        return std::string(text);
+    };
+    // The page learns all this from its 2-second timer.
+    EXPECT_TRUE(test::pumpMessagesUntil([&] {
+        return statusText().find(counts) != std::string::npos && rowCount(list()) == 2 &&
+               rowText(list(), 1, 1).rfind("disk full since ", 0) == 0;
+    })) << statusText()
+        << "\n"
+        << rowText(list(), 1, 1);
+    EXPECT_EQ(rowText(list(), 1), "Z:\\dev\\full");
+    EXPECT_EQ(rowText(list(), 0), "COM5");
+    EXPECT_EQ(rowText(list(), 0, 1), "writing");
+}
+
+TEST(DeviceStatusTextTest, SaysWhatCameAndHowLongAgo) {
+    struct Case {
+        const char* what;
+        std::int64_t bytes;
+        std::int64_t lines;
+        std::int64_t quiet;
+        const char* lastLine;
+    };
+    const Case cases[] = {
+        {"nothing came", 0, 0, 12, "no data for 12 s"},
+        {"data flows", 4096, 57, 1, "last line 1 s ago"},
+        {"data stopped", 4096, 57, 40, "no data for 40 s"},
+    };
+    for (const Case& c : cases) {
+        PortStatus source;
+        source.bytes = c.bytes;
+        EXPECT_EQ(deviceStatusText("COM3", source, c.lines, c.quiet),
+                  "Status:\n  Port COM3\n  " + std::to_string(c.bytes) + " bytes received, " + std::to_string(c.lines) +
+                      " lines decoded\n  " + c.lastLine)
+            << c.what;
+    }
+    PortStatus lost;
+    lost.failure = "port lost";
+    lost.since.wHour = 9;
+    lost.since.wMinute = 5;
+    lost.since.wSecond = 7;
+    EXPECT_EQ(deviceStatusText("COM3", lost, 3, 30),
+              "Status:\n  Port COM3\n  0 bytes received, 3 lines decoded\n  port lost since 09:05:07, reopening");
+}
+
+TEST(DeviceStatusTextTest, OutputStatusSaysWhatFailedSinceWhenAndWhatWasDropped) {
+    PortStatus writing;
+    PortStatus lagging;
+    lagging.droppedLines = 12;
+    PortStatus full;
+    full.failure = "disk full";
+    full.systemError = ERROR_DISK_FULL;
+    full.since.wHour = 23;
+    full.since.wMinute = 59;
+    full.since.wSecond = 1;
+    PortStatus ended = full;
+    ended.endedAt = 1234;
+    PortStatus lost;
+    lost.failure = "port lost";
+    lost.droppedLines = 3;
+    EXPECT_EQ(outputStatusText(writing), "writing");
+    EXPECT_EQ(outputStatusText(lagging), "writing, 12 lines dropped");
+    EXPECT_EQ(outputStatusText(full).rfind("disk full since 23:59:01 (", 0), 0u) << "with the system's words";
+    EXPECT_NE(outputStatusText(ended).find("), log ends at byte 1234"), std::string::npos);
+    EXPECT_EQ(outputStatusText(lost), "port lost since 00:00:00, 3 lines dropped");
 }
 
 TEST_F(DevicePageTest, ControlsStackAndTheListTakesTheRest) {

@@ -127,9 +127,17 @@ void MainFrame::echoToPort() {
 }
 
 void MainFrame::stopDevices() {
+    // Every device is asked before any is waited for: one deadline for all, so a close takes about
+    // STOP_DEADLINE_MS however many echoes lag.
+    const ULONGLONG deadline = GetTickCount64() + STOP_DEADLINE_MS;
     for (const std::unique_ptr<TreeNode>& node : nodes) {
         if (node->device != nullptr) {
-            node->device->stop();
+            node->device->requestStop(deadline);
+        }
+    }
+    for (const std::unique_ptr<TreeNode>& node : nodes) {
+        if (node->device != nullptr) {
+            node->device->waitStopped();
         }
     }
 }

@@ -6,6 +6,8 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
 
 namespace veltaro {
@@ -14,6 +16,25 @@ namespace {
 
 constexpr UINT_PTR STATUS_TIMER = 0;
 constexpr UINT STATUS_PERIOD_MS = 2000;
+constexpr std::int64_t QUIET_SECONDS = 5; // a receiver sends every second: this long without a line is news
+constexpr int COLUMN_WIDTH = 300;
+
+std::string clockTime(const SYSTEMTIME& time) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%02u:%02u:%02u", time.wHour, time.wMinute, time.wSecond);
+    return text;
+}
+
+// The system's own words for an error code, without the line break it ends with; empty if it has none.
+std::string systemText(DWORD error) {
+    char text[512] = "";
+    DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0, text,
+                                  sizeof text, nullptr);
+    while (length > 0 && std::isspace(static_cast<unsigned char>(text[length - 1]))) {
+        --length;
+    }
+    return std::string(text, length);
+}
 
 } // namespace
 
@@ -34,23 +55,30 @@ bool DevicePage::create(HWND parentWindow) {
 
 void DevicePage::setUp() {
     updateStatus();
-    LVCOLUMNA column;
-    ZeroMemory(&column, sizeof column);
-    column.mask = LVCF_WIDTH | LVCF_TEXT;
-    column.cx = 300;
-    char header[] = "File";
-    column.pszText = header;
-    SendDlgItemMessageA(hwnd, IDC_DEVICE_OUTPUT_LIST, LVM_INSERTCOLUMNA, 0, reinterpret_cast<LPARAM>(&column));
+    insertColumn(0, "File", COLUMN_WIDTH);
+    insertColumn(1, "Status", COLUMN_WIDTH);
     SendDlgItemMessageA(hwnd, IDC_DEVICE_TITLE, WM_SETFONT, reinterpret_cast<WPARAM>(sharedGdi().boldFont), FALSE);
     // Outputs can be added from the tree's menu at any time: the page looks again every 2 seconds.
     SetTimer(hwnd, STATUS_TIMER, STATUS_PERIOD_MS, nullptr);
 }
 
+void DevicePage::insertColumn(int index, const char* text, int width) {
+    LVCOLUMNA column;
+    ZeroMemory(&column, sizeof column);
+    column.mask = LVCF_WIDTH | LVCF_TEXT;
+    column.cx = width;
+    std::string header = text;
+    column.pszText = header.data();
+    SendDlgItemMessageA(hwnd, IDC_DEVICE_OUTPUT_LIST, LVM_INSERTCOLUMNA, static_cast<WPARAM>(index),
+                        reinterpret_cast<LPARAM>(&column));
+}
+
 void DevicePage::updateStatus() {
     std::unique_ptr<char[]> name = device->port ? device->port->displayName() : nullptr;
-    char status[4000];
-    std::snprintf(status, sizeof status, "Status:\n  Port %s\n", name ? name.get() : "");
-    SetDlgItemTextA(hwnd, IDC_DEVICE_STATUS, status);
+    const PortStatus source = device->port ? device->port->status() : PortStatus{};
+    const std::int64_t lines = device->parser ? device->parser->linesDecoded() : 0;
+    const std::int64_t quiet = device->parser ? device->parser->secondsSinceLastLine() : 0;
+    SetDlgItemTextA(hwnd, IDC_DEVICE_STATUS, deviceStatusText(name ? name.get() : "", source, lines, quiet).c_str());
 
     std::vector<std::string> names;
     std::vector<Port*> ports;
@@ -58,14 +86,55 @@ void DevicePage::updateStatus() {
     device->copyOutputs(names, ports, queues);
     HWND list = GetDlgItem(hwnd, IDC_DEVICE_OUTPUT_LIST);
     SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
-    for (std::string& outputName : names) {
+    for (std::size_t i = 0; i < names.size(); ++i) {
         LVITEMA row;
         ZeroMemory(&row, sizeof row);
         row.mask = LVIF_TEXT;
         row.iItem = 0; // each at the top: the newest output comes first
-        row.pszText = outputName.data();
+        row.pszText = names[i].data();
         SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&row));
+        std::string status = outputStatusText(ports[i]->status());
+        row.iSubItem = 1;
+        row.pszText = status.data();
+        SendMessageA(list, LVM_SETITEMTEXTA, 0, reinterpret_cast<LPARAM>(&row));
     }
+}
+
+std::string deviceStatusText(const char* portName, const PortStatus& source, std::int64_t lines,
+                             std::int64_t secondsSinceLastLine) {
+    char text[4000];
+    int length = std::snprintf(text, sizeof text, "Status:\n  Port %s\n  %lld bytes received, %lld lines decoded\n",
+                               portName, static_cast<long long>(source.bytes), static_cast<long long>(lines));
+    const std::size_t used = static_cast<std::size_t>(std::max(length, 0));
+    if (source.failure != nullptr) {
+        std::snprintf(text + used, sizeof text - used, "  %s since %s, reopening", source.failure,
+                      clockTime(source.since).c_str());
+    } else if (lines == 0 || secondsSinceLastLine >= QUIET_SECONDS) {
+        std::snprintf(text + used, sizeof text - used, "  no data for %lld s",
+                      static_cast<long long>(secondsSinceLastLine));
+    } else {
+        std::snprintf(text + used, sizeof text - used, "  last line %lld s ago",
+                      static_cast<long long>(secondsSinceLastLine));
+    }
+    return text;
+}
+
+std::string outputStatusText(const PortStatus& status) {
+    std::string text = "writing";
+    if (status.failure != nullptr) {
+        text = std::string(status.failure) + " since " + clockTime(status.since);
+        const std::string reason = status.systemError != 0 ? systemText(status.systemError) : "";
+        if (!reason.empty()) {
+            text += " (" + reason + ")";
+        }
+        if (status.endedAt >= 0) {
+            text += ", log ends at byte " + std::to_string(status.endedAt);
+        }
+    }
+    if (status.droppedLines > 0) {
+        text += ", " + std::to_string(status.droppedLines) + " lines dropped";
+    }
+    return text;
 }
 
 LRESULT DevicePage::onSize(WPARAM wParam, LPARAM lParam) {

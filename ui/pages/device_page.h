@@ -3,6 +3,9 @@
 #include "gps/gps_device.h"
 #include "ui/framework/pane.h"
 
+#include <cstdint>
+#include <string>
+
 namespace veltaro {
 
 // What a live device's node shows: the port it reads and the outputs that receive a copy of its data,
@@ -21,9 +24,19 @@ public:
     void updateStatus();
 
 private:
+    void insertColumn(int index, const char* text, int width);
     static INT_PTR CALLBACK dialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
     void setUp();
     void layoutControls();
 };
+
+// The device page's status text: the source port, how much came, and how long ago the last line did
+// (or that its device is gone and is being looked for).
+std::string deviceStatusText(const char* portName, const PortStatus& source, std::int64_t lines,
+                             std::int64_t secondsSinceLastLine);
+
+// An output's "Status" column: "writing", or what failed since when with the system's reason, and the
+// lines a lagging echo dropped.
+std::string outputStatusText(const PortStatus& status);
 
 } // namespace veltaro
