@@ -6,6 +6,12 @@
 
 namespace veltaro::test {
 
+constexpr COLORREF BLACK = RGB(0, 0, 0);
+constexpr COLORREF WHITE = RGB(255, 255, 255);
+constexpr COLORREF RED = RGB(255, 0, 0);
+constexpr COLORREF GREEN = RGB(0, 255, 0);
+constexpr COLORREF BLUE = RGB(0, 0, 255);
+
 // A 32-bit top-down DIB section in a memory context: views paint into it and tests read its pixels,
 // with no window on screen.
 class Canvas {

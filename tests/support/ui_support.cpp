@@ -2,6 +2,8 @@
 
 #include "support/windows_support.h"
 
+#include <commctrl.h>
+
 #include <gtest/gtest.h>
 
 namespace veltaro::test {
@@ -63,6 +65,18 @@ void expectRect(HWND window, const RECT& expected) {
     EXPECT_EQ(actual.top, expected.top);
     EXPECT_EQ(actual.right, expected.right);
     EXPECT_EQ(actual.bottom, expected.bottom);
+}
+
+std::string itemText(HWND tree, HTREEITEM item) {
+    char text[128] = "";
+    TVITEMA query;
+    ZeroMemory(&query, sizeof query);
+    query.mask = TVIF_TEXT;
+    query.hItem = item;
+    query.pszText = text;
+    query.cchTextMax = sizeof text;
+    SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&query));
+    return text;
 }
 
 void saveScreenshot(const std::string& name) {

@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <commctrl.h>
+
 #include <string>
 
 namespace veltaro::test {
@@ -40,6 +42,9 @@ RECT box(int x, int y, int cx, int cy);
 
 // Checks a window's rectangle in its parent, edge by edge.
 void expectRect(HWND window, const RECT& expected);
+
+// The text of a tree view item.
+std::string itemText(HWND tree, HTREEITEM item);
 
 // Saves what the X display shows as PNG under the build folder's screenshots/, for people to look at.
 void saveScreenshot(const std::string& name);

@@ -17,18 +17,6 @@ namespace {
 
 void ignoreError(int) {}
 
-std::string itemText(HWND tree, HTREEITEM item) {
-    char text[128] = "";
-    TVITEMA query;
-    ZeroMemory(&query, sizeof query);
-    query.mask = TVIF_TEXT;
-    query.hItem = item;
-    query.pszText = text;
-    query.cchTextMax = sizeof text;
-    SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&query));
-    return text;
-}
-
 TVITEMA itemOf(HWND tree, HTREEITEM item) {
     TVITEMA query;
     ZeroMemory(&query, sizeof query);
@@ -72,7 +60,7 @@ TEST_F(DeviceViewsTest, StartedDeviceGetsSatStatsThenCurrentRouteUnderItsExpande
     for (int i = 0; i < 2; ++i) {
         TreeNode& view = *frame.nodes[static_cast<std::size_t>(2 + i)];
         ASSERT_EQ(item, view.item) << expected[i].text;
-        EXPECT_EQ(itemText(tree, item), expected[i].text);
+        EXPECT_EQ(test::itemText(tree, item), expected[i].text);
         EXPECT_EQ(itemOf(tree, item).iImage, 3);
         EXPECT_EQ(view.kind, NODE_VIEW);
         EXPECT_EQ(view.live, expected[i].live);

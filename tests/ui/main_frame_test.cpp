@@ -22,18 +22,6 @@ void recordError(int code) {
     reportedErrors.push_back(code);
 }
 
-std::string itemText(HWND tree, HTREEITEM item) {
-    char text[128] = "";
-    TVITEMA query;
-    ZeroMemory(&query, sizeof query);
-    query.mask = TVIF_TEXT;
-    query.hItem = item;
-    query.pszText = text;
-    query.cchTextMax = sizeof text;
-    SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&query));
-    return text;
-}
-
 // A stream of numbered GGA lines, one a second from midnight.
 std::string ggaStream(int lines) {
     std::string stream;
@@ -103,7 +91,7 @@ TEST_F(MainFrameTest, OpensAtItsPlaceWithTheStartPageAndNoSelection) {
     EXPECT_EQ(frame.currentNode, frame.rootNode);
     EXPECT_TRUE(IsWindowVisible(frame.rootNode->pane->hwnd));
     EXPECT_EQ(SendMessageA(frame.treeWindow, TVM_GETNEXTITEM, TVGN_CARET, 0), 0) << "no item selected";
-    EXPECT_EQ(itemText(frame.treeWindow, frame.rootNode->item), "Veltaro");
+    EXPECT_EQ(test::itemText(frame.treeWindow, frame.rootNode->item), "Veltaro");
     char title[32] = "";
     GetWindowTextA(frame.mainWindow, title, sizeof title);
     EXPECT_STREQ(title, "Veltaro");
@@ -185,7 +173,7 @@ TEST_F(MainFrameTest, StartedDeviceGetsItsNodeSelectedWithItsPage) {
     EXPECT_EQ(node.kind, NODE_DEVICE);
     EXPECT_EQ(node.live, 1);
     EXPECT_EQ(node.parentNode, frame.rootNode);
-    EXPECT_EQ(itemText(frame.treeWindow, node.item), "COM5: Live GPS");
+    EXPECT_EQ(test::itemText(frame.treeWindow, node.item), "COM5: Live GPS");
     EXPECT_EQ(reinterpret_cast<HTREEITEM>(SendMessageA(frame.treeWindow, TVM_GETNEXTITEM, TVGN_CARET, 0)), node.item);
     EXPECT_EQ(frame.currentNode, &node);
     EXPECT_TRUE(IsWindowVisible(node.pane->hwnd));

@@ -47,11 +47,13 @@ void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
 namespace veltaro {
 namespace {
 
+using test::BLACK;
+using test::BLUE;
 using test::Canvas;
+using test::GREEN;
+using test::RED;
+using test::WHITE;
 
-constexpr COLORREF WHITE = RGB(255, 255, 255);
-constexpr COLORREF BLACK = RGB(0, 0, 0);
-constexpr COLORREF RED = RGB(255, 0, 0);
 constexpr double NaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double INF = std::numeric_limits<double>::infinity();
 constexpr int FURTHEST = 67108864; // 2^26, the furthest a point is drawn from the centre

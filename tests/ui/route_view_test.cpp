@@ -12,9 +12,12 @@
 namespace veltaro {
 namespace {
 
+using test::BLACK;
+using test::BLUE;
 using test::Canvas;
-
-constexpr COLORREF BLACK = RGB(0, 0, 0);
+using test::GREEN;
+using test::RED;
+using test::WHITE;
 
 const SharedGdi& testGdi() {
     static const SharedGdi gdi = [] {

@@ -19,13 +19,13 @@
 namespace veltaro {
 namespace {
 
+using test::BLACK;
+using test::BLUE;
 using test::Canvas;
+using test::GREEN;
+using test::RED;
+using test::WHITE;
 
-const COLORREF BLACK = RGB(0, 0, 0);
-const COLORREF WHITE = RGB(255, 255, 255);
-const COLORREF RED = RGB(255, 0, 0);
-const COLORREF GREEN = RGB(0, 255, 0);
-const COLORREF BLUE = RGB(0, 0, 255);
 const COLORREF LIGHT_GRAY = RGB(207, 207, 207);
 
 COLORREF face() {
