@@ -186,8 +186,9 @@ bool SerialPort::readUntilStopped(std::vector<char>& buffer, bool& eventsWork, D
         }
         DWORD unused = 0;
         if (!GetOverlappedResult(handle.get(), &eventWait.overlapped, &unused, FALSE)) {
+            const DWORD failure = GetLastError();
             ResetEvent(eventWait.event.get());
-            if (GetLastError() == ERROR_IO_INCOMPLETE) {
+            if (failure == ERROR_IO_INCOMPLETE) {
                 continue; // woken too early: the wait goes on, and it writes into mask
             }
             // Some drivers cannot wait for events at all (Wine, without modem status): retrying would spin.
