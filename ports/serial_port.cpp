@@ -191,7 +191,7 @@ bool SerialPort::readUntilStopped(std::vector<char>& buffer, bool& eventsWork, D
             if (failure == ERROR_IO_INCOMPLETE) {
                 continue; // woken too early: the wait goes on, and it writes into mask
             }
-            // Some drivers cannot wait for events at all (Wine, without modem status): retrying would spin.
+            // Some drivers cannot wait for events at all: retrying at once would spin.
             waiting = false;
             alive = !deviceGone(error);
             eventsWork = !alive;
