@@ -15,6 +15,7 @@ namespace {
 constexpr DWORD EVENT_WAIT_MS = 500; // the longest a reader goes without looking at stopFlag
 constexpr DWORD GATHER_MS = 50;      // lets a burst of characters arrive before one read takes it
 constexpr DWORD REOPEN_MS = 1500;    // a lost device is looked for again this often
+constexpr DWORD POLL_MS = 200;       // how often a driver without events is asked what it holds
 constexpr int INITIAL_READ_BUFFER = 512;
 constexpr std::size_t ECHO_BACKLOG_LIMIT = 64 * 1024; // an echo that cannot keep up drops lines beyond this
 constexpr std::size_t WRITE_PIECE = 1024;             // an echo writes at most this much at a time
@@ -135,7 +136,7 @@ void SerialPort::prepareWorker() {
 void SerialPort::runReader() {
     prepareWorker();
     std::vector<char> buffer(INITIAL_READ_BUFFER);
-    bool eventsWork = true; // false once the driver's event wait failed at once: reads wait instead
+    bool eventsWork = true; // false once the driver's event wait failed at once: then it is polled
     DWORD error = 0;
     while (!readUntilStopped(buffer, eventsWork, error)) {
         // The device went away (an adapter pulled): keep everything downstream and try it again now and
@@ -164,7 +165,7 @@ bool SerialPort::readUntilStopped(std::vector<char>& buffer, bool& eventsWork, D
 
     while (alive && !stopFlag) {
         if (!eventsWork) {
-            alive = waitByReading(buffer, error);
+            alive = pollPending(buffer, error);
             continue;
         }
         if (!waiting) {
@@ -183,15 +184,20 @@ bool SerialPort::readUntilStopped(std::vector<char>& buffer, bool& eventsWork, D
         if (woke != WAIT_OBJECT_0 + 1) {
             continue;
         }
-        waiting = false;
         DWORD unused = 0;
         if (!GetOverlappedResult(handle.get(), &eventWait.overlapped, &unused, FALSE)) {
-            // Some drivers cannot wait for events at all (Wine, without modem status): retrying would spin.
+            const DWORD failure = GetLastError();
             ResetEvent(eventWait.event.get());
+            if (failure == ERROR_IO_INCOMPLETE) {
+                continue; // woken too early: the wait goes on, and it writes into mask
+            }
+            // Some drivers cannot wait for events at all: retrying at once would spin.
+            waiting = false;
             alive = !deviceGone(error);
             eventsWork = !alive;
             continue;
         }
+        waiting = false;
         if ((mask & EV_RXCHAR) != 0) {
             Sleep(GATHER_MS); // characters that arrive meanwhile are read together with the first
             alive = readPending(buffer, error);
@@ -211,38 +217,12 @@ bool SerialPort::readUntilStopped(std::vector<char>& buffer, bool& eventsWork, D
     return alive;
 }
 
-// Without events, a read that returns once a byte came (or after a while) is the wait; false when the
-// device is gone.
-bool SerialPort::waitByReading(std::vector<char>& buffer, DWORD& error) {
-    COMMTIMEOUTS timeouts;
-    std::memset(&timeouts, 0, sizeof timeouts);
-    timeouts.ReadIntervalTimeout = MAXDWORD;
-    timeouts.ReadTotalTimeoutMultiplier = MAXDWORD; // with the two others: return once anything came
-    timeouts.ReadTotalTimeoutConstant = EVENT_WAIT_MS;
-    timeouts.WriteTotalTimeoutMultiplier = 10;
-    timeouts.WriteTotalTimeoutConstant = 100;
-    SetCommTimeouts(handle.get(), &timeouts);
-
-    Overlapped read(false);
-    DWORD got = 0;
-    if (!ReadFile(handle.get(), buffer.data(), static_cast<DWORD>(buffer.size()), &got, &read.overlapped) &&
-        GetLastError() != ERROR_IO_PENDING) {
-        return !deviceGone(error);
+// Without events the driver is asked what it holds a few times a second: a timed wait, not a spin.
+// False when the device is gone.
+bool SerialPort::pollPending(std::vector<char>& buffer, DWORD& error) {
+    if (WaitForSingleObject(stopSignal.get(), POLL_MS) != WAIT_TIMEOUT) {
+        return true;
     }
-    const HANDLE waits[] = {stopSignal.get(), read.event.get()};
-    if (WaitForMultipleObjects(2, waits, FALSE, INFINITE) != WAIT_OBJECT_0 + 1) {
-        CancelIo(handle.get());
-    }
-    // The buffer is written until the read ends, cancelled or not.
-    const BOOL done = GetOverlappedResult(handle.get(), &read.overlapped, &got, TRUE);
-    if (!done && GetLastError() != ERROR_OPERATION_ABORTED) {
-        return !deviceGone(error);
-    }
-    deliver(buffer.data(), static_cast<int>(got));
-    if (got == 0) {
-        return stopFlag || !deviceGone(error); // a quiet port, or one whose device went away
-    }
-    Sleep(GATHER_MS);
     return readPending(buffer, error);
 }
 

@@ -36,7 +36,7 @@ private:
     void prepareWorker();
     void runReader() override;
     bool readUntilStopped(std::vector<char>& buffer, bool& eventsWork, DWORD& error);
-    bool waitByReading(std::vector<char>& buffer, DWORD& error);
+    bool pollPending(std::vector<char>& buffer, DWORD& error);
     bool deviceGone(DWORD& error);
     bool readPending(std::vector<char>& buffer, DWORD& error);
     void runWriter() override;

@@ -206,6 +206,14 @@ TEST(GpsDeviceTest, StopEndsWithAnEchoNobodyReadsAndTheLogComplete) {
         ASSERT_TRUE(devices[i].device.addEchoPort(std::make_unique<SerialPort>(echoPorts[i], 4800)));
         feed(source->fed, stream);
     }
+    // While running, each echo keeps a bounded backlog and drops whole lines beyond it.
+    for (Running& running : devices) {
+        std::vector<std::string> names;
+        std::vector<Port*> ports;
+        std::vector<ByteQueue*> queues;
+        ASSERT_EQ(running.device.copyOutputs(names, ports, queues), 2);
+        EXPECT_TRUE(test::pollUntil([&] { return ports[1]->status().droppedLines > 0; }));
+    }
     const ULONGLONG started = GetTickCount64();
     test::expectToEnd([&] {
         const ULONGLONG deadline = GetTickCount64() + STOP_DEADLINE_MS;

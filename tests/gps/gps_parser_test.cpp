@@ -118,6 +118,7 @@ TEST(GpsParserTest, EveryLineDecodedOrIgnoredNotifiesEachObserverOnce) {
     ASSERT_TRUE(recorder.waitFor(3 * perObserver));
     EXPECT_EQ(recorder.countFor(window(1)), perObserver);
     EXPECT_EQ(recorder.countFor(window(2)), 2 * perObserver);
+    EXPECT_EQ(parser.linesDecoded(), 4) << "garbage is a line too";
 
     GpsState state;
     parser.copyState(state);

@@ -157,20 +157,21 @@ void expectToEnd(const std::function<void()>& work) {
     std::mutex mutex;
     std::condition_variable finished;
     bool done = false;
-    std::thread worker([&] {
-        work();
+    std::thread watchdog([&] {
+        std::unique_lock guard(mutex);
+        if (!finished.wait_for(guard, std::chrono::milliseconds(GENEROUS_TIMEOUT_MS), [&] { return done; })) {
+            std::fprintf(stderr, "FAILED: still running after %u ms\n", GENEROUS_TIMEOUT_MS);
+            std::fflush(stderr);
+            TerminateProcess(GetCurrentProcess(), 1);
+        }
+    });
+    work();
+    {
         std::lock_guard guard(mutex);
         done = true;
-        finished.notify_all();
-    });
-    std::unique_lock guard(mutex);
-    if (!finished.wait_for(guard, std::chrono::milliseconds(GENEROUS_TIMEOUT_MS), [&] { return done; })) {
-        std::fprintf(stderr, "FAILED: still running after %u ms\n", GENEROUS_TIMEOUT_MS);
-        std::fflush(stderr);
-        TerminateProcess(GetCurrentProcess(), 1);
     }
-    guard.unlock();
-    worker.join();
+    finished.notify_all();
+    watchdog.join();
 }
 
 UpdateCounter::UpdateCounter() {

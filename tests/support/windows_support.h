@@ -53,8 +53,8 @@ private:
     bool made = false;
 };
 
-// Runs work on a thread of its own; if it has not ended after the generous time-out, says so and ends
-// the process, since the thread cannot be joined.
+// Runs work; if it has not ended after the generous time-out, says so and ends the process, since a
+// hung thread cannot be joined.
 void expectToEnd(const std::function<void()>& work);
 
 // A hidden window of this thread that counts the WM_GPSUPDATE messages it receives.
