@@ -5,9 +5,8 @@ namespace veltaro {
 DoubleBuffer::DoubleBuffer(HDC target, int width, int height)
     : target(target), width(width), height(height), memory(CreateCompatibleDC(target)), bitmap(nullptr) {
     // Compatible with the screen, not with the target: a memory target would give a one-bit bitmap.
-    HDC screen = GetDC(nullptr);
-    bitmap = CreateCompatibleBitmap(screen, width > 0 ? width : 1, height > 0 ? height : 1);
-    ReleaseDC(nullptr, screen);
+    const WindowDC screen(nullptr);
+    bitmap = CreateCompatibleBitmap(screen.get(), width > 0 ? width : 1, height > 0 ? height : 1);
     if (memory != nullptr && bitmap != nullptr) {
         previous = SelectObject(memory, bitmap);
     }

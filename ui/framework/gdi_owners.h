@@ -20,6 +20,25 @@ private:
     HDC dc;
 };
 
+// A window's context outside a paint (the screen's for no window), released on scope exit.
+class WindowDC {
+public:
+    explicit WindowDC(HWND window) : window(window), dc(GetDC(window)) {}
+    ~WindowDC() {
+        if (dc != nullptr) {
+            ReleaseDC(window, dc);
+        }
+    }
+    WindowDC(const WindowDC&) = delete;
+    WindowDC& operator=(const WindowDC&) = delete;
+
+    HDC get() const { return dc; }
+
+private:
+    HWND window;
+    HDC dc;
+};
+
 // An object selected into a context, the previous one selected back on scope exit. A null object is not
 // selected, so drawing goes on with what the context has.
 class SelectedObject {

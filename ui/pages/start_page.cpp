@@ -1,6 +1,7 @@
 #include "ui/pages/start_page.h"
 
 #include "res/resource.h"
+#include "ui/framework/gdi_owners.h"
 #include "ui/main/shared_gdi.h"
 #include "ui/pages/com_ports.h"
 #include "ui/pages/dialog_controls.h"
@@ -26,15 +27,13 @@ void fillBaudBox(HWND box, int selected) {
 int textWidth(HWND control) {
     char text[128] = "";
     const int length = GetWindowTextA(control, text, sizeof text);
-    HDC dc = GetDC(control);
-    if (dc == nullptr) {
+    const WindowDC dc(control);
+    if (dc.get() == nullptr) {
         return 0;
     }
-    HGDIOBJ previous = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(control, WM_GETFONT, 0, 0)));
+    const SelectedObject font(dc.get(), reinterpret_cast<HGDIOBJ>(SendMessageA(control, WM_GETFONT, 0, 0)));
     SIZE size{0, 0};
-    GetTextExtentPoint32A(dc, text, length, &size);
-    SelectObject(dc, previous);
-    ReleaseDC(control, dc);
+    GetTextExtentPoint32A(dc.get(), text, length, &size);
     return size.cx;
 }
 
