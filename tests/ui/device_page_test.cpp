@@ -12,6 +12,9 @@
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
+
 #include <string>
 
 namespace veltaro {
@@ -169,12 +172,25 @@ TEST_F(DevicePageTest, ControlsStackAndTheListTakesTheRest) {
     const int c = textLineHeight();
     const RECT listRect = test::rectInParent(list());
     EXPECT_EQ(listRect.left, 4);
-    EXPECT_EQ(listRect.top, 6 * c + 20);
+    EXPECT_EQ(listRect.top, 7 * c + 20);
     EXPECT_EQ(listRect.right, 396);
     EXPECT_EQ(listRect.bottom, 292);
     const RECT status = test::rectInParent(GetDlgItem(page.hwnd, IDC_DEVICE_STATUS));
     EXPECT_EQ(status.top, c + 12);
-    EXPECT_EQ(status.bottom - status.top, 4 * c);
+    EXPECT_EQ(status.bottom - status.top, 5 * c);
+
+    // Every line of the status shows whole in the control's own font.
+    HWND statusText = GetDlgItem(page.hwnd, IDC_DEVICE_STATUS);
+    char text[512];
+    GetWindowTextA(statusText, text, sizeof text);
+    HDC dc = GetDC(statusText);
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(statusText, WM_GETFONT, 0, 0)));
+    RECT needed{0, 0, status.right - status.left, 0};
+    DrawTextA(dc, text, -1, &needed, DT_CALCRECT | DT_WORDBREAK);
+    SelectObject(dc, old);
+    ReleaseDC(statusText, dc);
+    EXPECT_EQ(std::count(text, text + std::strlen(text), '\n'), 3) << "four lines";
+    EXPECT_LE(needed.bottom, status.bottom - status.top);
 }
 
 } // namespace

@@ -152,9 +152,10 @@ void DevicePage::layoutControls() {
     placeControls(hwnd,
                   {
                       {IDC_DEVICE_TITLE, 4, 4, w - 8, c},
-                      {IDC_DEVICE_STATUS, 4, c + 12, w - 8, 4 * c},
-                      {IDC_DEVICE_OUTPUTS_LABEL, 4, 5 * c + 16, w - 8, c},
-                      {IDC_DEVICE_OUTPUT_LIST, 4, 6 * c + 20, w - 8, h - 6 * c - 28},
+                      // Four lines of status: the port, then whether data flows and since when.
+                      {IDC_DEVICE_STATUS, 4, c + 12, w - 8, 5 * c},
+                      {IDC_DEVICE_OUTPUTS_LABEL, 4, 6 * c + 16, w - 8, c},
+                      {IDC_DEVICE_OUTPUT_LIST, 4, 7 * c + 20, w - 8, h - 7 * c - 28},
                   },
                   5);
 }
