@@ -253,8 +253,8 @@ TEST_F(MainFrameTest, CancelledSaveDialogStartsTheDeviceWithoutALog) {
     EXPECT_EQ(frame.nodes[1]->device->copyOutputs(names, ports, queues), 0);
 }
 
-// Presses Tab, or Shift+Tab, as the keyboard does.
-void pressTab(bool shift) {
+// Presses a key, with Shift held or not, as the keyboard does.
+void pressKey(WORD code, bool shift) {
     std::vector<INPUT> inputs;
     const auto key = [&](WORD code, DWORD flags) {
         INPUT input;
@@ -267,8 +267,8 @@ void pressTab(bool shift) {
     if (shift) {
         key(VK_SHIFT, 0);
     }
-    key(VK_TAB, 0);
-    key(VK_TAB, KEYEVENTF_KEYUP);
+    key(code, 0);
+    key(code, KEYEVENTF_KEYUP);
     if (shift) {
         key(VK_SHIFT, KEYEVENTF_KEYUP);
     }
@@ -297,7 +297,7 @@ TEST_F(MainFrameTest, TabAndShiftTabRunThroughTheTreeAndTheShownPage) {
     // The message loop of the program, as WinMain runs it, until the focus moves.
     const auto tab = [&](bool shift) {
         const HWND before = GetFocus();
-        pressTab(shift);
+        pressKey(VK_TAB, shift);
         return test::pumpMessagesUntil([&] { return GetFocus() != before; },
                                        [&](MSG& message) { return frame.handleDialogKeys(message); });
     };
@@ -330,6 +330,16 @@ TEST_F(MainFrameTest, TabAndShiftTabRunThroughTheTreeAndTheShownPage) {
         EXPECT_EQ(forwards, c.order) << c.page;
         EXPECT_EQ(backwards, c.order) << c.page;
     }
+}
+
+TEST_F(MainFrameTest, EnterPressesTheFocusedButtonOfThePage) {
+    HWND page = frame.rootNode->pane->children.at(0)->hwnd;
+    SendMessageA(page, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(page, IDC_START_DEVICE)), TRUE);
+    ASSERT_EQ(GetDlgCtrlID(GetFocus()), IDC_START_DEVICE);
+    pressKey(VK_RETURN, false);
+    // The device starts on the first port listed, or says why it cannot: either way the button worked.
+    EXPECT_TRUE(test::pumpMessagesUntil([&] { return frame.nodes.size() == 2 || !reportedErrors.empty(); },
+                                        [&](MSG& message) { return frame.handleDialogKeys(message); }));
 }
 
 TEST_F(MainFrameTest, NodeImagesFollowKindAndLiveness) {

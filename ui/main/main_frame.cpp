@@ -261,16 +261,20 @@ void MainFrame::moveFocus(bool backwards) {
     // The ring: the tree, then every tab stop of the shown page.
     std::vector<HWND> stops{treeWindow};
     EnumChildWindows(currentNode->pane->hwnd, collectTabStop, reinterpret_cast<LPARAM>(&stops));
-    const auto count = static_cast<std::ptrdiff_t>(stops.size());
-    std::ptrdiff_t at = backwards ? 0 : -1; // from outside the ring: the tree, or the page's last stop
-    for (std::ptrdiff_t i = 0; i < count; ++i) {
-        const HWND focus = GetFocus();
-        if (stops[static_cast<std::size_t>(i)] == focus || IsChild(stops[static_cast<std::size_t>(i)], focus)) {
+    const std::size_t count = stops.size();
+    const HWND focus = GetFocus();
+    std::size_t at = count; // the focus is outside the ring until found in it
+    for (std::size_t i = 0; i < count; ++i) {
+        if (stops[i] == focus || IsChild(stops[i], focus)) {
             at = i;
             break;
         }
     }
-    HWND next = stops[static_cast<std::size_t>((at + (backwards ? count - 1 : 1)) % count)];
+    std::size_t to = backwards ? count - 1 : 0; // from outside: the page's last stop, or the tree
+    if (at < count) {
+        to = backwards ? (at + count - 1) % count : (at + 1) % count;
+    }
+    HWND next = stops[to];
     HWND parent = GetParent(next);
     if (isDialog(parent)) {
         // As the dialog moves its own focus: push buttons take the default look, edits select their text.
