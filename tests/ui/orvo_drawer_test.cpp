@@ -48,9 +48,7 @@ namespace veltaro {
 namespace {
 
 using test::BLACK;
-using test::BLUE;
 using test::Canvas;
-using test::GREEN;
 using test::RED;
 using test::WHITE;
 

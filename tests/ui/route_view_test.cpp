@@ -13,11 +13,7 @@ namespace veltaro {
 namespace {
 
 using test::BLACK;
-using test::BLUE;
 using test::Canvas;
-using test::GREEN;
-using test::RED;
-using test::WHITE;
 
 const SharedGdi& testGdi() {
     static const SharedGdi gdi = [] {
