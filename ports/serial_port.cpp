@@ -15,7 +15,6 @@ namespace {
 constexpr DWORD EVENT_WAIT_MS = 500; // the longest a reader goes without looking at stopFlag
 constexpr DWORD GATHER_MS = 50;      // lets a burst of characters arrive before one read takes it
 constexpr DWORD REOPEN_MS = 1500;    // a lost device is looked for again this often
-constexpr DWORD POLL_MS = 200;       // how often a driver without events is asked what it holds
 constexpr int INITIAL_READ_BUFFER = 512;
 constexpr std::size_t ECHO_BACKLOG_LIMIT = 64 * 1024; // an echo that cannot keep up drops lines beyond this
 constexpr std::size_t WRITE_PIECE = 1024;             // an echo writes at most this much at a time
@@ -136,9 +135,17 @@ void SerialPort::prepareWorker() {
 void SerialPort::runReader() {
     prepareWorker();
     std::vector<char> buffer(INITIAL_READ_BUFFER);
-    bool eventsWork = true; // false once the driver's event wait failed at once: then it is polled
+    bool eventsWork = true; // false once the driver's event wait failed: then a read waits for the first byte
     DWORD error = 0;
-    while (!readUntilStopped(buffer, eventsWork, error)) {
+    for (;;) {
+        const ReadEnd end = eventsWork ? readOnEvents(buffer, error) : readOnFirstByte(buffer, error);
+        if (end == ReadEnd::stopped) {
+            return;
+        }
+        if (end == ReadEnd::noEvents) {
+            eventsWork = false;
+            continue;
+        }
         // The device went away (an adapter pulled): keep everything downstream and try it again now and
         // then, so its data goes on into the same queue when it comes back.
         reportFailure("port lost", error);
@@ -154,31 +161,27 @@ void SerialPort::runReader() {
     }
 }
 
-// Reads what arrives until stopped (true) or until the device is gone (false, error says why).
-bool SerialPort::readUntilStopped(std::vector<char>& buffer, bool& eventsWork, DWORD& error) {
+// Reads what arrives, woken by the driver's received-character event, until stopped, until the device is
+// gone (error says why), or until the driver shows that it cannot wait for events.
+SerialPort::ReadEnd SerialPort::readOnEvents(std::vector<char>& buffer, DWORD& error) {
     Overlapped eventWait(false);
     const HANDLE waits[] = {stopSignal.get(), eventWait.event.get()}; // the stop signal wins a tie
     SetCommMask(handle.get(), EV_RXCHAR);
     DWORD mask = 0;       // written by the event wait while it is outstanding
     bool waiting = false; // an event wait is outstanding: after a time-out it goes on
-    bool alive = true;
+    ReadEnd end = ReadEnd::stopped;
 
-    while (alive && !stopFlag) {
-        if (!eventsWork) {
-            alive = pollPending(buffer, error);
-            continue;
-        }
+    while (end == ReadEnd::stopped && !stopFlag) {
         if (!waiting) {
             waiting = WaitCommEvent(handle.get(), &mask, &eventWait.overlapped) || GetLastError() == ERROR_IO_PENDING;
             if (!waiting) {
-                alive = !deviceGone(error);
-                eventsWork = !alive; // a driver that cannot wait for events, unless the device is gone
+                end = deviceGone(error) ? ReadEnd::lost : ReadEnd::noEvents;
             }
             continue;
         }
         const DWORD woke = WaitForMultipleObjects(2, waits, FALSE, EVENT_WAIT_MS);
         if (woke == WAIT_TIMEOUT) {
-            alive = !deviceGone(error); // a pulled adapter need not end the event wait
+            end = deviceGone(error) ? ReadEnd::lost : end; // a pulled adapter need not end the event wait
             continue;
         }
         if (woke != WAIT_OBJECT_0 + 1) {
@@ -191,16 +194,16 @@ bool SerialPort::readUntilStopped(std::vector<char>& buffer, bool& eventsWork, D
             if (failure == ERROR_IO_INCOMPLETE) {
                 continue; // woken too early: the wait goes on, and it writes into mask
             }
-            // Some drivers cannot wait for events at all: retrying at once would spin.
+            // Some drivers end every event wait this way, a millisecond after it began (a terminal without
+            // modem lines, for one): waiting again would spin.
             waiting = false;
-            alive = !deviceGone(error);
-            eventsWork = !alive;
+            end = deviceGone(error) ? ReadEnd::lost : ReadEnd::noEvents;
             continue;
         }
         waiting = false;
         if ((mask & EV_RXCHAR) != 0) {
             Sleep(GATHER_MS); // characters that arrive meanwhile are read together with the first
-            alive = readPending(buffer, error);
+            end = readPending(buffer, error) ? end : ReadEnd::lost;
         }
     }
 
@@ -211,19 +214,70 @@ bool SerialPort::readUntilStopped(std::vector<char>& buffer, bool& eventsWork, D
         DWORD unused = 0;
         GetOverlappedResult(handle.get(), &eventWait.overlapped, &unused, TRUE);
     }
+    if (end == ReadEnd::stopped) {
+        PurgeComm(handle.get(), PURGE_RXCLEAR);
+    }
+    return end;
+}
+
+// Without events, a read of one byte is the wait: it ends when a character arrives, and an idle device
+// costs nothing. Then the rest of the burst is read as on an event. Until stopped or the device is gone.
+SerialPort::ReadEnd SerialPort::readOnFirstByte(std::vector<char>& buffer, DWORD& error) {
+    COMMTIMEOUTS timeouts;
+    GetCommTimeouts(handle.get(), &timeouts);
+    timeouts.ReadIntervalTimeout = 0; // no read time-outs: a read waits until it has all it asked for
+    timeouts.ReadTotalTimeoutMultiplier = 0;
+    timeouts.ReadTotalTimeoutConstant = 0;
+    SetCommTimeouts(handle.get(), &timeouts);
+
+    Overlapped firstRead(false);
+    const HANDLE waits[] = {stopSignal.get(), firstRead.event.get()}; // the stop signal wins a tie
+    // first is written by the read while it is outstanding.
+    char first = 0;
+    bool reading = false;
+    bool alive = true;
+    while (alive && !stopFlag) {
+        DWORD got = 0;
+        if (!reading) {
+            reading =
+                ReadFile(handle.get(), &first, 1, &got, &firstRead.overlapped) || GetLastError() == ERROR_IO_PENDING;
+            if (!reading) {
+                error = GetLastError();
+                alive = false;
+            }
+            continue;
+        }
+        const DWORD woke = WaitForMultipleObjects(2, waits, FALSE, EVENT_WAIT_MS);
+        if (woke == WAIT_TIMEOUT) {
+            alive = !deviceGone(error); // a pulled adapter need not end the read
+            continue;
+        }
+        if (woke != WAIT_OBJECT_0 + 1) {
+            continue;
+        }
+        reading = false;
+        if (!GetOverlappedResult(handle.get(), &firstRead.overlapped, &got, FALSE)) {
+            error = GetLastError();
+            alive = false;
+            continue;
+        }
+        deliver(&first, static_cast<int>(got));
+        Sleep(GATHER_MS);
+        alive = readPending(buffer, error);
+    }
+
+    if (reading) {
+        // The read writes into first: let it end, and keep a byte it took meanwhile.
+        CancelIo(handle.get());
+        DWORD got = 0;
+        if (GetOverlappedResult(handle.get(), &firstRead.overlapped, &got, TRUE)) {
+            deliver(&first, static_cast<int>(got));
+        }
+    }
     if (alive) {
         PurgeComm(handle.get(), PURGE_RXCLEAR);
     }
-    return alive;
-}
-
-// Without events the driver is asked what it holds a few times a second: a timed wait, not a spin.
-// False when the device is gone.
-bool SerialPort::pollPending(std::vector<char>& buffer, DWORD& error) {
-    if (WaitForSingleObject(stopSignal.get(), POLL_MS) != WAIT_TIMEOUT) {
-        return true;
-    }
-    return readPending(buffer, error);
+    return alive ? ReadEnd::stopped : ReadEnd::lost;
 }
 
 // True when the driver no longer answers for the device, with the system's reason in error.

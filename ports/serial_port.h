@@ -35,8 +35,9 @@ private:
     bool applyLineSettings();
     void prepareWorker();
     void runReader() override;
-    bool readUntilStopped(std::vector<char>& buffer, bool& eventsWork, DWORD& error);
-    bool pollPending(std::vector<char>& buffer, DWORD& error);
+    enum class ReadEnd { stopped, lost, noEvents };
+    ReadEnd readOnEvents(std::vector<char>& buffer, DWORD& error);
+    ReadEnd readOnFirstByte(std::vector<char>& buffer, DWORD& error);
     bool deviceGone(DWORD& error);
     bool readPending(std::vector<char>& buffer, DWORD& error);
     void runWriter() override;
