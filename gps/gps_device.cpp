@@ -37,6 +37,10 @@ bool GpsDevice::fail(DeviceError code) {
 }
 
 bool GpsDevice::start(HWND observerWindow) {
+    return open(observerWindow) && run();
+}
+
+bool GpsDevice::open(HWND observerWindow) {
     if (!port) {
         return fail(DEVICE_ERROR_NO_PORT);
     }
@@ -59,9 +63,6 @@ bool GpsDevice::start(HWND observerWindow) {
         return fail(DEVICE_ERROR_NO_MEMORY);
     }
     tee->addOutput(parserQueue.get());
-    if (!tee->start()) {
-        return fail(DEVICE_ERROR_TEE_START);
-    }
 
     // A hidden window of this thread, so the snapshot is refreshed on the thread that reads it.
     notifyWindow =
@@ -81,6 +82,16 @@ bool GpsDevice::start(HWND observerWindow) {
     parser->addObserver(observerWindow);
     if (!parser->start(parserQueue.get())) {
         return fail(DEVICE_ERROR_PARSER_START);
+    }
+    return true;
+}
+
+bool GpsDevice::run() {
+    if (!tee) {
+        return fail(DEVICE_ERROR_NO_PORT);
+    }
+    if (!tee->start()) {
+        return fail(DEVICE_ERROR_TEE_START);
     }
     return true;
 }

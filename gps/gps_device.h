@@ -45,6 +45,10 @@ public:
     // Builds and starts the pipeline; observerWindow gets WM_GPSUPDATE after every line. On failure
     // error says why and what was built stays in place.
     bool start(HWND observerWindow);
+    // start in two steps: open builds the pipeline and opens the source port, whose bytes wait in
+    // inputQueue until run passes them on, so outputs added in between have the stream from its first byte.
+    bool open(HWND observerWindow);
+    bool run();
 
     // Add an output once its port is open; false with error set, and nothing registered, otherwise.
     bool addEchoPort(std::unique_ptr<Port> port);

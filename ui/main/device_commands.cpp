@@ -42,15 +42,20 @@ void MainFrame::startDevice(int port, int baud, bool saveToFile, bool echo, int 
     std::string logPath;
     const bool log = saveToFile && askLogPath(mainWindow, logPath);
     auto device = std::make_unique<GpsDevice>(std::make_unique<SerialPort>(port, baud));
-    if (!device->start(mainWindow)) {
+    if (!device->open(mainWindow)) {
         showError(device->error);
         return; // the device and its port stop and go with it
     }
+    // The outputs join before the stream flows, so they get it from its first byte.
     if (log && !device->addLogFile(logPath.c_str())) {
         showError(device->error);
     }
     if (echo) {
         addEchoPort(*device, echoPort, echoBaud);
+    }
+    if (!device->run()) {
+        showError(device->error);
+        return;
     }
 
     char title[100];
