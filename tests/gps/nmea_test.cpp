@@ -81,16 +81,16 @@ void setDate(GpsState& s, int day, int month, int year) {
 }
 
 TEST(NmeaTest, DecodesGga) {
+    const auto munich = [](GpsState& s) {
+        setTime(s, 12, 35, 19);
+        s.latitude = 4811.73;
+        s.longitude = 1151.6666666666667;
+        s.fixQuality = 1;
+        s.satsUsed = 8.0;
+        s.hdop = 0.9;
+    };
     runCases({
-        {"$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47",
-         [](GpsState& s) {
-             setTime(s, 12, 35, 19);
-             s.latitude = 4811.73;
-             s.longitude = 1151.6666666666667;
-             s.fixQuality = 1;
-             s.satsUsed = 8.0;
-             s.hdop = 0.9;
-         }},
+        {"$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47", munich},
         // GlobalSat BU-353-S4 in New Zealand: south and east.
         {"$GPGGA,030719.000,3747.0873,S,17518.8938,E,1,08,1.1,59.9,M,23.7,M,,0000*7D",
          [](GpsState& s) {
@@ -123,15 +123,7 @@ TEST(NmeaTest, DecodesGga) {
              s.latitude = 4811.73;
          }},
         // A NUL from line noise before the first comma: the comma is still found within the count.
-        {"$GPGGA\0,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47"s,
-         [](GpsState& s) {
-             setTime(s, 12, 35, 19);
-             s.latitude = 4811.73;
-             s.longitude = 1151.6666666666667;
-             s.fixQuality = 1;
-             s.satsUsed = 8.0;
-             s.hdop = 0.9;
-         }},
+        {"$GPGGA\0,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47"s, munich},
         // A NUL after it ends the fields: the hemisphere before it has no separator behind it.
         {"$GPGGA,123519,4807.038,N\0,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47"s,
          [](GpsState& s) {
