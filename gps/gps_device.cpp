@@ -13,6 +13,8 @@ namespace {
 constexpr int MESSAGE_BUFFER = 4000;
 constexpr UINT_PTR ACKNOWLEDGE_TIMER = 1;
 constexpr UINT ACKNOWLEDGE_DELAY_MS = 40; // at most 25 refreshes a second
+constexpr UINT_PTR AGE_TIMER = 2;
+constexpr UINT AGE_PERIOD_MS = 1000; // the age is told in whole seconds
 constexpr const char* UNKNOWN_ERROR = "Unknown error has occurred!";
 
 // The parser thread's only way to a window: posted, so it never waits for the user-interface thread.
@@ -80,6 +82,11 @@ bool GpsDevice::open(HWND observerWindow) {
     // observer handles the same notification.
     parser->addObserver(notifyWindow);
     parser->addObserver(observerWindow);
+    observer = observerWindow;
+    // No line means no notification: the age of the data is looked at on a clock of its own.
+    if (notifyWindow != nullptr) {
+        SetTimer(notifyWindow, AGE_TIMER, AGE_PERIOD_MS, nullptr);
+    }
     if (!parser->start(parserQueue.get())) {
         return fail(DEVICE_ERROR_PARSER_START);
     }
@@ -101,6 +108,7 @@ LRESULT CALLBACK GpsDevice::notifyProc(HWND window, UINT message, WPARAM wParam,
     if (message == WM_GPSUPDATE) {
         if (device != nullptr && device->parser && reinterpret_cast<LPARAM>(device->parser.get()) == lParam) {
             device->parser->takeUpdate(device->snapshot, device->newFixes);
+            device->markAge();
             // The parser tells of further changes once this one is acknowledged. A timer message comes
             // only when no input or paint is waiting, so a fast receiver never holds the user up.
             SetTimer(window, ACKNOWLEDGE_TIMER, ACKNOWLEDGE_DELAY_MS, nullptr);
@@ -114,7 +122,24 @@ LRESULT CALLBACK GpsDevice::notifyProc(HWND window, UINT message, WPARAM wParam,
         }
         return 0;
     }
+    if (message == WM_TIMER && wParam == AGE_TIMER) {
+        // The views are told only when what they say about the age changes.
+        if (device != nullptr && device->parser && device->markAge()) {
+            PostMessageA(device->observer, WM_GPSUPDATE, 0, reinterpret_cast<LPARAM>(device->parser.get()));
+        }
+        return 0;
+    }
     return DefWindowProcA(window, message, wParam, lParam);
+}
+
+bool GpsDevice::markAge() {
+    const std::int64_t quiet = parser ? parser->secondsSinceLastLine() : 0;
+    const std::int32_t quietSeconds = quiet >= QUIET_SECONDS ? static_cast<std::int32_t>(quiet) : 0;
+    const std::int32_t sourceLost = port && port->status().failure != nullptr ? 1 : 0;
+    const bool changed = quietSeconds != snapshot.quietSeconds || sourceLost != snapshot.sourceLost;
+    snapshot.quietSeconds = quietSeconds;
+    snapshot.sourceLost = sourceLost;
+    return changed;
 }
 
 void GpsDevice::addOutput(std::unique_ptr<OutputEntry> entry) {

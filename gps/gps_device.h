@@ -26,6 +26,9 @@ enum DeviceError : std::int32_t {
     DEVICE_ERROR_PARSER_START = 6,
 };
 
+// A receiver sends every second: this long without a line is news.
+constexpr std::int64_t QUIET_SECONDS = 5;
+
 // An output that receives a raw copy of the stream: an echo port or a log file.
 struct OutputEntry {
     std::string name;           // the log's path, or the echo port's display name
@@ -65,6 +68,10 @@ public:
     void waitStopped();
     void stop(); // both, with STOP_DEADLINE_MS
 
+    // Writes into snapshot how long no line has come and whether the source is lost; true when that
+    // changed what the views say.
+    bool markAge();
+
     // The user-interface thread owns snapshot, newFixes, error and notifyWindow; the pipeline parts are built by
     // start and then used by their own threads.
     std::unique_ptr<Port> port;
@@ -76,6 +83,7 @@ public:
     std::vector<TrackFix> newFixes; // reported since the views last took them
     DeviceError error = DEVICE_ERROR_NONE;
     HWND notifyWindow = nullptr;
+    HWND observer = nullptr; // told of changes of the data's age as of GPS updates
 
 private:
     bool fail(DeviceError code);

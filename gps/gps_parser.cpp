@@ -2,7 +2,6 @@
 
 #include "gps/nmea.h"
 
-#include <cstring>
 #include <new>
 #include <system_error>
 #include <utility>
@@ -71,6 +70,7 @@ bool GpsParser::start(ByteQueue* queue) {
     source = queue;
     stopFlag = 0;
     lines = 0;
+    badChecksums = 0;
     lastLine = std::chrono::steady_clock::now().time_since_epoch().count();
     resetState();
     try {
@@ -91,7 +91,7 @@ void GpsParser::stop() {
 
 void GpsParser::recordFix() {
     try {
-        fixes.push_back({state.latitude, state.longitude});
+        fixes.push_back({state.fixLatitude, state.fixLongitude});
     } catch (const std::bad_alloc&) {
         // No memory for one more position: the track misses it, the state is still right.
     }
@@ -99,6 +99,10 @@ void GpsParser::recordFix() {
 
 std::int64_t GpsParser::linesDecoded() const {
     return lines;
+}
+
+std::int64_t GpsParser::badChecksumLines() const {
+    return badChecksums;
 }
 
 std::int64_t GpsParser::secondsSinceLastLine() const {
@@ -122,13 +126,12 @@ void GpsParser::run() {
             stopFlag = 1;
             break;
         }
+        if (hasBadChecksum(line.get(), count)) {
+            ++badChecksums;
+        }
         {
-            // Decoding overwrites the first comma: look at the sentence's name before.
-            const bool position = count >= 7 && (std::memcmp(line.get(), "$GPGGA,", 7) == 0 ||
-                                                 std::memcmp(line.get(), "$GPRMC,", 7) == 0);
             std::lock_guard guard(stateLock);
-            decodeSentence(state, working, line.get(), count);
-            if (position && state.fixType > 1) {
+            if (decodeSentence(state, working, line.get(), count) && state.fixType > 1) {
                 recordFix();
             }
         }

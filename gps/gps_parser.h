@@ -54,6 +54,8 @@ public:
     // Lines decoded since start, and the seconds since the last one (since the start before any); any
     // thread.
     std::int64_t linesDecoded() const;
+    // Lines since start whose checksum does not match their text (they are decoded all the same).
+    std::int64_t badChecksumLines() const;
     std::int64_t secondsSinceLastLine() const;
 
 private:
@@ -77,6 +79,7 @@ private:
     PostUpdate post;
     // Written by the parser thread (and by start before it runs), read by any thread.
     std::atomic<std::int64_t> lines{0};
+    std::atomic<std::int64_t> badChecksums{0};
     std::atomic<std::chrono::steady_clock::rep> lastLine{0}; // steady_clock ticks
 };
 

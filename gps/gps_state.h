@@ -8,6 +8,17 @@ namespace veltaro {
 constexpr int MAX_SATELLITES = 32;
 constexpr int USED_PRN_COUNT = 12;
 
+// Which values a receiver has sent since the parser started, so a reader can tell "nothing yet" from 0.
+enum Received : std::uint32_t {
+    RECEIVED_TIME = 1,     // a GGA or RMC time field of six characters or more
+    RECEIVED_DATE = 2,     // an RMC date field of six characters or more
+    RECEIVED_FIX = 4,      // a real fix: fixLatitude and fixLongitude
+    RECEIVED_ALTITUDE = 8, // a GGA altitude field
+    RECEIVED_GGA = 16,     // fixQuality and satsUsed
+    RECEIVED_GSA = 32,     // fixType and the three DOPs
+    RECEIVED_GSV = 64,     // a whole GSV cycle
+};
+
 // Satellites in view, as one GSV cycle reported them. Entries 0 to min(inView, 32) - 1 are
 // meaningful and ordered by ascending PRN.
 struct SatelliteTable {
@@ -45,6 +56,16 @@ struct GpsState {
     std::int32_t year = 0;                     // two digits
     SatelliteTable satellites;                 // committed once per complete GSV cycle
     std::int32_t usedPrn[USED_PRN_COUNT] = {}; // GSA, -1 for an empty field
+    double altitude = 0;                       // GGA, metres above mean sea level
+    // The last position reported with a fix (GGA quality 1 or more, or RMC status A, both coordinates
+    // sent and on the globe): a lost fix leaves it where the receiver last knew it was.
+    double fixLatitude = 0;
+    double fixLongitude = 0;
+    std::uint32_t received = 0; // Received bits
+
+    // Set by the device on the user-interface thread, never by the decoder: how fresh the data is.
+    std::int32_t quietSeconds = 0; // seconds without a line once that is news (5 or more), else 0
+    std::int32_t sourceLost = 0;   // 1 while the source port is lost and being reopened
 
     // Whether the satellite takes part in a valid fix.
     bool isSatelliteUsed(int prn) const {
@@ -60,7 +81,7 @@ struct GpsState {
     }
 };
 
-// A position reported with a fix ($GPGGA or $GPRMC), in hundredths of a degree.
+// A position reported with a fix (GGA or RMC), in hundredths of a degree.
 struct TrackFix {
     double latitude;
     double longitude;

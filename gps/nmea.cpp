@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <utility>
 
@@ -42,6 +43,34 @@ void readTriple(const char* field, int n, std::int32_t& first, std::int32_t& sec
     third = pair(4);
 }
 
+void readTime(GpsState& state, const char* field, int n) {
+    readTriple(field, n, state.hour, state.minute, state.second);
+    if (n >= 6) {
+        state.received |= RECEIVED_TIME;
+    }
+}
+
+// What one GGA or RMC line said about the position. Only a fix whose coordinates were both sent and lie
+// on the globe is a position: a receiver that loses its fix sends empty fields, which read as 0, and a
+// corrupted line can read as 100 degrees north.
+struct PositionFields {
+    bool fix = false;
+    bool latitudeSent = false;
+    bool longitudeSent = false;
+    bool complete = false; // both hemisphere fields reached
+
+    bool record(GpsState& state) const {
+        if (!fix || !latitudeSent || !longitudeSent || !complete || !(std::abs(state.latitude) <= 9000.0) ||
+            !(std::abs(state.longitude) <= 18000.0)) {
+            return false;
+        }
+        state.fixLatitude = state.latitude;
+        state.fixLongitude = state.longitude;
+        state.received |= RECEIVED_FIX;
+        return true;
+    }
+};
+
 // A hemisphere letter after a coordinate: only an upper-case S or W makes it negative.
 void applyHemisphere(double& coordinate, const char* field, char negative) {
     if (field[0] == negative) {
@@ -72,7 +101,7 @@ constexpr double POWERS_OF_TEN[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e
                                     1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
 constexpr std::uint64_t EXACT_LIMIT = std::uint64_t{1} << 53;
 
-using Decoder = void (*)(GpsState&, SatelliteTable&, const char*);
+using Decoder = bool (*)(GpsState&, SatelliteTable&, const char*);
 
 struct SentenceDecoder {
     const char* name;
@@ -80,10 +109,18 @@ struct SentenceDecoder {
 };
 
 const SentenceDecoder DECODERS[] = {
-    {"$GPGGA", [](GpsState& state, SatelliteTable&, const char* fields) { decodeGga(state, fields); }},
-    {"$GPGSV", [](GpsState& state, SatelliteTable& working, const char* fields) { decodeGsv(state, working, fields); }},
-    {"$GPGSA", [](GpsState& state, SatelliteTable&, const char* fields) { decodeGsa(state, fields); }},
-    {"$GPRMC", [](GpsState& state, SatelliteTable&, const char* fields) { decodeRmc(state, fields); }},
+    {"$GPGGA", [](GpsState& state, SatelliteTable&, const char* fields) { return decodeGga(state, fields); }},
+    {"$GPGSV",
+     [](GpsState& state, SatelliteTable& working, const char* fields) {
+         decodeGsv(state, working, fields);
+         return false;
+     }},
+    {"$GPGSA",
+     [](GpsState& state, SatelliteTable&, const char* fields) {
+         decodeGsa(state, fields);
+         return false;
+     }},
+    {"$GPRMC", [](GpsState& state, SatelliteTable&, const char* fields) { return decodeRmc(state, fields); }},
 };
 
 } // namespace
@@ -159,31 +196,37 @@ void sortSatellites(SatelliteTable& table) {
 
 // $GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47
 //  1 UTC time hhmmss.ss   2 latitude ddmm.mmmm   3 N/S   4 longitude dddmm.mmmm   5 E/W
-//  6 fix quality   7 satellites used   8 HDOP   9.. altitude, geoid separation, DGPS (not kept)
-void decodeGga(GpsState& state, const char* fields) {
+//  6 fix quality   7 satellites used   8 HDOP   9 altitude, metres   10.. (not kept)
+bool decodeGga(GpsState& state, const char* fields) {
     FieldReader reader(fields);
     const char* field = nullptr;
     int n = 0;
-    for (int number = 1; number <= 8 && reader.read(field, n); ++number) {
+    PositionFields position;
+    for (int number = 1; number <= 9 && reader.read(field, n); ++number) {
         switch (number) {
         case 1:
-            readTriple(field, n, state.hour, state.minute, state.second);
+            readTime(state, field, n);
             break;
         case 2:
             state.latitude = convertCoordinate(field, n);
+            position.latitudeSent = n > 0;
             break;
         case 3:
             applyHemisphere(state.latitude, field, 'S');
             break;
         case 4:
             state.longitude = convertCoordinate(field, n);
+            position.longitudeSent = n > 0;
             break;
         case 5:
             applyHemisphere(state.longitude, field, 'W');
+            position.complete = true;
             break;
         case 6:
             // An empty field reads its separator, as receivers without a fix have always been shown.
             state.fixQuality = static_cast<signed char>(field[0]) - 48;
+            position.fix = state.fixQuality >= 1;
+            state.received |= RECEIVED_GGA;
             break;
         case 7:
             state.satsUsed = parseReal(field, n);
@@ -191,37 +234,49 @@ void decodeGga(GpsState& state, const char* fields) {
         case 8:
             state.hdop = parseReal(field, n);
             break;
+        case 9:
+            if (n > 0) {
+                state.altitude = parseReal(field, n);
+                state.received |= RECEIVED_ALTITUDE;
+            }
+            break;
         }
     }
+    return position.record(state);
 }
 
 // $GPRMC,225446,A,4916.45,N,12311.12,W,000.5,054.7,191194,020.3,E*68
 //  1 UTC time   2 status A/V   3 latitude   4 N/S   5 longitude   6 E/W
 //  7 speed over ground, knots   8 course over ground, degrees   9 date ddmmyy
 //  10.. magnetic variation, mode (not kept)
-void decodeRmc(GpsState& state, const char* fields) {
+bool decodeRmc(GpsState& state, const char* fields) {
     FieldReader reader(fields);
     const char* field = nullptr;
     int n = 0;
+    PositionFields position;
     for (int number = 1; number <= 9 && reader.read(field, n); ++number) {
         switch (number) {
         case 1:
-            readTriple(field, n, state.hour, state.minute, state.second);
+            readTime(state, field, n);
             break;
         case 2:
             state.rmcValid = field[0] == 'A' ? 1 : 0;
+            position.fix = state.rmcValid == 1;
             break;
         case 3:
             state.latitude = convertCoordinate(field, n);
+            position.latitudeSent = n > 0;
             break;
         case 4:
             applyHemisphere(state.latitude, field, 'S');
             break;
         case 5:
             state.longitude = convertCoordinate(field, n);
+            position.longitudeSent = n > 0;
             break;
         case 6:
             applyHemisphere(state.longitude, field, 'W');
+            position.complete = true;
             break;
         case 7:
             state.speedKnots = parseReal(field, n);
@@ -231,9 +286,13 @@ void decodeRmc(GpsState& state, const char* fields) {
             break;
         case 9:
             readTriple(field, n, state.day, state.month, state.year);
+            if (n >= 6) {
+                state.received |= RECEIVED_DATE;
+            }
             break;
         }
     }
+    return position.record(state);
 }
 
 // $GPGSA,A,3,04,05,,09,12,,,24,,,,,2.5,1.3,2.1*39
@@ -254,6 +313,7 @@ void decodeGsa(GpsState& state, const char* fields) {
             break;
         case 2:
             state.fixType = parseDecimal(field, n);
+            state.received |= RECEIVED_GSA;
             break;
         case 15:
             state.pdop = parseReal(field, n);
@@ -310,12 +370,13 @@ void decodeGsv(GpsState& state, SatelliteTable& working, const char* fields) {
     if (commit) {
         sortSatellites(working);
         state.satellites = working;
+        state.received |= RECEIVED_GSV;
     }
 }
 
-void decodeSentence(GpsState& state, SatelliteTable& working, char* line, int count) {
+bool decodeSentence(GpsState& state, SatelliteTable& working, char* line, int count) {
     if (count <= 0 || line[0] != '$') {
-        return;
+        return false;
     }
     // The whole count is searched: a NUL from line noise does not hide the comma behind it.
     int comma = 0;
@@ -329,10 +390,46 @@ void decodeSentence(GpsState& state, SatelliteTable& working, char* line, int co
     }
     for (const SentenceDecoder& decoder : DECODERS) {
         if (equalsIgnoringCase(line, decoder.name)) {
-            decoder.decode(state, working, fields);
-            return;
+            return decoder.decode(state, working, fields);
         }
     }
+    return false;
+}
+
+bool hasBadChecksum(const char* line, int length) {
+    while (length > 0 && line[length - 1] == '\0') {
+        --length; // readLine's count may take in the terminator
+    }
+    if (length <= 0 || line[0] != '$') {
+        return false;
+    }
+    const char* star = static_cast<const char*>(std::memchr(line, '*', static_cast<std::size_t>(length)));
+    if (star == nullptr) {
+        return false; // no checksum sent: nothing to check
+    }
+    unsigned sum = 0;
+    for (const char* p = line + 1; p < star; ++p) {
+        sum ^= static_cast<unsigned char>(*p);
+    }
+    const int digitsAt = static_cast<int>(star - line) + 1;
+    if (length - digitsAt != 2) {
+        return true;
+    }
+    auto hex = [](char c) -> int {
+        if (c >= '0' && c <= '9') {
+            return c - '0';
+        }
+        if (c >= 'A' && c <= 'F') {
+            return c - 'A' + 10;
+        }
+        if (c >= 'a' && c <= 'f') {
+            return c - 'a' + 10;
+        }
+        return -1;
+    };
+    const int high = hex(line[digitsAt]);
+    const int low = hex(line[digitsAt + 1]);
+    return high < 0 || low < 0 || static_cast<unsigned>(high * 16 + low) != sum;
 }
 
 } // namespace veltaro

@@ -9,11 +9,13 @@ namespace veltaro {
 // overwritten, even behind a NUL.
 // Only $GPGGA, $GPRMC, $GPGSA and $GPGSV are understood; every other line is ignored.
 // working is the GSV table being filled; it is committed to state at the end of each cycle.
-void decodeSentence(GpsState& state, SatelliteTable& working, char* line, int count);
+// True when the line reported a position with a fix (see GpsState::fixLatitude).
+bool decodeSentence(GpsState& state, SatelliteTable& working, char* line, int count);
 
-// One per sentence, given the text after the sentence name and its comma.
-void decodeGga(GpsState& state, const char* fields);
-void decodeRmc(GpsState& state, const char* fields);
+// One per sentence, given the text after the sentence name and its comma. GGA and RMC return whether
+// they reported a position with a fix.
+bool decodeGga(GpsState& state, const char* fields);
+bool decodeRmc(GpsState& state, const char* fields);
 void decodeGsa(GpsState& state, const char* fields);
 void decodeGsv(GpsState& state, SatelliteTable& working, const char* fields);
 
@@ -21,6 +23,11 @@ void decodeGsv(GpsState& state, SatelliteTable& working, const char* fields);
 int parseDecimal(const char* text, int n);
 double parseReal(const char* text, int n);
 double convertCoordinate(const char* text, int n); // ddmm.mmmm to hundredths of a degree
+
+// Whether a sentence carries a checksum ("*" and two hex digits) that does not match its text, given
+// the line without its CR/LF and a count at least its length, as readLine reports. A line without "*"
+// has nothing to check.
+bool hasBadChecksum(const char* line, int length);
 
 // Orders the first min(inView, 32) entries by ascending PRN.
 void sortSatellites(SatelliteTable& table);

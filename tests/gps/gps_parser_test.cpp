@@ -1,8 +1,11 @@
 #include "gps/gps_parser.h"
 
+#include "support/captures.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cmath>
 #include <condition_variable>
 #include <mutex>
 #include <string>
@@ -241,6 +244,48 @@ TEST(GpsParserTest, ObserverThatLagsIsToldOnceAndGetsEveryPositionReportedWithAF
     EXPECT_EQ(recorder.size(), 2u) << "what changed meanwhile is told at once";
     parser.acknowledge();
     EXPECT_EQ(recorder.size(), 2u);
+}
+
+// Replays a capture through a parser; the positions it reported and its count of bad checksums.
+struct Replay {
+    std::vector<TrackFix> fixes;
+    std::int64_t badChecksums = 0;
+};
+
+Replay replay(const std::string& bytes) {
+    PostRecorder recorder;
+    ByteQueue queue;
+    GpsParser parser(recorder.function());
+    appendText(queue, bytes);
+    EXPECT_TRUE(parser.start(&queue));
+    parser.stop();
+    Replay result;
+    GpsState state;
+    parser.takeUpdate(state, result.fixes);
+    result.badChecksums = parser.badChecksumLines();
+    return result;
+}
+
+// Both receivers lose their fix for a while and send empty position fields while the last GSA still
+// says 3D: the track must not visit 0 degrees, 0 degrees.
+TEST(GpsParserTest, LostFixAddsNoPositionToTheTrack) {
+    for (const char* name : {"garmin-10x.nmea", "ublox-lea-4h.nmea"}) {
+        SCOPED_TRACE(name);
+        const Replay result = replay(test::readFile(std::string(VELTARO_NMEA_DIR) + "/" + name));
+        ASSERT_GT(result.fixes.size(), 10u);
+        for (const TrackFix& fix : result.fixes) {
+            EXPECT_GT(std::abs(fix.latitude) + std::abs(fix.longitude), 1000.0);
+        }
+    }
+}
+
+TEST(GpsParserTest, CountsLinesWhoseChecksumDoesNotMatch) {
+    std::string bytes = test::readFile(std::string(VELTARO_NMEA_DIR) + "/garmin-10x.nmea");
+    ASSERT_EQ(replay(bytes).badChecksums, 0);
+    const std::size_t at = bytes.find("4143.6058");
+    ASSERT_NE(at, std::string::npos);
+    bytes[at + 8] = '9';
+    EXPECT_EQ(replay(bytes).badChecksums, 1);
 }
 
 TEST(GpsStateTest, SatelliteCountsAsUsedOnlyInAValidFix) {

@@ -400,6 +400,101 @@ TEST(NmeaTest, SortLeavesEqualPrnsAndEntriesPastInViewAlone) {
     EXPECT_EQ(table.prn[3], 1) << "past inView";
 }
 
+// Only a line that reports a fix with both coordinates on the globe moves the fix position; everything
+// else keeps the last one, whatever it writes into latitude and longitude.
+TEST(NmeaTest, OnlyARealFixGivesAPosition) {
+    const char* const FIX = "$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47";
+    struct Case {
+        const char* line;
+        bool fix;
+        double latitude; // the fix position after the line, hundredths of a degree
+        double longitude;
+    };
+    const Case cases[] = {
+        {FIX, true, 4811.73, 1151.6666666666667},
+        {"$gpgga,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47", true, 4811.73, 1151.6666666666667},
+        {"$GPRMC,225446,A,4916.45,S,12311.12,W,000.5,054.7,191194,020.3,E*68", true, -4927.416666666667,
+         -12318.533333333333},
+        {"$gprmc,225446,A,4916.45,N,12311.12,E,000.5,054.7,191194,020.3,E*68", true, 4927.416666666667,
+         12318.533333333333},
+        // A receiver losing its fix (garmin-10x): quality 0 with empty fields, and RMC status V.
+        {"$GPGGA,165019.000,,,,,0,00,,,M,0.0,M,,0000*5C", false, 0, 0},
+        {"$GPRMC,165010.000,V,4143.6057,N,08338.0788,W,0.60,231.03,180710,,,E*67", false, 0, 0},
+        {"$GPGGA,123519,,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47", false, 0, 0},
+        {"$GPRMC,225446,A,4916.45,N,,W,000.5,054.7,191194,020.3,E*68", false, 0, 0},
+        // Corrupted: 99 degrees 99 minutes north, and 181 degrees east.
+        {"$GPGGA,123519,9999.000,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47", false, 0, 0},
+        {"$GPRMC,225446,A,4916.45,N,18100.00,E,000.5,054.7,191194,020.3,E*68", false, 0, 0},
+        {"$GPGGA,123519,inf,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47", false, 0, 0},
+        // Cut before the quality or the hemisphere: not known to be a fix.
+        {"$GPGGA,123519,4807.038,N,01131.000,E", false, 0, 0},
+        {"$GPRMC,225446,A,4916.45,N,12311.12", false, 0, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.line);
+        GpsState state;
+        SatelliteTable working;
+        std::string line = c.line;
+        EXPECT_EQ(decodeSentence(state, working, line.data(), static_cast<int>(line.size())), c.fix);
+        EXPECT_NEAR(state.fixLatitude, c.latitude, 1e-9);
+        EXPECT_NEAR(state.fixLongitude, c.longitude, 1e-9);
+        EXPECT_EQ((state.received & RECEIVED_FIX) != 0, c.fix);
+    }
+}
+
+// Which values a line counts as received, so a reader shows "--" for the rest; and the GGA altitude.
+TEST(NmeaTest, MarksWhatWasReceived) {
+    struct Case {
+        const char* line;
+        std::uint32_t received;
+        double altitude;
+    };
+    const Case cases[] = {
+        {"$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47",
+         RECEIVED_TIME | RECEIVED_FIX | RECEIVED_GGA | RECEIVED_ALTITUDE, 545.4},
+        {"$GPGGA,,,,,,0,00,,,M,,M,,*66", RECEIVED_GGA, 0},
+        {"$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,-12.5,M,46.9,M,,*47",
+         RECEIVED_TIME | RECEIVED_FIX | RECEIVED_GGA | RECEIVED_ALTITUDE, -12.5},
+        {"$GPRMC,225446,A,4916.45,N,12311.12,W,000.5,054.7,191194,020.3,E*68",
+         RECEIVED_TIME | RECEIVED_FIX | RECEIVED_DATE, 0},
+        {"$GPRMC,,V,,,,,,,,,,N*53", 0, 0},
+        {"$GPGSA,A,1,,,,,,,,,,,,,,,*1E", RECEIVED_GSA, 0},
+        {"$GPGSV,1,1,01,01,78,221,47*70", RECEIVED_GSV, 0},
+        {"$GPGSV,2,1,05,01,78,221,47*70", 0, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.line);
+        GpsState state;
+        SatelliteTable working;
+        std::string line = c.line;
+        decodeSentence(state, working, line.data(), static_cast<int>(line.size()));
+        EXPECT_EQ(state.received, c.received);
+        EXPECT_EQ(state.altitude, c.altitude);
+    }
+}
+
+TEST(NmeaTest, FindsChecksumsThatDoNotMatch) {
+    const struct {
+        std::string line;
+        bool bad;
+    } cases[] = {
+        {"$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47", false},
+        {"$GPGSA,A,1,,,,,,,,,,,,,,,*1e", false},                                         // lower-case hex
+        {"$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47\0"s, false}, // readLine's count
+        {"$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,", false},       // none sent
+        {"$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*48", true},
+        {"$GPGGA,123519,4807.039,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47", true},
+        {"$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*4", true},
+        {"$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*4G", true},
+        {"$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*477", true},
+        {"GPGGA,123519*47", false}, // not a sentence
+        {"", false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(hasBadChecksum(c.line.data(), static_cast<int>(c.line.size())), c.bad) << c.line;
+    }
+}
+
 TEST(NmeaTest, ParseDecimalTakesEveryCharacterAsADigit) {
     struct Case {
         const char* text;

@@ -122,17 +122,19 @@ TEST(DeviceStatusTextTest, SaysWhatCameAndHowLongAgo) {
         std::int64_t bytes;
         std::int64_t lines;
         std::int64_t quiet;
+        std::int64_t bad;
         const char* lastLine;
     };
     const Case cases[] = {
-        {"nothing came", 0, 0, 12, "no data for 12 s"},
-        {"data flows", 4096, 57, 1, "last line 1 s ago"},
-        {"data stopped", 4096, 57, 40, "no data for 40 s"},
+        {"nothing came", 0, 0, 12, 0, "no data for 12 s"},
+        {"data flows", 4096, 57, 1, 0, "last line 1 s ago"},
+        {"data stopped", 4096, 57, 40, 0, "no data for 40 s"},
+        {"corrupted lines", 4096, 57, 1, 3, "last line 1 s ago\n  3 lines with a bad checksum"},
     };
     for (const Case& c : cases) {
         PortStatus source;
         source.bytes = c.bytes;
-        EXPECT_EQ(deviceStatusText("COM3", source, c.lines, c.quiet),
+        EXPECT_EQ(deviceStatusText("COM3", source, c.lines, c.quiet, c.bad),
                   "Status:\n  Port COM3\n  " + std::to_string(c.bytes) + " bytes received, " + std::to_string(c.lines) +
                       " lines decoded\n  " + c.lastLine)
             << c.what;
@@ -142,7 +144,7 @@ TEST(DeviceStatusTextTest, SaysWhatCameAndHowLongAgo) {
     lost.since.wHour = 9;
     lost.since.wMinute = 5;
     lost.since.wSecond = 7;
-    EXPECT_EQ(deviceStatusText("COM3", lost, 3, 30),
+    EXPECT_EQ(deviceStatusText("COM3", lost, 3, 30, 0),
               "Status:\n  Port COM3\n  0 bytes received, 3 lines decoded\n  port lost since 09:05:07, reopening");
 }
 

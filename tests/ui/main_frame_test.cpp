@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -340,6 +341,67 @@ TEST_F(MainFrameTest, EnterPressesTheFocusedButtonOfThePage) {
     // The device starts on the first port listed, or says why it cannot: either way the button worked.
     EXPECT_TRUE(test::pumpMessagesUntil([&] { return frame.nodes.size() == 4 || !reportedErrors.empty(); },
                                         [&](MSG& message) { return frame.handleDialogKeys(message); }));
+}
+
+// Right-clicks at a point of the screen, as the mouse does.
+void rightClickAt(POINT at) {
+    INPUT inputs[3];
+    ZeroMemory(inputs, sizeof inputs);
+    const int cx = GetSystemMetrics(SM_CXSCREEN);
+    const int cy = GetSystemMetrics(SM_CYSCREEN);
+    for (INPUT& input : inputs) {
+        input.type = INPUT_MOUSE;
+        input.mi.dx = MulDiv(at.x, 65536, cx);
+        input.mi.dy = MulDiv(at.y, 65536, cy);
+    }
+    inputs[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    inputs[1].mi.dwFlags = MOUSEEVENTF_RIGHTDOWN | MOUSEEVENTF_ABSOLUTE;
+    inputs[2].mi.dwFlags = MOUSEEVENTF_RIGHTUP | MOUSEEVENTF_ABSOLUTE;
+    SendInput(3, inputs, sizeof(INPUT));
+}
+
+// The node each popup menu was shown for, recorded from within the menu's own loop, which is then closed.
+MainFrame* menuFrame = nullptr;
+std::vector<TreeNode*> menusShown;
+void CALLBACK watchForMenu(HWND, UINT, UINT_PTR, DWORD) {
+    HWND menu = FindWindowA("#32768", nullptr);
+    if (menu != nullptr && IsWindowVisible(menu)) {
+        menusShown.push_back(menuFrame->menuNode);
+        EndMenu();
+    }
+}
+
+TEST_F(MainFrameTest, RightClickOpensTheMenuOfTheClickedDevice) {
+    frame.startDevice(5, 4800, false, false, 0, 0);
+    frame.startDevice(6, 4800, false, false, 0, 0);
+    ASSERT_EQ(frame.nodes.size(), 7u);
+    TreeNode& first = *frame.nodes[1];
+    TreeNode& second = *frame.nodes[4];
+    SendMessageA(frame.treeWindow, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(second.item));
+    ASSERT_EQ(frame.currentNode, &second);
+
+    RECT item;
+    std::memcpy(&item, &first.item, sizeof first.item); // the item goes in where the rectangle comes out
+    ASSERT_TRUE(SendMessageA(frame.treeWindow, TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(&item)));
+    POINT onItem{(item.left + item.right) / 2, (item.top + item.bottom) / 2};
+    ClientToScreen(frame.treeWindow, &onItem);
+    RECT tree;
+    GetClientRect(frame.treeWindow, &tree);
+    POINT empty{tree.right / 2, tree.bottom - 4};
+    ClientToScreen(frame.treeWindow, &empty);
+
+    menuFrame = &frame;
+    menusShown.clear();
+    const UINT_PTR timer = SetTimer(nullptr, 0, 20, watchForMenu);
+    rightClickAt(empty); // no menu: input is handled in order, so a menu here would be the first one seen
+    rightClickAt(onItem);
+    const bool shown = test::pumpMessagesUntil([&] { return !menusShown.empty(); },
+                                               [&](MSG& message) { return frame.handleDialogKeys(message); });
+    KillTimer(nullptr, timer);
+    ASSERT_TRUE(shown);
+    EXPECT_EQ(menusShown, std::vector<TreeNode*>{&first});
+    EXPECT_EQ(reinterpret_cast<HTREEITEM>(SendMessageA(frame.treeWindow, TVM_GETNEXTITEM, TVGN_CARET, 0)), first.item);
+    EXPECT_EQ(frame.currentNode, &first);
 }
 
 TEST_F(MainFrameTest, NodeImagesFollowKindAndLiveness) {

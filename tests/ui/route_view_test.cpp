@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <limits>
 #include <vector>
 
@@ -70,6 +71,80 @@ TEST(RouteViewTest, RefreshRecordsThePositionOnlyWithAFix) {
         EXPECT_EQ(f.waitsForPaint(), c.records);
         EXPECT_EQ(f.view.context.originLatitude, c.records ? 12.5 : 0.0);
         EXPECT_EQ(f.view.context.originLongitude, c.records ? -3.25 : 0.0);
+    }
+}
+
+// However many steps the wheel, the scroll requests or the keypad send, the scale stays finite and
+// positive, and the opposite step undoes the last one.
+TEST(RouteViewTest, ZoomAlwaysComesBack) {
+    struct Input {
+        const char* what;
+        UINT message;
+        WPARAM in;
+        WPARAM out;
+    };
+    const Input inputs[] = {
+        {"wheel", WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(-WHEEL_DELTA)), MAKEWPARAM(0, WHEEL_DELTA)},
+        {"scroll", WM_VSCROLL, SB_LINEUP, SB_LINEDOWN},
+        {"keypad", WM_KEYDOWN, VK_ADD, VK_SUBTRACT},
+    };
+    for (const Input& input : inputs) {
+        for (bool inwards : {true, false}) {
+            SCOPED_TRACE(std::string(input.what) + (inwards ? " in" : " out"));
+            RouteFixture f;
+            const WPARAM towards = inwards ? input.in : input.out;
+            const WPARAM back = inwards ? input.out : input.in;
+            for (int i = 0; i < 10000; ++i) {
+                f.send(input.message, towards);
+            }
+            const double reached = f.view.context.scale;
+            EXPECT_TRUE(std::isfinite(reached) && reached > 0) << reached;
+            f.send(input.message, back);
+            EXPECT_NE(f.view.context.scale, reached) << "the way back is open";
+            f.send(input.message, towards);
+            EXPECT_NEAR(f.view.context.scale, reached, reached * 1e-12) << "and one step undoes it";
+            // The picture still shows the latest position at the centre.
+            f.state.latitude = 4812.5;
+            f.view.refresh();
+            Canvas canvas(201, 151);
+            f.view.draw(canvas.dc(), 201, 151);
+            EXPECT_EQ(canvas.pixel(100, 75), BLACK);
+        }
+    }
+}
+
+// Old data is captioned even when no position comes, and the caption goes with the next live refresh.
+TEST(RouteViewTest, OldDataIsCaptionedUntilLinesFlowAgain) {
+    RouteFixture f;
+    f.state.fixType = 1; // no fix: only the caption can ask for a paint
+    std::vector<TrackFix> none;
+    f.view.fixes = &none;
+    Canvas plain(201, 151);
+    f.view.draw(plain.dc(), 201, 151);
+    const struct {
+        std::int32_t quiet;
+        std::int32_t lost;
+        bool repaints;
+        bool captioned;
+    } steps[] = {
+        {0, 0, false, false}, {7, 0, true, true}, {7, 0, false, true}, {8, 1, true, true}, {0, 0, true, false}};
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.quiet * 10 + step.lost);
+        f.state.quietSeconds = step.quiet;
+        f.state.sourceLost = step.lost;
+        ValidateRect(f.view.hwnd, nullptr);
+        f.view.refresh();
+        EXPECT_EQ(f.waitsForPaint(), step.repaints);
+        Canvas canvas(201, 151);
+        f.view.draw(canvas.dc(), 201, 151);
+        int differing = 0;
+        for (int y = 0; y < 20; ++y) {
+            for (int x = 0; x < 120; ++x) {
+                differing += canvas.pixel(x, y) != plain.pixel(x, y) ? 1 : 0;
+            }
+        }
+        EXPECT_EQ(differing > 50, step.captioned);
+        EXPECT_TRUE(canvas.sameAs(plain) || step.captioned);
     }
 }
 

@@ -2,8 +2,8 @@
 #include "support/canvas.h"
 #include "support/ui_support.h"
 #include "ui/main/shared_gdi.h"
-#include "ui/views/blank_pane.h"
 #include "ui/views/course_view.h"
+#include "ui/views/fix_readout.h"
 #include "ui/views/sat_signal_view.h"
 #include "ui/views/sat_tracking_view.h"
 #include "ui/views/speed_view.h"
@@ -50,6 +50,13 @@ GpsState activeState(std::initializer_list<Satellite> satellites) {
         state.satellites.snr[i] = s.snr;
     }
     return state;
+}
+
+// A real fix at the position, as the decoder keeps it.
+void fixAt(GpsState& state, double latitude, double longitude) {
+    state.fixLatitude = latitude;
+    state.fixLongitude = longitude;
+    state.received |= RECEIVED_FIX;
 }
 
 // Marks prn as used in a valid fix.
@@ -229,6 +236,7 @@ TEST_F(ViewTest, TrackingGridHasAxesAndTropicsAndThePositionOnlyWithAFix) {
         SCOPED_TRACE(fixType);
         GpsState state = activeState({});
         state.fixType = fixType;
+        fixAt(state, 0, 0);
         auto canvas = paint<SatTrackingView>(&state, 201, 201);
         EXPECT_EQ(canvas->pixel(100, 20), LIGHT_GRAY); // meridian
         EXPECT_EQ(canvas->pixel(20, 100), LIGHT_GRAY); // equator
@@ -245,7 +253,7 @@ TEST_F(ViewTest, TrackingGridHasAxesAndTropicsAndThePositionOnlyWithAFix) {
 TEST_F(ViewTest, TrackingViewInactiveKeepsThePositionOfTheLastFix) {
     GpsState state;
     state.fixType = 3;
-    state.latitude = 4500; // 45° north: a quarter of the way down from the top
+    fixAt(state, 4500, 0); // 45° north: a quarter of the way down from the top
     auto canvas = paint<SatTrackingView>(&state, 201, 201);
     EXPECT_EQ(canvas->count(WHITE, 0, 0, 201, 201) < 60, true) << "no disc while inactive";
     EXPECT_EQ(canvas->pixel(100, 47), BLACK) << "position circle's top";
@@ -266,6 +274,7 @@ TEST_F(ViewTest, ViewsDrawAbsurdReceiverValuesWithoutFailing) {
         state.fixType = 3;
         state.latitude = value;
         state.longitude = -value;
+        fixAt(state, value, -value);
         state.speedKnots = value;
         state.course = value;
         useInFix(state, 1);
@@ -335,9 +344,32 @@ TEST_F(ViewTest, CourseNeedlePointsAlongTheCourseClockwiseFromNorth) {
     }
 }
 
-TEST_F(ViewTest, BlankPaneIsButtonFaceAndIgnoresRefresh) {
-    auto canvas = paint<BlankPane>(nullptr, 150, 200);
-    EXPECT_EQ(canvas->count(face()), 150 * 200);
+// A lost fix leaves the circle at the last real position; old data gets a caption over the picture,
+// which is otherwise the live one.
+TEST_F(ViewTest, SkyPlotKeepsTheLastFixAndMarksOldData) {
+    GpsState state = activeState({{3, 40, 40, 30}});
+    state.fixType = 3;
+    fixAt(state, 4500, 0);
+    state.latitude = 0; // what a GGA without a fix wrote
+    auto live = paint<SatTrackingView>(&state, 201, 201);
+    EXPECT_EQ(live->pixel(100, 47), BLACK) << "the circle at 45 degrees north";
+    EXPECT_NE(live->pixel(97, 100), BLACK) << "none at 0, 0";
+    for (const auto& [quiet, lost] : {std::pair{12, 0}, std::pair{30, 1}}) {
+        state.quietSeconds = quiet;
+        state.sourceLost = lost;
+        auto old = paint<SatTrackingView>(&state, 201, 201);
+        const int lineBelow = textLineHeight() + 8;
+        int inCaption = 0;
+        int differing = 0;
+        for (int y = 0; y < 201; ++y) {
+            for (int x = 0; x < 201; ++x) {
+                const bool changed = old->pixel(x, y) != live->pixel(x, y);
+                (y < lineBelow && x < 120 ? inCaption : differing) += changed ? 1 : 0;
+            }
+        }
+        EXPECT_GT(inCaption, 50) << "a caption in the top-left corner";
+        EXPECT_EQ(differing, 0) << "only the caption is added";
+    }
 }
 
 // Paints every view through its window many times: what a paint makes, it releases.
@@ -351,7 +383,7 @@ TEST_F(ViewTest, RepaintingKeepsNoGdiObjects) {
     views.push_back(std::make_unique<SatTrackingView>(nullptr, false, sharedGdi()));
     views.push_back(std::make_unique<SpeedView>(nullptr, false, sharedGdi()));
     views.push_back(std::make_unique<CourseView>(nullptr, false, sharedGdi()));
-    views.push_back(std::make_unique<BlankPane>(nullptr, false, sharedGdi()));
+    views.push_back(std::make_unique<FixReadout>(nullptr, false, sharedGdi()));
     for (auto& view : views) {
         view->data = &state;
         ASSERT_TRUE(view->create(parent.get()));

@@ -7,6 +7,7 @@
 #include "ui/pages/device_page.h"
 
 #include <commdlg.h>
+#include <windowsx.h>
 
 #include <cstdio>
 
@@ -92,11 +93,18 @@ GpsDevice* MainFrame::menuDevice() const {
 }
 
 void MainFrame::showDeviceMenu() {
-    // The menu is for the selected item, not the one under the cursor.
-    auto item = reinterpret_cast<HTREEITEM>(SendMessageA(treeWindow, TVM_GETNEXTITEM, TVGN_CARET, 0));
-    if (item == nullptr) {
+    // The menu belongs to the item under the click, which becomes the selection first, as in a file
+    // manager; a click on empty space has no menu.
+    const DWORD at = GetMessagePos();
+    TVHITTESTINFO hit;
+    ZeroMemory(&hit, sizeof hit);
+    hit.pt = {GET_X_LPARAM(at), GET_Y_LPARAM(at)};
+    ScreenToClient(treeWindow, &hit.pt);
+    auto item = reinterpret_cast<HTREEITEM>(SendMessageA(treeWindow, TVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit)));
+    if (item == nullptr || (hit.flags & TVHT_ONITEM) == 0) {
         return;
     }
+    SendMessageA(treeWindow, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(item));
     TVITEMA query;
     ZeroMemory(&query, sizeof query);
     query.mask = TVIF_PARAM;
@@ -110,9 +118,7 @@ void MainFrame::showDeviceMenu() {
         return;
     }
     HMENU menu = LoadMenuA(sharedGdi().appInstance, pmLiveDevice);
-    POINT cursor;
-    GetCursorPos(&cursor);
-    TrackPopupMenu(GetSubMenu(menu, 0), TPM_RIGHTBUTTON, cursor.x, cursor.y, 0, mainWindow, nullptr);
+    TrackPopupMenu(GetSubMenu(menu, 0), TPM_RIGHTBUTTON, GET_X_LPARAM(at), GET_Y_LPARAM(at), 0, mainWindow, nullptr);
     DestroyMenu(menu);
 }
 

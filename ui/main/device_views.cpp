@@ -1,8 +1,8 @@
 // The two view pages of every started device: "Sat stats" and "Current route".
 #include "ui/main/main_frame.h"
 #include "ui/main/shared_gdi.h"
-#include "ui/views/blank_pane.h"
 #include "ui/views/course_view.h"
+#include "ui/views/fix_readout.h"
 #include "ui/views/route_view.h"
 #include "ui/views/sat_signal_view.h"
 #include "ui/views/sat_tracking_view.h"
@@ -62,7 +62,7 @@ std::unique_ptr<TreeNode> MainFrame::buildCurrentRoute(GpsState* state, std::vec
     auto speed = std::make_unique<SpeedView>(column, true, gdi);
     speed->posY = 10; // below the course dial, which keeps 0
     dockPane(*node, std::move(speed), DOCK_TOP, 150, gdi.lineHeight() + 20);
-    dockPane(*node, std::make_unique<BlankPane>(column, true, gdi), DOCK_FILL);
+    dockPane(*node, std::make_unique<FixReadout>(column, true, gdi), DOCK_FILL);
     return node;
 }
 

@@ -16,7 +16,6 @@ namespace {
 
 constexpr UINT_PTR STATUS_TIMER = 0;
 constexpr UINT STATUS_PERIOD_MS = 2000;
-constexpr std::int64_t QUIET_SECONDS = 5; // a receiver sends every second: this long without a line is news
 constexpr int COLUMN_WIDTH = 300;
 
 std::string clockTime(const SYSTEMTIME& time) {
@@ -78,7 +77,9 @@ void DevicePage::updateStatus() {
     const PortStatus source = device->port ? device->port->status() : PortStatus{};
     const std::int64_t lines = device->parser ? device->parser->linesDecoded() : 0;
     const std::int64_t quiet = device->parser ? device->parser->secondsSinceLastLine() : 0;
-    SetDlgItemTextA(hwnd, IDC_DEVICE_STATUS, deviceStatusText(name ? name.get() : "", source, lines, quiet).c_str());
+    const std::int64_t bad = device->parser ? device->parser->badChecksumLines() : 0;
+    SetDlgItemTextA(hwnd, IDC_DEVICE_STATUS,
+                    deviceStatusText(name ? name.get() : "", source, lines, quiet, bad).c_str());
 
     std::vector<std::string> names;
     std::vector<Port*> ports;
@@ -101,20 +102,25 @@ void DevicePage::updateStatus() {
 }
 
 std::string deviceStatusText(const char* portName, const PortStatus& source, std::int64_t lines,
-                             std::int64_t secondsSinceLastLine) {
+                             std::int64_t secondsSinceLastLine, std::int64_t badChecksums) {
     char text[4000];
     int length = std::snprintf(text, sizeof text, "Status:\n  Port %s\n  %lld bytes received, %lld lines decoded\n",
                                portName, static_cast<long long>(source.bytes), static_cast<long long>(lines));
-    const std::size_t used = static_cast<std::size_t>(std::max(length, 0));
+    std::size_t used = static_cast<std::size_t>(std::max(length, 0));
     if (source.failure != nullptr) {
-        std::snprintf(text + used, sizeof text - used, "  %s since %s, reopening", source.failure,
-                      clockTime(source.since).c_str());
+        length = std::snprintf(text + used, sizeof text - used, "  %s since %s, reopening", source.failure,
+                               clockTime(source.since).c_str());
     } else if (lines == 0 || secondsSinceLastLine >= QUIET_SECONDS) {
-        std::snprintf(text + used, sizeof text - used, "  no data for %lld s",
-                      static_cast<long long>(secondsSinceLastLine));
+        length = std::snprintf(text + used, sizeof text - used, "  no data for %lld s",
+                               static_cast<long long>(secondsSinceLastLine));
     } else {
-        std::snprintf(text + used, sizeof text - used, "  last line %lld s ago",
-                      static_cast<long long>(secondsSinceLastLine));
+        length = std::snprintf(text + used, sizeof text - used, "  last line %lld s ago",
+                               static_cast<long long>(secondsSinceLastLine));
+    }
+    used = std::min(used + static_cast<std::size_t>(std::max(length, 0)), sizeof text - 1);
+    if (badChecksums > 0) {
+        std::snprintf(text + used, sizeof text - used, "\n  %lld lines with a bad checksum",
+                      static_cast<long long>(badChecksums));
     }
     return text;
 }

@@ -31,9 +31,9 @@ private:
 };
 
 // The device page's status text: the source port, how much came, and how long ago the last line did
-// (or that its device is gone and is being looked for).
+// (or that its device is gone and is being looked for), and the lines whose checksum did not match.
 std::string deviceStatusText(const char* portName, const PortStatus& source, std::int64_t lines,
-                             std::int64_t secondsSinceLastLine);
+                             std::int64_t secondsSinceLastLine, std::int64_t badChecksums);
 
 // An output's "Status" column: "writing", or what failed since when with the system's reason, and the
 // lines a lagging echo dropped.

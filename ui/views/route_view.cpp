@@ -1,6 +1,7 @@
 #include "ui/views/route_view.h"
 
 #include "gps/gps_state.h"
+#include "ui/views/age_caption.h"
 
 namespace veltaro {
 
@@ -11,6 +12,10 @@ constexpr double KEY_ZOOM_STEP = 10.0;
 constexpr double ZOOM_IN = 1.1;
 constexpr double ZOOM_OUT = 0.9090909090909091; // 1 / 1.1
 constexpr double PAN_STEP = 0.5;
+// Pixels per hundredth of a degree: from the whole Earth in a few pixels to about 1 cm a pixel. A step
+// that would leave the range is not taken, so the opposite step always undoes the last one taken.
+constexpr double MIN_SCALE = 1e-4;
+constexpr double MAX_SCALE = 1e5;
 
 constexpr ViewWindow ROUTE_WINDOW{WS_EX_STATICEDGE, "", true, true, VIEW_FOCUS | VIEW_KEYS};
 
@@ -22,28 +27,38 @@ RouteView::RouteView(ContainerPane* parent, bool ownedByParent, const SharedGdi&
 }
 
 void RouteView::refresh() {
+    const auto* state = static_cast<const GpsState*>(data);
+    // A change of the age caption repaints even when no position came.
+    const std::string age = state != nullptr ? ageText(*state) : std::string();
+    const bool ageChanged = age != shownAge;
+    shownAge = age;
     if (fixes != nullptr) {
         // Every position reported gets its point, however many came since the window last looked.
-        if (fixes->empty()) {
-            return;
+        if (!fixes->empty()) {
+            for (const TrackFix& fix : *fixes) {
+                addPoint(track, fix.latitude, fix.longitude);
+            }
+            follow(fixes->back().latitude, fixes->back().longitude);
+            fixes->clear();
+        } else if (ageChanged) {
+            repaint();
         }
-        for (const TrackFix& fix : *fixes) {
-            addPoint(track, fix.latitude, fix.longitude);
-        }
-        context.originLatitude = fixes->back().latitude;
-        context.originLongitude = fixes->back().longitude - lonOffset;
-        fixes->clear();
-        repaint();
         return;
     }
-    const auto* state = static_cast<const GpsState*>(data);
     if (state == nullptr || state->active == 0 || state->fixType <= 1) {
+        if (ageChanged) {
+            repaint();
+        }
         return;
     }
     // A point that finds no memory is left out; the picture still follows the receiver.
     addPoint(track, state->latitude, state->longitude);
-    context.originLatitude = state->latitude;
-    context.originLongitude = state->longitude - lonOffset;
+    follow(state->latitude, state->longitude);
+}
+
+void RouteView::follow(double latitude, double longitude) {
+    context.originLatitude = latitude;
+    context.originLongitude = longitude - lonOffset;
     repaint();
 }
 
@@ -55,6 +70,17 @@ void RouteView::draw(HDC dc, int w, int h) {
     context.height = h;
     drawList(objects, context);
     drawPolyline(track, context);
+    if (data != nullptr) {
+        drawAgeCaption(dc, gdi, *static_cast<const GpsState*>(data));
+    }
+}
+
+bool RouteView::zoomTo(double scale) {
+    if (!(scale >= MIN_SCALE && scale <= MAX_SCALE)) {
+        return false;
+    }
+    context.scale = scale;
+    return true;
 }
 
 double RouteView::panStep() const {
@@ -73,13 +99,11 @@ LRESULT RouteView::onKeyDown(WPARAM key) {
         lonOffset -= panStep();
         break;
     case VK_ADD:
-        context.scale += KEY_ZOOM_STEP;
+        zoomTo(context.scale + KEY_ZOOM_STEP);
         break;
     case VK_SUBTRACT:
         // At 0 every point would fall on the centre, below it the picture would be mirrored.
-        if (context.scale - KEY_ZOOM_STEP > 0) {
-            context.scale -= KEY_ZOOM_STEP;
-        }
+        zoomTo(context.scale - KEY_ZOOM_STEP);
         break;
     default:
         return 0;
@@ -94,7 +118,7 @@ LRESULT RouteView::onMouseWheel(WPARAM wParam) {
         return 0;
     }
     // Turned towards the user zooms in; one step per message whatever the delta.
-    context.scale *= delta < 0 ? ZOOM_IN : ZOOM_OUT;
+    zoomTo(context.scale * (delta < 0 ? ZOOM_IN : ZOOM_OUT));
     repaint();
     return 0;
 }
@@ -102,10 +126,10 @@ LRESULT RouteView::onMouseWheel(WPARAM wParam) {
 LRESULT RouteView::onVScroll(WPARAM wParam) {
     switch (LOWORD(wParam)) {
     case SB_LINEUP:
-        context.scale *= ZOOM_IN;
+        zoomTo(context.scale * ZOOM_IN);
         break;
     case SB_LINEDOWN:
-        context.scale *= ZOOM_OUT;
+        zoomTo(context.scale * ZOOM_OUT);
         break;
     default:
         return 0;

@@ -4,6 +4,7 @@
 #include "ui/framework/leaf_view.h"
 #include "ui/views/orvo_drawer.h"
 
+#include <string>
 #include <vector>
 
 namespace veltaro {
@@ -17,6 +18,8 @@ public:
     // Records the current position when there is a fix, and repaints.
     void refresh() override;
     void draw(HDC dc, int w, int h) override;
+    // Sets the scale when it lies in the view's range; false, and the scale kept, otherwise.
+    bool zoomTo(double scale);
 
     Polyline track;   // every recorded position, oldest first
     DrawList objects; // drawn under the track
@@ -32,8 +35,11 @@ protected:
     LRESULT onVScroll(WPARAM wParam) override;
 
 private:
+    void follow(double latitude, double longitude);
     double panStep() const;
     void repaint();
+
+    std::string shownAge; // the age caption of the last refresh
 };
 
 } // namespace veltaro

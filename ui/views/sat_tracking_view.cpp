@@ -2,6 +2,7 @@
 
 #include "gps/gps_state.h"
 #include "ui/framework/gdi_owners.h"
+#include "ui/views/age_caption.h"
 #include "ui/views/pixel.h"
 
 #include <algorithm>
@@ -43,14 +44,19 @@ void SatTrackingView::draw(HDC dc, int w, int h) {
         drawSky(dc, w, h);
     }
 
-    // The receiver's position on the globe, also while inactive: the copy keeps the last fix.
-    if (state != nullptr && state->fixType > 1) {
+    // The receiver's position on the globe, also while inactive: the copy keeps the last fix. A lost
+    // fix leaves the circle where the last real one put it.
+    if (state != nullptr && state->fixType > 1 && (state->received & RECEIVED_FIX) != 0) {
         const int cx = w / 2;
         const int cy = h / 2;
         const double k = RADIANS_PER_HUNDREDTH;
-        const int mx = toPixel(std::sin(state->longitude * k) * std::cos(state->latitude * k) * cx) + cx;
-        const int my = toPixel((1 - state->latitude * QUARTER_CIRCLE_PER_HUNDREDTH) * cy);
+        const double latitude = state->fixLatitude;
+        const int mx = toPixel(std::sin(state->fixLongitude * k) * std::cos(latitude * k) * cx) + cx;
+        const int my = toPixel((1 - latitude * QUARTER_CIRCLE_PER_HUNDREDTH) * cy);
         Ellipse(dc, mx - 3, my - 3, mx + 4, my + 4);
+    }
+    if (state != nullptr) {
+        drawAgeCaption(dc, gdi, *state);
     }
 }
 
