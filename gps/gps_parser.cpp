@@ -20,6 +20,7 @@ void GpsParser::resetState() {
     std::lock_guard guard(stateLock);
     state = GpsState{};
     working = SatelliteTable{};
+    cycles = SystemCycles{};
 }
 
 void GpsParser::addObserver(ObserverHandle observer) {
@@ -71,6 +72,10 @@ bool GpsParser::start(ByteQueue* queue) {
     stopFlag = 0;
     lines = 0;
     badChecksums = 0;
+    {
+        std::lock_guard guard(notReadLock);
+        notRead = NotReadLines{};
+    }
     lastLine = std::chrono::steady_clock::now().time_since_epoch().count();
     resetState();
     try {
@@ -105,6 +110,50 @@ std::int64_t GpsParser::badChecksumLines() const {
     return badChecksums;
 }
 
+NotReadLines GpsParser::notReadLines() const {
+    std::lock_guard guard(notReadLock);
+    return notRead;
+}
+
+void GpsParser::setEverySystem(bool on) {
+    if (everySystem.exchange(on) != on) {
+        // What was not read before is read now, or the other way round: the count starts again.
+        std::lock_guard guard(notReadLock);
+        notRead = NotReadLines{};
+    }
+}
+
+bool GpsParser::readsEverySystem() const {
+    return everySystem;
+}
+
+void GpsParser::countNotRead(const std::string& name, bool otherSystem) {
+    constexpr std::size_t MOST_NAMES = 32; // line noise must not grow the list without end
+    std::lock_guard guard(notReadLock);
+    ++notRead.lines;
+    notRead.otherSystems = notRead.otherSystems || otherSystem;
+    auto& names = notRead.names;
+    std::size_t at = 0;
+    while (at < names.size() && names[at].first != name) {
+        ++at;
+    }
+    if (at == names.size()) {
+        if (names.size() == MOST_NAMES) {
+            return;
+        }
+        try {
+            names.emplace_back(name, 0);
+        } catch (const std::bad_alloc&) {
+            return; // counted, though not by name
+        }
+    }
+    ++names[at].second;
+    // Kept ordered by count: a name moves up past those it now outnumbers.
+    for (; at > 0 && names[at].second > names[at - 1].second; --at) {
+        std::swap(names[at], names[at - 1]);
+    }
+}
+
 std::int64_t GpsParser::secondsSinceLastLine() const {
     const std::chrono::steady_clock::duration since =
         std::chrono::steady_clock::now().time_since_epoch() - std::chrono::steady_clock::duration(lastLine);
@@ -129,9 +178,18 @@ void GpsParser::run() {
         if (hasBadChecksum(line.get(), count)) {
             ++badChecksums;
         }
+        const bool every = everySystem;
+        std::string name;
+        const SentenceKind kind = sentenceKind(line.get(), count, name);
+        if (kind == SENTENCE_OTHER || (kind == SENTENCE_OTHER_SYSTEM && !every)) {
+            countNotRead(name, kind == SENTENCE_OTHER_SYSTEM);
+        }
         {
             std::lock_guard guard(stateLock);
-            if (decodeSentence(state, working, line.get(), count) && state.fixType > 1) {
+            state.everySystem = every ? 1 : 0;
+            const bool fix = every ? decodeEverySystem(state, working, cycles, line.get(), count)
+                                   : decodeSentence(state, working, line.get(), count);
+            if (fix && state.fixType > 1) {
                 recordFix();
             }
         }

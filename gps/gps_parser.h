@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/byte_queue.h"
+#include "gps/every_system.h"
 #include "gps/gps_state.h"
 
 #include <atomic>
@@ -8,12 +9,21 @@
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace veltaro {
 
 class GpsParser;
+
+// The lines since start (or since the way of reading last changed) whose sentence is not read.
+struct NotReadLines {
+    std::int64_t lines = 0;
+    std::vector<std::pair<std::string, std::int64_t>> names; // the most frequent first
+    bool otherSystems = false; // among them, position or satellite sentences of other systems
+};
 
 // Posted to every observer after each change of a parser's state; lParam is the parser.
 constexpr unsigned int WM_GPSUPDATE = 1035; // WM_USER + 11
@@ -56,11 +66,17 @@ public:
     std::int64_t linesDecoded() const;
     // Lines since start whose checksum does not match their text (they are decoded all the same).
     std::int64_t badChecksumLines() const;
+    NotReadLines notReadLines() const;
+
+    // Whether sentences of every satellite system are read, from the next line on; any thread.
+    void setEverySystem(bool on);
+    bool readsEverySystem() const;
     std::int64_t secondsSinceLastLine() const;
 
 private:
     void run();
     void recordFix();
+    void countNotRead(const std::string& name, bool otherSystem);
 
     // The parser thread writes state, working and fixes; the user-interface thread adds observers, copies
     // the state and takes the fixes. stateLock guards state, working and fixes, observerLock the observer
@@ -72,6 +88,7 @@ private:
     std::atomic<int> stopFlag{0}; // set by the thread when its source ends
     std::thread thread;           // touched by the controlling thread only
     SatelliteTable working;
+    SystemCycles cycles;         // every system's GSV cycles and used lists, guarded by stateLock
     ByteQueue* source = nullptr; // not owned
     std::vector<ObserverHandle> observers;
     std::recursive_mutex stateLock;
@@ -80,6 +97,10 @@ private:
     // Written by the parser thread (and by start before it runs), read by any thread.
     std::atomic<std::int64_t> lines{0};
     std::atomic<std::int64_t> badChecksums{0};
+    std::atomic<bool> everySystem{false};
+    // The parser thread counts, any thread reads or (with a change of the way of reading) clears.
+    mutable std::mutex notReadLock;
+    NotReadLines notRead;
     std::atomic<std::chrono::steady_clock::rep> lastLine{0}; // steady_clock ticks
 };
 

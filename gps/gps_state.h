@@ -7,6 +7,7 @@ namespace veltaro {
 
 constexpr int MAX_SATELLITES = 32;
 constexpr int USED_PRN_COUNT = 12;
+constexpr int MAX_SYSTEM_SATELLITES = 64;
 
 // Which values a receiver has sent since the parser started, so a reader can tell "nothing yet" from 0.
 enum Received : std::uint32_t {
@@ -28,6 +29,19 @@ struct SatelliteTable {
     std::int32_t elevation[MAX_SATELLITES] = {}; // degrees
     std::int32_t azimuth[MAX_SATELLITES] = {};   // degrees
     std::int32_t snr[MAX_SATELLITES] = {};       // dB
+};
+
+// Satellites in view from every satellite system's latest complete GSV cycle, each satellite once with
+// its strongest signal, ordered by system (G R E C J I S) and number.
+struct SystemSatellites {
+    std::int32_t count = 0;
+    // 'G' GPS, 'R' GLONASS, 'E' Galileo, 'C' BeiDou, 'J' QZSS, 'I' NavIC, 'S' SBAS
+    char system[MAX_SYSTEM_SATELLITES] = {};
+    std::int32_t prn[MAX_SYSTEM_SATELLITES] = {};
+    std::int32_t elevation[MAX_SYSTEM_SATELLITES] = {};
+    std::int32_t azimuth[MAX_SYSTEM_SATELLITES] = {};
+    std::int32_t snr[MAX_SYSTEM_SATELLITES] = {};
+    std::int8_t used[MAX_SYSTEM_SATELLITES] = {}; // listed in the latest GSA of its system
 };
 
 // The decoded GPS data of one receiver: a flat value record, so a snapshot is one copy.
@@ -62,6 +76,9 @@ struct GpsState {
     double fixLatitude = 0;
     double fixLongitude = 0;
     std::uint32_t received = 0; // Received bits
+    // 1 while sentences of every satellite system are read: the views then show allSystems.
+    std::int32_t everySystem = 0;
+    SystemSatellites allSystems;
 
     // Set by the device on the user-interface thread, never by the decoder: how fresh the data is.
     std::int32_t quietSeconds = 0; // seconds without a line once that is news (5 or more), else 0

@@ -1,5 +1,7 @@
 #include "gps/nmea.h"
 
+#include "gps/field_reader.h"
+
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -10,30 +12,6 @@
 namespace veltaro {
 
 namespace {
-
-// Walks the fields of a sentence. Each "," or "*" ends a field; the text after the last
-// separator (the checksum, or a last field with no "*" behind it) is never handed out.
-class FieldReader {
-public:
-    explicit FieldReader(const char* text) : next(text) {}
-
-    bool read(const char*& field, int& n) {
-        const char* p = next;
-        while (*p != ',' && *p != '*') {
-            if (*p == '\0') {
-                return false;
-            }
-            ++p;
-        }
-        field = next;
-        n = static_cast<int>(p - next);
-        next = p + 1;
-        return true;
-    }
-
-private:
-    const char* next;
-};
 
 // hhmmss.ss or ddmmyy: three two-digit values. A shorter field is read only as far as it goes.
 void readTriple(const char* field, int n, std::int32_t& first, std::int32_t& second, std::int32_t& third) {
@@ -76,17 +54,6 @@ void applyHemisphere(double& coordinate, const char* field, char negative) {
     if (field[0] == negative) {
         coordinate = -coordinate;
     }
-}
-
-bool equalsIgnoringCase(const char* a, const char* b) {
-    for (; *a != '\0' && *b != '\0'; ++a, ++b) {
-        const char ca = (*a >= 'a' && *a <= 'z') ? static_cast<char>(*a - 'a' + 'A') : *a;
-        const char cb = (*b >= 'a' && *b <= 'z') ? static_cast<char>(*b - 'a' + 'A') : *b;
-        if (ca != cb) {
-            return false;
-        }
-    }
-    return *a == *b;
 }
 
 // The read that defines a real field's value: the longest prefix that forms a number, as "%lf" reads it,

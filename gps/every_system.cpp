@@ -1,0 +1,306 @@
+#include "gps/every_system.h"
+
+#include "gps/field_reader.h"
+#include "gps/nmea.h"
+
+#include <cstring>
+#include <utility>
+
+namespace veltaro {
+
+namespace {
+
+constexpr const char* SYSTEM_ORDER = "GRECJIS";
+constexpr int MAX_GSV_FIELDS = 4 + 4 * MAX_SATELLITES;
+constexpr int NAME_LENGTH = 6; // "$", a talker of two letters, a sentence of three
+
+// The system a talker speaks for; '?' for the combined talker GN, whose satellites are told apart by
+// their numbers; 0 for a talker this program does not read.
+char talkerSystem(const char* name) {
+    const char talker[] = {upperAscii(name[1]), upperAscii(name[2]), '\0'};
+    const struct {
+        const char* talker;
+        char system;
+    } TALKERS[] = {{"GP", 'G'}, {"GL", 'R'}, {"GA", 'E'}, {"GB", 'C'}, {"BD", 'C'},
+                   {"GQ", 'J'}, {"QZ", 'J'}, {"GI", 'I'}, {"GN", '?'}};
+    for (const auto& t : TALKERS) {
+        if (std::strcmp(talker, t.talker) == 0) {
+            return t.system;
+        }
+    }
+    return 0;
+}
+
+// The system of a GSA's system ID (NMEA 4.10); 0 for none known.
+char idSystem(int id) {
+    return id >= 1 && id <= 6 ? "GRECJI"[id - 1] : 0;
+}
+
+// A satellite number as a talker sends it, to its system and its number within that system. GPS talkers
+// list SBAS (33-64) and QZSS (193-202) too; a combined talker's numbers tell the system by their range,
+// and some receivers number Galileo from 301 and BeiDou from 401.
+void identify(char talker, int number, char& system, std::int32_t& prn) {
+    system = talker;
+    prn = number;
+    if (talker == '?') {
+        system = number >= 65 && number <= 96 ? 'R' : number > 300 && number <= 400 ? 'E' : number > 400 ? 'C' : 'G';
+    }
+    if (system == 'G') {
+        system = number >= 33 && number <= 64 ? 'S' : number >= 193 && number <= 202 ? 'J' : 'G';
+    } else if (system == 'E' && number > 300) {
+        prn = number - 300;
+    } else if (system == 'C' && number > 400) {
+        prn = number - 400;
+    }
+}
+
+int systemRank(char system) {
+    const char* at = std::strchr(SYSTEM_ORDER, system);
+    return at != nullptr ? static_cast<int>(at - SYSTEM_ORDER) : 7;
+}
+
+bool before(const SystemSatellites& all, int a, int b) {
+    const int rankA = systemRank(all.system[a]);
+    const int rankB = systemRank(all.system[b]);
+    return rankA != rankB ? rankA < rankB : all.prn[a] < all.prn[b];
+}
+
+void swapEntries(SystemSatellites& all, int a, int b) {
+    std::swap(all.system[a], all.system[b]);
+    std::swap(all.prn[a], all.prn[b]);
+    std::swap(all.elevation[a], all.elevation[b]);
+    std::swap(all.azimuth[a], all.azimuth[b]);
+    std::swap(all.snr[a], all.snr[b]);
+}
+
+bool isUsed(const SystemCycles& cycles, char system, std::int32_t prn) {
+    for (int i = 0; i < cycles.usedCount; ++i) {
+        const SystemCycles::UsedList& list = cycles.used[i];
+        for (int k = 0; k < list.count; ++k) {
+            if (list.system[k] == system && list.prn[k] == prn) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+// The union of every system's and signal's last complete cycle: each satellite once, with its
+// strongest signal.
+void mergeSystems(GpsState& state, const SystemCycles& cycles) {
+    SystemSatellites all;
+    for (int c = 0; c < cycles.cycleCount; ++c) {
+        const SystemCycles::Cycle& cycle = cycles.cycles[c];
+        for (int i = 0; i < cycle.complete; ++i) {
+            const SystemCycles::Sighting& s = cycle.last[i];
+            int at = 0;
+            while (at < all.count && !(all.system[at] == s.system && all.prn[at] == s.prn)) {
+                ++at;
+            }
+            const bool added = at == all.count;
+            if (added) {
+                if (all.count == MAX_SYSTEM_SATELLITES) {
+                    continue;
+                }
+                ++all.count;
+                all.system[at] = s.system;
+                all.prn[at] = s.prn;
+            }
+            if (added || s.snr > all.snr[at]) {
+                all.elevation[at] = s.elevation;
+                all.azimuth[at] = s.azimuth;
+                all.snr[at] = s.snr;
+            }
+        }
+    }
+    for (int i = 1; i < all.count; ++i) {
+        for (int j = i; j > 0 && before(all, j, j - 1); --j) {
+            swapEntries(all, j, j - 1);
+        }
+    }
+    for (int i = 0; i < all.count; ++i) {
+        all.used[i] = isUsed(cycles, all.system[i], all.prn[i]) ? 1 : 0;
+    }
+    state.allSystems = all;
+}
+
+SystemCycles::Cycle* findCycle(SystemCycles& cycles, char talker, std::int32_t signal) {
+    for (int c = 0; c < cycles.cycleCount; ++c) {
+        if (cycles.cycles[c].talker == talker && cycles.cycles[c].signal == signal) {
+            return &cycles.cycles[c];
+        }
+    }
+    if (cycles.cycleCount == SystemCycles::MAX_CYCLES) {
+        return nullptr;
+    }
+    SystemCycles::Cycle& added = cycles.cycles[cycles.cycleCount++];
+    added.talker = talker;
+    added.signal = signal;
+    return &added;
+}
+
+// $GAGSV,3,1,10,03,44,149,40,05,42,071,39,08,08,190,,09,06,034,,7*74
+//  1 messages in the cycle   2 this message's number   3 satellites in view
+//  4.. groups of four: number, elevation, azimuth, SNR   last (NMEA 4.11): signal ID
+// One cycle per system and signal; true when this message completed its cycle.
+bool decodeSystemGsv(SystemCycles& cycles, char talker, const char* text) {
+    const char* fields[MAX_GSV_FIELDS];
+    int lengths[MAX_GSV_FIELDS];
+    int count = 0;
+    FieldReader reader(text);
+    while (count < MAX_GSV_FIELDS && reader.read(fields[count], lengths[count])) {
+        ++count;
+    }
+    if (count < 3) {
+        return false;
+    }
+    const int groupFields = count - 3;
+    const std::int32_t signal = groupFields % 4 == 1 ? parseDecimal(fields[count - 1], lengths[count - 1]) : 0;
+    SystemCycles::Cycle* cycle = findCycle(cycles, talker, signal);
+    if (cycle == nullptr) {
+        return false;
+    }
+    const int total = parseDecimal(fields[0], lengths[0]);
+    const int message = parseDecimal(fields[1], lengths[1]);
+    if (message == 1) {
+        cycle->gathered = 0;
+    }
+    for (int g = 3; g + 3 < count; g += 4) {
+        if (lengths[g] == 0 || cycle->gathered >= MAX_SATELLITES) {
+            continue; // an empty group fills a message up
+        }
+        SystemCycles::Sighting& s = cycle->gathering[cycle->gathered++];
+        identify(talker, parseDecimal(fields[g], lengths[g]), s.system, s.prn);
+        s.elevation = parseDecimal(fields[g + 1], lengths[g + 1]);
+        s.azimuth = parseDecimal(fields[g + 2], lengths[g + 2]);
+        s.snr = parseDecimal(fields[g + 3], lengths[g + 3]);
+    }
+    if (message != total || total < 1) {
+        return false;
+    }
+    cycle->complete = cycle->gathered;
+    std::memcpy(cycle->last, cycle->gathering, sizeof cycle->last);
+    return true;
+}
+
+// $GNGSA,A,3,29,20,18,16,51,13,44,26,,,,,0.99,0.54,0.83,1*0E
+//  3..14 numbers of the satellites used   18 (NMEA 4.10) system ID
+// Each system's latest GSA replaces that system's list. Here a one-digit number is the number it is.
+void recordUsed(SystemCycles& cycles, char talker, const char* text) {
+    std::int32_t numbers[USED_PRN_COUNT];
+    int count = 0;
+    char key = talker == '?' ? 0 : talker;
+    FieldReader reader(text);
+    const char* field = nullptr;
+    int n = 0;
+    for (int number = 1; number <= 18 && reader.read(field, n); ++number) {
+        if (number >= 3 && number <= 14 && n > 0) {
+            numbers[count++] = parseDecimal(field, n);
+        } else if (number == 18 && n > 0 && idSystem(parseDecimal(field, n)) != 0) {
+            key = idSystem(parseDecimal(field, n));
+        }
+    }
+    const char sender = key != 0 ? key : '?';
+    SystemCycles::UsedList list;
+    for (int i = 0; i < count; ++i) {
+        identify(sender, numbers[i], list.system[i], list.prn[i]);
+    }
+    list.count = count;
+    if (key == 0) {
+        if (count == 0) {
+            return; // a combined GSA with neither numbers nor system ID says nothing of any system
+        }
+        key = list.system[0];
+    }
+    list.key = key;
+    int at = 0;
+    while (at < cycles.usedCount && cycles.used[at].key != key) {
+        ++at;
+    }
+    if (at == cycles.usedCount) {
+        if (cycles.usedCount == SystemCycles::MAX_USED_LISTS) {
+            return;
+        }
+        ++cycles.usedCount;
+    }
+    cycles.used[at] = list;
+}
+
+// The sentence type after the talker, upper-cased, when the name has the length of a talker sentence.
+bool typeOf(const char* name, char type[4]) {
+    if (std::strlen(name) != NAME_LENGTH) {
+        return false;
+    }
+    for (int i = 0; i < 3; ++i) {
+        type[i] = upperAscii(name[3 + i]);
+    }
+    type[3] = '\0';
+    return std::strcmp(type, "GGA") == 0 || std::strcmp(type, "RMC") == 0 || std::strcmp(type, "GSA") == 0 ||
+           std::strcmp(type, "GSV") == 0;
+}
+
+} // namespace
+
+bool decodeEverySystem(GpsState& state, SatelliteTable& working, SystemCycles& cycles, char* line, int count) {
+    if (count <= 0 || line[0] != '$') {
+        return false;
+    }
+    int comma = 0;
+    while (comma < count && line[comma] != ',') {
+        ++comma;
+    }
+    const char* fields = line;
+    if (comma < count) {
+        line[comma] = '\0';
+        fields = line + comma + 1;
+    }
+    char type[4];
+    const char talker = typeOf(line, type) ? talkerSystem(line) : 0;
+    if (talker == 0) {
+        return false;
+    }
+    if (std::strcmp(type, "GGA") == 0) {
+        return decodeGga(state, fields);
+    }
+    if (std::strcmp(type, "RMC") == 0) {
+        return decodeRmc(state, fields);
+    }
+    if (std::strcmp(type, "GSV") == 0) {
+        if (talker == 'G') {
+            decodeGsv(state, working, fields); // the GPS table the single-system views read
+        }
+        if (decodeSystemGsv(cycles, talker, fields)) {
+            mergeSystems(state, cycles);
+            state.received |= RECEIVED_GSV;
+        }
+        return false;
+    }
+    decodeGsa(state, fields);
+    recordUsed(cycles, talker, fields);
+    mergeSystems(state, cycles);
+    return false;
+}
+
+SentenceKind sentenceKind(const char* line, int count, std::string& name) {
+    name.clear();
+    if (count <= 0 || (line[0] != '$' && line[0] != '!')) {
+        return SENTENCE_NONE;
+    }
+    // The name as the decoder compares it: up to the first comma, or a NUL before it. Line noise
+    // without a comma is not copied whole.
+    int end = 0;
+    while (end < count && end < 16 && line[end] != ',' && line[end] != '\0') {
+        ++end;
+    }
+    name.assign(line, static_cast<std::size_t>(end));
+    char type[4];
+    const char talker = line[0] == '$' && typeOf(name.c_str(), type) ? talkerSystem(name.c_str()) : 0;
+    const std::size_t star = name.find('*');
+    name = name.substr(0, star < 10 ? star : 10);
+    if (talker == 0) {
+        return SENTENCE_OTHER;
+    }
+    return talker == 'G' ? SENTENCE_GPS : SENTENCE_OTHER_SYSTEM;
+}
+
+} // namespace veltaro
