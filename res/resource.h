@@ -22,9 +22,10 @@ inline constexpr char accMain[] = "accMain";                   // main window ke
 #endif
 
 // Menu commands.
-#define IDM_EXIT 40002      // "E&xit\tAlt+X"
-#define IDM_SAVE_DATA 40013 // "Save data fo file..."
-#define IDM_ECHO 40014      // "Echo to another port..."
+#define IDM_EXIT 40002         // "E&xit\tAlt+X"
+#define IDM_SAVE_DATA 40013    // "Save data fo file..."
+#define IDM_ECHO 40014         // "Echo to another port..."
+#define IDM_EVERY_SYSTEM 40015 // "&Read every satellite system", checked while it is on
 
 // Start page controls (dlgStartPage).
 #define IDC_START_OPEN_FILE 1000    // button "Open GPS data from a file" (no function)

@@ -288,6 +288,54 @@ TEST(GpsParserTest, CountsLinesWhoseChecksumDoesNotMatch) {
     EXPECT_EQ(replay(bytes).badChecksums, 1);
 }
 
+TEST(GpsParserTest, ReadsEverySystemOnlyWhileAskedAndCountsWhatItDoesNotRead) {
+    PostRecorder recorder;
+    ByteQueue queue;
+    GpsParser parser(recorder.function());
+    parser.addObserver(window(1));
+    ASSERT_TRUE(parser.start(&queue));
+    ASSERT_TRUE(recorder.waitFor(1));
+    const auto feed = [&](const std::vector<std::string>& lines) {
+        const std::size_t before = recorder.size();
+        for (const std::string& line : lines) {
+            appendText(queue, line + "\r\n");
+        }
+        return recorder.waitFor(before + lines.size());
+    };
+    const std::string munich = "$GNGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47";
+    const std::string south = "$GNGGA,123520,4807.038,S,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47";
+    const std::string glonass = "$GLGSV,1,1,01,70,30,300,28*00";
+    const std::string course = "$GNVTG,054.7,T,034.4,M,005.5,N,010.2,K*48";
+    GpsState state;
+
+    ASSERT_TRUE(feed({munich, course, glonass, munich}));
+    parser.copyState(state);
+    EXPECT_EQ(state.received & RECEIVED_FIX, 0u);
+    NotReadLines notRead = parser.notReadLines();
+    EXPECT_EQ(notRead.lines, 4);
+    using Names = std::vector<std::pair<std::string, std::int64_t>>;
+    EXPECT_EQ(notRead.names, (Names{{"$GNGGA", 2}, {"$GNVTG", 1}, {"$GLGSV", 1}}));
+    EXPECT_TRUE(notRead.otherSystems);
+
+    parser.setEverySystem(true);
+    ASSERT_TRUE(feed({munich, glonass, course}));
+    parser.copyState(state);
+    EXPECT_EQ(state.everySystem, 1);
+    EXPECT_NEAR(state.fixLatitude, 4811.73, 1e-9);
+    EXPECT_EQ(state.allSystems.count, 1);
+    notRead = parser.notReadLines();
+    EXPECT_EQ(notRead.lines, 1) << "counted afresh in the new way of reading";
+    EXPECT_EQ(notRead.names, (Names{{"$GNVTG", 1}}));
+    EXPECT_FALSE(notRead.otherSystems);
+
+    parser.setEverySystem(false);
+    ASSERT_TRUE(feed({south}));
+    parser.copyState(state);
+    EXPECT_EQ(state.everySystem, 0);
+    EXPECT_NEAR(state.fixLatitude, 4811.73, 1e-9) << "switched off: the southern fix is not read";
+    parser.stop();
+}
+
 TEST(GpsStateTest, SatelliteCountsAsUsedOnlyInAValidFix) {
     GpsState state;
     state.usedPrn[0] = 4;

@@ -123,18 +123,30 @@ TEST(DeviceStatusTextTest, SaysWhatCameAndHowLongAgo) {
         std::int64_t lines;
         std::int64_t quiet;
         std::int64_t bad;
+        NotReadLines notRead;
         const char* lastLine;
     };
+    NotReadLines gpsOnly;
+    gpsOnly.lines = 12;
+    gpsOnly.names = {{"$GPGLL", 10}, {"$GPVTG", 2}};
+    NotReadLines modern;
+    modern.lines = 1204;
+    modern.names = {{"$GNRMC", 500}, {"$GNGGA", 500}, {"$GLGSV", 200}, {"$GNVTG", 4}};
+    modern.otherSystems = true;
     const Case cases[] = {
-        {"nothing came", 0, 0, 12, 0, "no data for 12 s"},
-        {"data flows", 4096, 57, 1, 0, "last line 1 s ago"},
-        {"data stopped", 4096, 57, 40, 0, "no data for 40 s"},
-        {"corrupted lines", 4096, 57, 1, 3, "last line 1 s ago\n  3 lines with a bad checksum"},
+        {"nothing came", 0, 0, 12, 0, {}, "no data for 12 s"},
+        {"data flows", 4096, 57, 1, 0, {}, "last line 1 s ago"},
+        {"data stopped", 4096, 57, 40, 0, {}, "no data for 40 s"},
+        {"corrupted lines", 4096, 57, 1, 3, {}, "last line 1 s ago\n  3 lines with a bad checksum"},
+        {"other sentences", 4096, 57, 1, 0, gpsOnly, "last line 1 s ago\n  12 lines not read: $GPGLL, $GPVTG"},
+        {"other systems", 4096, 57, 1, 3, modern,
+         "last line 1 s ago\n  3 lines with a bad checksum\n  1,204 lines not read: $GNRMC, $GNGGA, $GLGSV\n  Choose "
+         "'Read every satellite system' from the device's menu to show them."},
     };
     for (const Case& c : cases) {
         PortStatus source;
         source.bytes = c.bytes;
-        EXPECT_EQ(deviceStatusText("COM3", source, c.lines, c.quiet, c.bad),
+        EXPECT_EQ(deviceStatusText("COM3", source, c.lines, c.quiet, c.bad, c.notRead),
                   "Status:\n  Port COM3\n  " + std::to_string(c.bytes) + " bytes received, " + std::to_string(c.lines) +
                       " lines decoded\n  " + c.lastLine)
             << c.what;
@@ -144,7 +156,7 @@ TEST(DeviceStatusTextTest, SaysWhatCameAndHowLongAgo) {
     lost.since.wHour = 9;
     lost.since.wMinute = 5;
     lost.since.wSecond = 7;
-    EXPECT_EQ(deviceStatusText("COM3", lost, 3, 30, 0),
+    EXPECT_EQ(deviceStatusText("COM3", lost, 3, 30, 0, {}),
               "Status:\n  Port COM3\n  0 bytes received, 3 lines decoded\n  port lost since 09:05:07, reopening");
 }
 
@@ -174,25 +186,34 @@ TEST_F(DevicePageTest, ControlsStackAndTheListTakesTheRest) {
     const int c = textLineHeight();
     const RECT listRect = test::rectInParent(list());
     EXPECT_EQ(listRect.left, 4);
-    EXPECT_EQ(listRect.top, 7 * c + 20);
+    EXPECT_EQ(listRect.top, 12 * c + 20);
     EXPECT_EQ(listRect.right, 396);
     EXPECT_EQ(listRect.bottom, 292);
     const RECT status = test::rectInParent(GetDlgItem(page.hwnd, IDC_DEVICE_STATUS));
     EXPECT_EQ(status.top, c + 12);
-    EXPECT_EQ(status.bottom - status.top, 5 * c);
+    EXPECT_EQ(status.bottom - status.top, 10 * c);
 
-    // Every line of the status shows whole in the control's own font.
+    // Every line of the status shows whole in the control's own font, the longest status too.
     HWND statusText = GetDlgItem(page.hwnd, IDC_DEVICE_STATUS);
     char text[512];
     GetWindowTextA(statusText, text, sizeof text);
+    EXPECT_EQ(std::count(text, text + std::strlen(text), '\n'), 3) << "four lines";
+    PortStatus lost;
+    lost.failure = "port lost";
+    NotReadLines notRead;
+    notRead.lines = 1234567;
+    notRead.names = {{"$GNRMC", 1}, {"$GNGGA", 1}, {"$GLGSV", 1}};
+    notRead.otherSystems = true;
+    const std::string longest = deviceStatusText("COM12", lost, 123456789, 0, 1234567, notRead);
     HDC dc = GetDC(statusText);
     HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(statusText, WM_GETFONT, 0, 0)));
-    RECT needed{0, 0, status.right - status.left, 0};
-    DrawTextA(dc, text, -1, &needed, DT_CALCRECT | DT_WORDBREAK);
+    for (const char* shown : {static_cast<const char*>(text), longest.c_str()}) {
+        RECT needed{0, 0, status.right - status.left, 0};
+        DrawTextA(dc, shown, -1, &needed, DT_CALCRECT | DT_WORDBREAK);
+        EXPECT_LE(needed.bottom, status.bottom - status.top) << shown;
+    }
     SelectObject(dc, old);
     ReleaseDC(statusText, dc);
-    EXPECT_EQ(std::count(text, text + std::strlen(text), '\n'), 3) << "four lines";
-    EXPECT_LE(needed.bottom, status.bottom - status.top);
 }
 
 } // namespace

@@ -360,13 +360,27 @@ void rightClickAt(POINT at) {
     SendInput(3, inputs, sizeof(INPUT));
 }
 
-// The node each popup menu was shown for, recorded from within the menu's own loop, which is then closed.
+// The node each popup menu was shown for and whether it ticked "Read every satellite system", recorded
+// from within the menu's own loop; the menu is then closed, or R is typed into it.
 MainFrame* menuFrame = nullptr;
 std::vector<TreeNode*> menusShown;
+std::vector<bool> everySystemTicked;
+bool pressR = false;
+bool menuHandled = false; // the shown menu was dealt with; cleared before the next click
 void CALLBACK watchForMenu(HWND, UINT, UINT_PTR, DWORD) {
     HWND menu = FindWindowA("#32768", nullptr);
-    if (menu != nullptr && IsWindowVisible(menu)) {
-        menusShown.push_back(menuFrame->menuNode);
+    if (menu == nullptr || !IsWindowVisible(menu) || menuHandled) {
+        return;
+    }
+    menuHandled = true;
+    menusShown.push_back(menuFrame->menuNode);
+    auto items = reinterpret_cast<HMENU>(SendMessageA(menu, MN_GETHMENU, 0, 0));
+    everySystemTicked.push_back((GetMenuState(items, IDM_EVERY_SYSTEM, MF_BYCOMMAND) & MF_CHECKED) != 0);
+    if (pressR) {
+        // The character the R key makes, straight into the menu's loop: input sent from within that loop
+        // does not reach it here.
+        PostMessageA(menu, WM_CHAR, 'r', 1);
+    } else {
         EndMenu();
     }
 }
@@ -392,7 +406,10 @@ TEST_F(MainFrameTest, RightClickOpensTheMenuOfTheClickedDevice) {
 
     menuFrame = &frame;
     menusShown.clear();
+    everySystemTicked.clear();
+    pressR = false;
     const UINT_PTR timer = SetTimer(nullptr, 0, 20, watchForMenu);
+    menuHandled = false;
     rightClickAt(empty); // no menu: input is handled in order, so a menu here would be the first one seen
     rightClickAt(onItem);
     const bool shown = test::pumpMessagesUntil([&] { return !menusShown.empty(); },
@@ -400,8 +417,32 @@ TEST_F(MainFrameTest, RightClickOpensTheMenuOfTheClickedDevice) {
     KillTimer(nullptr, timer);
     ASSERT_TRUE(shown);
     EXPECT_EQ(menusShown, std::vector<TreeNode*>{&first});
+    EXPECT_EQ(everySystemTicked, std::vector<bool>{false}) << "\"Read every satellite system\" starts off";
     EXPECT_EQ(reinterpret_cast<HTREEITEM>(SendMessageA(frame.treeWindow, TVM_GETNEXTITEM, TVGN_CARET, 0)), first.item);
     EXPECT_EQ(frame.currentNode, &first);
+}
+
+TEST_F(MainFrameTest, ReadEverySystemIsTickedOnTheDevicesMenuAndPickedWithR) {
+    frame.startDevice(5, 4800, false, false, 0, 0);
+    ASSERT_EQ(frame.nodes.size(), 4u);
+    TreeNode& device = *frame.nodes[1];
+    RECT item;
+    std::memcpy(&item, &device.item, sizeof device.item);
+    ASSERT_TRUE(SendMessageA(frame.treeWindow, TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(&item)));
+    POINT onItem{(item.left + item.right) / 2, (item.top + item.bottom) / 2};
+    ClientToScreen(frame.treeWindow, &onItem);
+    menuFrame = &frame;
+    menusShown.clear();
+    everySystemTicked.clear();
+    pressR = true;
+    const UINT_PTR timer = SetTimer(nullptr, 0, 20, watchForMenu);
+    device.device->parser->setEverySystem(true);
+    menuHandled = false;
+    rightClickAt(onItem);
+    EXPECT_TRUE(test::pumpMessagesUntil([&] { return !device.device->parser->readsEverySystem(); },
+                                        [&](MSG& message) { return frame.handleDialogKeys(message); }));
+    KillTimer(nullptr, timer);
+    EXPECT_EQ(everySystemTicked, std::vector<bool>{true}) << "ticked while on, and R switched it off";
 }
 
 TEST_F(MainFrameTest, NodeImagesFollowKindAndLiveness) {

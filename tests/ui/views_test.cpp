@@ -372,6 +372,58 @@ TEST_F(ViewTest, SkyPlotKeepsTheLastFixAndMarksOldData) {
     }
 }
 
+// Every system read: fifty satellites fit the signal view of the default window, each a bar of its own,
+// and labels carry the system's letter.
+TEST_F(ViewTest, EverySystemsSatellitesFitWithTheirSystemLetters) {
+    GpsState state = activeState({});
+    state.everySystem = 1;
+    state.rmcValid = 1;
+    const char systems[] = "GRECJ";
+    for (int i = 0; i < 50; ++i) {
+        SystemSatellites& all = state.allSystems;
+        all.system[i] = systems[i / 10];
+        all.prn[i] = 1 + i % 10;
+        all.elevation[i] = 10 + i;
+        all.azimuth[i] = 7 * i;
+        all.snr[i] = 45 + i % 10; // every bar reaches past the column looked along
+        all.used[i] = i % 2 == 0 ? 1 : 0;
+    }
+    state.allSystems.count = 50;
+    const int height = 470; // the page below the default window's menu
+    auto canvas = paint<SatSignalView>(&state, 150, height);
+    // Bars start after the label and SNR columns: look along a column inside every bar.
+    int bars = 0;
+    int framed = 0;
+    bool inBar = false;
+    int lastRow = 0;
+    for (int y = 0; y < height; ++y) {
+        const bool red = canvas->count(RED, 60, y, 80, y + 1) > 0;
+        const bool black = canvas->count(BLACK, 60, y, 80, y + 1) > 10;
+        if ((red || black) && !inBar) {
+            ++bars;
+            framed += black ? 1 : 0;
+        }
+        inBar = red || black;
+        lastRow = red || black ? y : lastRow;
+    }
+    EXPECT_EQ(bars, 50);
+    EXPECT_EQ(framed, 25) << "the used satellites";
+    EXPECT_LT(lastRow, height);
+
+    // The sky plot labels "G1" where the single-system views label "1": more ink for the same satellites.
+    state.allSystems.count = MAX_SATELLITES;
+    auto letters = paint<SatTrackingView>(&state, 301, 301);
+    state.everySystem = 0;
+    state.satellites.inView = MAX_SATELLITES;
+    for (int i = 0; i < MAX_SATELLITES; ++i) {
+        state.satellites.prn[i] = state.allSystems.prn[i];
+        state.satellites.elevation[i] = state.allSystems.elevation[i];
+        state.satellites.azimuth[i] = state.allSystems.azimuth[i];
+    }
+    auto numbers = paint<SatTrackingView>(&state, 301, 301);
+    EXPECT_GT(letters->count(GREEN) + letters->count(BLUE), numbers->count(GREEN) + numbers->count(BLUE));
+}
+
 // Paints every view through its window many times: what a paint makes, it releases.
 TEST_F(ViewTest, RepaintingKeepsNoGdiObjects) {
     test::TestWindow parent(400, 300);

@@ -118,6 +118,9 @@ void MainFrame::showDeviceMenu() {
         return;
     }
     HMENU menu = LoadMenuA(sharedGdi().appInstance, pmLiveDevice);
+    const bool every =
+        menuNode->device != nullptr && menuNode->device->parser && menuNode->device->parser->readsEverySystem();
+    CheckMenuItem(menu, IDM_EVERY_SYSTEM, MF_BYCOMMAND | (every ? MF_CHECKED : MF_UNCHECKED));
     TrackPopupMenu(GetSubMenu(menu, 0), TPM_RIGHTBUTTON, GET_X_LPARAM(at), GET_Y_LPARAM(at), 0, mainWindow, nullptr);
     DestroyMenu(menu);
 }
@@ -134,6 +137,13 @@ void MainFrame::echoToPort() {
     int baudRate = 0;
     if (device != nullptr && showAddEchoDialog(mainWindow, portNumber, baudRate)) {
         addEchoPort(*device, portNumber, baudRate);
+    }
+}
+
+void MainFrame::toggleEverySystem() {
+    GpsDevice* device = menuDevice();
+    if (device != nullptr && device->parser) {
+        device->parser->setEverySystem(!device->parser->readsEverySystem());
     }
 }
 

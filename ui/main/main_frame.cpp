@@ -327,6 +327,9 @@ LRESULT MainFrame::onCommand(WPARAM wParam) {
     case IDM_ECHO:
         echoToPort();
         return 0;
+    case IDM_EVERY_SYSTEM:
+        toggleEverySystem();
+        return 0;
     default:
         return -1;
     }

@@ -83,6 +83,8 @@ public:
 
     void saveDataToFile();
     void echoToPort();
+    // Reads every satellite system's sentences on the menu's device, or only the GPS ones again.
+    void toggleEverySystem();
     // Stops every device without losing a byte; the window is closing.
     void stopDevices();
 

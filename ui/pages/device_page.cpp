@@ -17,6 +17,18 @@ namespace {
 constexpr UINT_PTR STATUS_TIMER = 0;
 constexpr UINT STATUS_PERIOD_MS = 2000;
 constexpr int COLUMN_WIDTH = 300;
+constexpr int STATUS_LINES = 10;
+
+constexpr std::size_t MOST_NAMES_SHOWN = 3;
+
+// 1204 as "1,204".
+std::string withThousands(std::int64_t value) {
+    std::string digits = std::to_string(value);
+    for (int at = static_cast<int>(digits.size()) - 3; at > (digits[0] == '-' ? 1 : 0); at -= 3) {
+        digits.insert(static_cast<std::size_t>(at), ",");
+    }
+    return digits;
+}
 
 std::string clockTime(const SYSTEMTIME& time) {
     char text[16];
@@ -78,8 +90,9 @@ void DevicePage::updateStatus() {
     const std::int64_t lines = device->parser ? device->parser->linesDecoded() : 0;
     const std::int64_t quiet = device->parser ? device->parser->secondsSinceLastLine() : 0;
     const std::int64_t bad = device->parser ? device->parser->badChecksumLines() : 0;
+    const NotReadLines notRead = device->parser ? device->parser->notReadLines() : NotReadLines{};
     SetDlgItemTextA(hwnd, IDC_DEVICE_STATUS,
-                    deviceStatusText(name ? name.get() : "", source, lines, quiet, bad).c_str());
+                    deviceStatusText(name ? name.get() : "", source, lines, quiet, bad, notRead).c_str());
 
     std::vector<std::string> names;
     std::vector<Port*> ports;
@@ -102,7 +115,8 @@ void DevicePage::updateStatus() {
 }
 
 std::string deviceStatusText(const char* portName, const PortStatus& source, std::int64_t lines,
-                             std::int64_t secondsSinceLastLine, std::int64_t badChecksums) {
+                             std::int64_t secondsSinceLastLine, std::int64_t badChecksums,
+                             const NotReadLines& notRead) {
     char text[4000];
     int length = std::snprintf(text, sizeof text, "Status:\n  Port %s\n  %lld bytes received, %lld lines decoded\n",
                                portName, static_cast<long long>(source.bytes), static_cast<long long>(lines));
@@ -122,7 +136,18 @@ std::string deviceStatusText(const char* portName, const PortStatus& source, std
         std::snprintf(text + used, sizeof text - used, "\n  %lld lines with a bad checksum",
                       static_cast<long long>(badChecksums));
     }
-    return text;
+    std::string status = text;
+    if (notRead.lines > 0) {
+        status += "\n  " + withThousands(notRead.lines) + " lines not read:";
+        const std::size_t shown = std::min<std::size_t>(notRead.names.size(), MOST_NAMES_SHOWN);
+        for (std::size_t i = 0; i < shown; ++i) {
+            status += (i == 0 ? " " : ", ") + notRead.names[i].first;
+        }
+        if (notRead.otherSystems) {
+            status += "\n  Choose 'Read every satellite system' from the device's menu to show them.";
+        }
+    }
+    return status;
 }
 
 std::string outputStatusText(const PortStatus& status) {
@@ -158,10 +183,11 @@ void DevicePage::layoutControls() {
     placeControls(hwnd,
                   {
                       {IDC_DEVICE_TITLE, 4, 4, w - 8, c},
-                      // Four lines of status: the port, then whether data flows and since when.
-                      {IDC_DEVICE_STATUS, 4, c + 12, w - 8, 5 * c},
-                      {IDC_DEVICE_OUTPUTS_LABEL, 4, 6 * c + 16, w - 8, c},
-                      {IDC_DEVICE_OUTPUT_LIST, 4, 7 * c + 20, w - 8, h - 7 * c - 28},
+                      // The status: the port, whether data flows and since when, bad checksums, the
+                      // lines not read and what to do about them (which may wrap).
+                      {IDC_DEVICE_STATUS, 4, c + 12, w - 8, STATUS_LINES * c},
+                      {IDC_DEVICE_OUTPUTS_LABEL, 4, (STATUS_LINES + 1) * c + 16, w - 8, c},
+                      {IDC_DEVICE_OUTPUT_LIST, 4, (STATUS_LINES + 2) * c + 20, w - 8, h - (STATUS_LINES + 2) * c - 28},
                   },
                   5);
 }

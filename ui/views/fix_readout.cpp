@@ -106,7 +106,10 @@ std::string readoutText(const GpsState& state) {
     text += "Alt " + (has(state, RECEIVED_ALTITUDE) ? printed("%.1f m", state.altitude) : NOTHING) + "\r\n";
     text += "Fix " + fixTypeName(state) + " (" + qualityName(state) + ")\r\n";
     text += "Sats " + (has(state, RECEIVED_GGA) ? printed("%.0f", state.satsUsed) : NOTHING) + " used, " +
-            (has(state, RECEIVED_GSV) ? std::to_string(state.satellites.inView) : NOTHING) + " in view\r\n";
+            (has(state, RECEIVED_GSV)
+                 ? std::to_string(state.everySystem != 0 ? state.allSystems.count : state.satellites.inView)
+                 : NOTHING) +
+            " in view\r\n";
     text += has(state, RECEIVED_GSA) ? "DOP H " + dop(state.gsaHdop) + " P " + dop(state.pdop) + " V " + dop(state.vdop)
                                      : std::string("DOP --");
     return text;

@@ -3,6 +3,7 @@
 #include "gps/gps_state.h"
 #include "ui/framework/gdi_owners.h"
 #include "ui/views/pixel.h"
+#include "ui/views/satellite_list.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -14,11 +15,6 @@ namespace {
 
 void drawText(HDC dc, int x, int y, const char* text) {
     TextOutA(dc, x, y, text, static_cast<int>(std::strlen(text)));
-}
-
-// Entries past the table's 32, or a negative count from a broken sentence, are not drawn.
-int shownSatellites(const GpsState& state) {
-    return std::clamp<int>(state.satellites.inView, 0, MAX_SATELLITES);
 }
 
 } // namespace
@@ -46,29 +42,41 @@ void SatSignalView::draw(HDC dc, int w, int h) {
 }
 
 void SatSignalView::drawRows(HDC dc, int w, int h) {
-    const auto& state = *static_cast<const GpsState*>(data);
-    SelectedObject font(dc, gdi.guiFont);
+    const SatelliteList satellites(*static_cast<const GpsState*>(data));
+    const int n = satellites.count();
+    int pitch = gdi.lineHeight() + 2;
+    // Every system's satellites may be more than the rows fit: then the rows close up, with a font to
+    // match, so every satellite stays in view.
+    const bool closeUp = satellites.labelsSystems() && n > 0 && 2 + n * pitch > h;
+    LOGFONTA smallFont = gdi.guiLogFont;
+    if (closeUp) {
+        pitch = std::max(4, (h - 2) / n);
+        smallFont.lfHeight = -(pitch - 1);
+        smallFont.lfWidth = 0;
+    }
+    GdiObject<HFONT> small(closeUp ? CreateFontIndirectA(&smallFont) : nullptr);
+    SelectedObject font(dc, small.get() != nullptr ? small.get() : gdi.guiFont);
     const RECT client{0, 0, w, h};
     FillRect(dc, &client, GetSysColorBrush(COLOR_BTNFACE));
     SIZE extent{};
-    GetTextExtentPointA(dc, "Cy", 2, &extent);
+    // Labels with a system letter need room for it.
+    const char* widest = satellites.labelsSystems() ? "W00" : "Cy";
+    GetTextExtentPointA(dc, widest, static_cast<int>(std::strlen(widest)), &extent);
     const int cx = extent.cx;
-    const int pitch = gdi.lineHeight() + 2;
     GdiObject<HBRUSH> red(CreateSolidBrush(RGB(255, 0, 0)));
-    const int n = shownSatellites(state);
     int y = 2;
     for (int i = 0; i < n; ++i) {
         char text[30];
-        std::snprintf(text, sizeof text, "%i", state.satellites.prn[i]);
+        satellites.label(i, text, sizeof text);
         SetTextAlign(dc, TA_RIGHT);
         drawText(dc, cx + 2, y, text);
-        std::snprintf(text, sizeof text, "%i", state.satellites.snr[i]);
+        std::snprintf(text, sizeof text, "%i", satellites.snr(i));
         SetTextAlign(dc, TA_LEFT);
         drawText(dc, cx + 6, y, text);
         const int left = 2 * cx + 12;
-        const RECT bar{left, y, clampPixel(static_cast<long long>(left) + state.satellites.snr[i]), y + pitch - 2};
+        const RECT bar{left, y, clampPixel(static_cast<long long>(left) + satellites.snr(i)), y + pitch - 2};
         FillRect(dc, &bar, red.get());
-        if (state.isSatelliteUsed(state.satellites.prn[i])) {
+        if (satellites.used(i)) {
             FrameRect(dc, &bar, gdi.blackBrush);
         }
         y += pitch;
@@ -76,24 +84,24 @@ void SatSignalView::drawRows(HDC dc, int w, int h) {
 }
 
 void SatSignalView::drawColumns(HDC dc, int w, int h) {
-    const auto& state = *static_cast<const GpsState*>(data);
+    const SatelliteList satellites(*static_cast<const GpsState*>(data));
     SelectedObject font(dc, gdi.guiFont);
     const RECT client{0, 0, w, h};
     FillRect(dc, &client, GetSysColorBrush(COLOR_BTNFACE));
     SetTextAlign(dc, TA_LEFT | TA_TOP);
     GdiObject<HBRUSH> red(CreateSolidBrush(RGB(255, 0, 0)));
-    const int n = shownSatellites(state);
+    const int n = satellites.count();
     for (int i = 0; i < n; ++i) {
         // Each edge from its own index, so the columns tile the width exactly.
         const int left = i * w / n;
         const int right = (i + 1) * w / n;
         char text[100];
-        std::snprintf(text, sizeof text, "%i", state.satellites.prn[i]);
+        satellites.label(i, text, sizeof text);
         drawText(dc, left + 2, 0, text);
-        std::snprintf(text, sizeof text, "%i", state.satellites.snr[i]);
+        std::snprintf(text, sizeof text, "%i", satellites.snr(i));
         drawText(dc, left + 2, 15, text);
         // The bar hangs from y = 30 and ends at SNR + 15: an SNR of 15 or less shows none.
-        const RECT bar{left + 2, 30, right - 2, clampPixel(static_cast<long long>(state.satellites.snr[i]) + 15)};
+        const RECT bar{left + 2, 30, right - 2, clampPixel(static_cast<long long>(satellites.snr(i)) + 15)};
         if (bar.bottom >= 30) {
             FillRect(dc, &bar, red.get());
         }

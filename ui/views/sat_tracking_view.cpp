@@ -4,6 +4,7 @@
 #include "ui/framework/gdi_owners.h"
 #include "ui/views/age_caption.h"
 #include "ui/views/pixel.h"
+#include "ui/views/satellite_list.h"
 
 #include <algorithm>
 #include <cmath>
@@ -80,10 +81,11 @@ void SatTrackingView::drawSky(HDC dc, int w, int h) {
 
     SelectedObject pen(dc, gdi.blackPen);
     SetTextAlign(dc, TA_LEFT | TA_TOP);
-    const int n = std::clamp<int>(state.satellites.inView, 0, MAX_SATELLITES);
+    const SatelliteList satellites(state);
+    const int n = satellites.count();
     for (int i = 0; i < n; ++i) {
-        const int elevation = state.satellites.elevation[i];
-        const int azimuth = state.satellites.azimuth[i];
+        const int elevation = satellites.elevation(i);
+        const int azimuth = satellites.azimuth(i);
         if (elevation == 0 && azimuth == 0) {
             continue; // no position sent
         }
@@ -98,16 +100,15 @@ void SatTrackingView::drawSky(HDC dc, int w, int h) {
         line(dc, x - 3, y, x + 4, y);
         line(dc, x, y - 3, x, y + 4);
 
-        const int prn = state.satellites.prn[i];
         COLORREF colour = RGB(0, 255, 0);
-        if (state.isSatelliteUsed(prn)) {
+        if (satellites.used(i)) {
             colour = RGB(0, 0, 255);
-        } else if (state.satellites.snr[i] < 0) {
+        } else if (satellites.snr(i) < 0) {
             colour = RGB(255, 0, 0);
         }
         SetTextColor(dc, colour);
         char text[30];
-        std::snprintf(text, sizeof text, "%d", prn);
+        satellites.label(i, text, sizeof text);
         TextOutA(dc, x, y, text, static_cast<int>(std::strlen(text)));
     }
 }
