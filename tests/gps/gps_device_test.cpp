@@ -120,6 +120,23 @@ TEST(GpsDeviceTest, SnapshotCatchesUpWithTheLastLine) {
     EXPECT_TRUE(sameState(device.snapshot, before));
 }
 
+// The views learn that the source is lost from the snapshot; the main window is told only of a change.
+TEST(GpsDeviceTest, SnapshotSaysWhileTheSourceIsLost) {
+    auto source = std::make_unique<ScriptedPort>();
+    ScriptedPort* scripted = source.get();
+    GpsDevice device(std::move(source));
+    test::UpdateCounter observer;
+    ASSERT_TRUE(device.start(observer.window()));
+    EXPECT_FALSE(device.markAge());
+    scripted->lose();
+    EXPECT_TRUE(device.markAge());
+    EXPECT_EQ(device.snapshot.sourceLost, 1);
+    EXPECT_FALSE(device.markAge()) << "no change, no news";
+    scripted->regain();
+    EXPECT_TRUE(device.markAge());
+    EXPECT_EQ(device.snapshot.sourceLost, 0);
+}
+
 TEST(GpsDeviceTest, OutputsJoinOnlyOnceTheirPortIsOpen) {
     auto source = std::make_unique<ScriptedPort>();
     GpsDevice device(std::move(source));

@@ -18,6 +18,9 @@ public:
 
     // What a source's worker would do with bytes from its channel.
     void send(const std::string& bytes) { deliver(bytes.data(), static_cast<int>(bytes.size())); }
+    // What a source's worker reports when its device goes and comes back.
+    void lose() { reportFailure("port lost", ERROR_BAD_COMMAND); }
+    void regain() { reportWorking(); }
 
     bool initialize() override {
         Port::initialize();
