@@ -1,25 +1,35 @@
 #!/usr/bin/env bash
 # Builds Veltaro and the simulated GPS receiver, joins them through a virtual COM port and starts
 # veltaro.exe under Wine: on this X display, or on a virtual one, driven from here with screenshots of its pages.
-# Usage: run.sh [--replay FILE] [--baud N]
+# Usage: run.sh [--replay FILE | --device PATH] [--baud N]
 #   --replay FILE  replay a recorded capture (a path, or a file name from ../shared/nmea/) instead of
 #                  generating a moving receiver
+#   --device PATH  a real receiver instead of the simulated one, such as /dev/ttyUSB0 or /dev/ttyACM0
 #   --baud N       the receiver's line speed (default 4800)
 # Closing Veltaro's window (or Ctrl-C) stops everything this script started.
 set -euo pipefail
 
 usage() {
-    sed -n '4,8s/^# \{0,1\}//p' "$0"
+    sed -n '4,9s/^# \{0,1\}//p' "$0"
+}
+fail() {
+    echo "$*" >&2
+    exit 1
 }
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 replay=""
+device=""
 baud=4800
 while [ $# -gt 0 ]; do
     case "$1" in
-    --replay | --baud)
+    --replay | --device | --baud)
         [ $# -ge 2 ] || { echo "$1 needs a value" >&2; usage >&2; exit 2; }
-        if [ "$1" = --replay ]; then replay=$2; else baud=$2; fi
+        case "$1" in
+        --replay) replay=$2 ;;
+        --device) device=$2 ;;
+        *) baud=$2 ;;
+        esac
         shift 2
         ;;
     -h | --help) usage; exit 0 ;;
@@ -30,6 +40,15 @@ case "$baud" in
 1200 | 2400 | 4800 | 9600 | 19200 | 38400 | 57600 | 115200) ;;
 *) echo "unsupported baud rate: $baud (1200, 2400, 4800, 9600, 19200, 38400, 57600 or 115200)" >&2; exit 2 ;;
 esac
+[ -z "$replay" ] || [ -z "$device" ] || { echo "--replay and --device exclude each other" >&2; exit 2; }
+if [ -n "$device" ]; then
+    [ -e "$device" ] || fail "no such device: $device. Is the receiver plugged in? USB receivers appear as /dev/ttyUSB0 or /dev/ttyACM0 (ls /dev/ttyUSB* /dev/ttyACM*)."
+    [ -c "$device" ] || fail "$device is not a serial device (a character device such as /dev/ttyUSB0)"
+    if [ ! -r "$device" ] || [ ! -w "$device" ]; then
+        fail "cannot open $device: permission denied. Add yourself to its group ($(stat -c %G "$device")): sudo usermod -aG $(stat -c %G "$device") $(id -un), then log out and in again."
+    fi
+    device=$(realpath "$device")
+fi
 if [ -n "$replay" ]; then
     if [ -f "$replay" ]; then
         replay=$(realpath "$replay")
@@ -45,8 +64,10 @@ cd "$root"
 scripts/install-deps.sh
 
 echo "== Building veltaro.exe (preset win), the simulated receiver (preset native) and the window probe"
-cmake --preset win >/dev/null && cmake --build --preset win --target veltaro probe
-cmake --preset native >/dev/null && cmake --build --preset native --target veltaro-sim
+cmake --preset win >/dev/null || fail "configuring the win preset failed (see above)"
+cmake --build --preset win --target veltaro probe || fail "building veltaro.exe failed (see above)"
+cmake --preset native >/dev/null || fail "configuring the native preset failed (see above)"
+cmake --build --preset native --target veltaro-sim || fail "building the simulated receiver failed (see above)"
 program=build/win/veltaro.exe
 simulator=build/native/tools/simulator/veltaro-sim
 
@@ -94,19 +115,25 @@ if [ -z "${DISPLAY:-}" ]; then
     own_display=true
 fi
 # No window manager runs on our own Xvfb: Wine then places windows itself rather than wait for one.
-if $own_display; then export VELTARO_WINE_MANAGED=N; else export VELTARO_WINE_MANAGED=Y; fi
+# A desktop has a window manager, unless the caller says otherwise.
+if $own_display; then export VELTARO_WINE_MANAGED=N; else export VELTARO_WINE_MANAGED=${VELTARO_WINE_MANAGED:-Y}; fi
 
-echo "== Virtual serial pair"
-socat pty,raw,echo=0,link="$links/com$com" pty,raw,echo=0,link="$links/receiver" 2>"$run_dir/socat.log" &
-socat_pid=$!
-for _ in $(seq 100); do
-    [ -e "$links/com$com" ] && [ -e "$links/receiver" ] && break
-    sleep 0.1
-done
-[ -e "$links/com$com" ] && [ -e "$links/receiver" ] || { echo "socat made no terminal pair" >&2; exit 1; }
-program_end=$(readlink -f "$links/com$com")
-receiver_end=$(readlink -f "$links/receiver")
-echo "   $program_end (COM$com for Veltaro) <-> $receiver_end (the simulated receiver)"
+if [ -n "$device" ]; then
+    program_end=$device
+    echo "== The receiver on $device is COM$com in Veltaro"
+else
+    echo "== Virtual serial pair"
+    socat pty,raw,echo=0,link="$links/com$com" pty,raw,echo=0,link="$links/receiver" 2>"$run_dir/socat.log" &
+    socat_pid=$!
+    for _ in $(seq 100); do
+        [ -e "$links/com$com" ] && [ -e "$links/receiver" ] && break
+        sleep 0.1
+    done
+    [ -e "$links/com$com" ] && [ -e "$links/receiver" ] || fail "socat made no terminal pair"
+    program_end=$(readlink -f "$links/com$com")
+    receiver_end=$(readlink -f "$links/receiver")
+    echo "   $program_end (COM$com for Veltaro) <-> $receiver_end (the simulated receiver)"
+fi
 
 echo "== Registering COM$com in the Wine prefix $prefix"
 # Wine makes the prefix on first use, and only into a folder it creates itself.
@@ -127,25 +154,31 @@ scripts/wine-run.sh "$prefix" reg import "Z:$links/com.reg" >"$run_dir/registry.
 # The Wine server may already be running and will not look at the ports again: link the port now too.
 ln -sfn "$program_end" "$prefix/dosdevices/com$com"
 
-echo "== Simulated receiver"
-simulator_args=(--port "$receiver_end" --baud "$baud")
-if [ -n "$replay" ]; then
-    simulator_args+=(--replay "$replay")
-    echo "   replaying $replay at $baud baud"
-else
-    echo "   generating a car driving about, one fix a second, at $baud baud"
+if [ -z "$device" ]; then
+    echo "== Simulated receiver"
+    simulator_args=(--port "$receiver_end" --baud "$baud")
+    if [ -n "$replay" ]; then
+        simulator_args+=(--replay "$replay")
+        echo "   replaying $replay at $baud baud"
+    else
+        echo "   generating a car driving about, one fix a second, at $baud baud"
+    fi
+    "$simulator" "${simulator_args[@]}" >"$run_dir/simulator.log" 2>&1 &
+    simulator_pid=$!
+    sleep 0.5
+    kill -0 "$simulator_pid" 2>/dev/null || { cat "$run_dir/simulator.log" >&2; exit 1; }
+    echo "   its log: $run_dir/simulator.log (tail -f to watch it)"
 fi
-"$simulator" "${simulator_args[@]}" >"$run_dir/simulator.log" 2>&1 &
-simulator_pid=$!
-sleep 0.5
-kill -0 "$simulator_pid" 2>/dev/null || { cat "$run_dir/simulator.log" >&2; exit 1; }
-echo "   its log: $run_dir/simulator.log (tail -f to watch it)"
 
 echo "== Starting Veltaro under Wine on display $DISPLAY"
 scripts/wine-run.sh "$prefix" "$program" >"$run_dir/veltaro.log" 2>&1 &
 wine_pid=$!
 echo
-echo "   In Veltaro pick COM$com ($baud baud) and press \"Start device\": the simulated receiver is on it."
+if [ -n "$device" ]; then
+    echo "   In Veltaro pick COM$com ($baud baud) and press \"Start device\": the receiver on $device is on it."
+else
+    echo "   In Veltaro pick COM$com ($baud baud) and press \"Start device\": the simulated receiver is on it."
+fi
 echo
 
 if $own_display; then
@@ -154,7 +187,7 @@ if $own_display; then
     at() { scripts/wine-run.sh "$prefix" "$probe" "$@" | tr -d '\r'; }
     click() {
         local point
-        point=$(at "$@") || { echo "cannot find $*" >&2; exit 1; }
+        point=$(at "$@") || fail "cannot find $*"
         # shellcheck disable=SC2086
         xdotool mousemove --sync $point click 1
     }
@@ -181,6 +214,7 @@ if $own_display; then
     click control Veltaro 1004
     wait_until devices_listed
     sleep 5 # a few fixes' worth of data
+    shot device-page "the device page, whether data flows and the outputs"
     click treeitem 2
     sleep 1
     shot sat-stats "\"Sat stats\", the satellites' signals and the sky plot"

@@ -17,11 +17,17 @@ fi
 export VELTARO_WINE_MANAGED=N
 
 presets=(native native-asan native-tsan win fuzz)
+fail() {
+    echo "$*" >&2
+    exit 1
+}
 for preset in "${presets[@]}"; do
     echo "== build $preset"
-    cmake --preset "$preset" >/dev/null
-    cmake --build --preset "$preset"
+    cmake --preset "$preset" >/dev/null || fail "configuring the $preset preset failed (see above)"
+    cmake --build --preset "$preset" || fail "building the $preset preset failed (see above)"
 done
+# The Windows release: a zip and an installer, which the win tests install and start.
+cmake --build --preset win --target package || fail "packaging the release failed (see above)"
 
 status=0
 for preset in "${presets[@]}"; do

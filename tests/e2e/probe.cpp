@@ -9,6 +9,8 @@
 //   probe exists TITLE                1 when a window titled TITLE is shown, else 0
 //   probe focused TITLE               1 when the keyboard focus is in the window TITLE, else 0
 //   probe menu                        1 when a popup menu is shown, else 0
+//   probe text TITLE ID               the text of the control ID in the window TITLE
+//   probe close TITLE                 asks the window TITLE to close, as its close button does
 #include <windows.h>
 
 #include <commctrl.h>
@@ -144,5 +146,23 @@ int main(int argc, char** argv) {
         std::printf("%d\n", window != nullptr && IsWindowVisible(window) ? 1 : 0);
         return 0;
     }
-    return fail("usage: probe control|listitem|treeitem|treecount|rowcount|exists|focused|menu ...");
+    if (command == "text" && argc == 4) {
+        HWND control = findChild(argv[2], std::atoi(argv[3]));
+        if (control == nullptr) {
+            return fail("no control " + std::string(argv[3]));
+        }
+        char text[4096] = "";
+        GetWindowTextA(control, text, sizeof text);
+        std::printf("%s\n", text);
+        return 0;
+    }
+    if (command == "close" && argc == 3) {
+        HWND window = FindWindowA(nullptr, argv[2]);
+        if (window == nullptr) {
+            return fail("no window " + std::string(argv[2]));
+        }
+        PostMessageA(window, WM_CLOSE, 0, 0); // as its close button does
+        return 0;
+    }
+    return fail("usage: probe control|listitem|treeitem|treecount|rowcount|exists|focused|menu|text|close ...");
 }
