@@ -1,5 +1,6 @@
 #include "core/byte_queue.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstring>
 #include <new>
@@ -35,6 +36,33 @@ bool ByteQueue::reserve(std::int64_t n) {
     capacity = static_cast<int>(n);
     head = 0;
     return true;
+}
+
+// Called with lock held: n bytes leave from the front.
+void ByteQueue::remove(int n) {
+    length -= n;
+    head = length > 0 ? head + n : 0;
+    taken += n;
+}
+
+// Called with lock held: records a break at stream position at, unless one is there already.
+void ByteQueue::addBreak(std::int64_t at) {
+    if (breaks.empty() || breaks.back() < at) {
+        try {
+            breaks.push_back(at);
+        } catch (const std::bad_alloc&) {
+            // No memory for the mark: the lines either side of it may be read as one.
+        }
+    }
+}
+
+// Called with lock held: forgets the breaks the front has reached (nothing unfinished lies before them) and
+// returns how far from the front the next one is; above length when there is none.
+int ByteQueue::nextBreak() {
+    while (!breaks.empty() && breaks.front() <= taken) {
+        breaks.pop_front();
+    }
+    return breaks.empty() ? length + 1 : static_cast<int>(breaks.front() - taken);
 }
 
 // Called with lock held. Moves the content to the front of the storage.
@@ -97,8 +125,39 @@ std::unique_ptr<char[]> ByteQueue::takeAll(int& n) {
     if (block) {
         std::memcpy(block.get(), data.get() + head, static_cast<std::size_t>(length));
         n = length;
-        head = 0;
-        length = 0;
+        remove(length);
+        nextBreak(); // forgets the breaks this passed
+    }
+    return block;
+}
+
+void ByteQueue::markBreak() {
+    std::lock_guard guard(lock);
+    addBreak(taken + length);
+}
+
+std::unique_ptr<char[]> ByteQueue::takeUpToBreak(int& n, bool& broken) {
+    std::lock_guard guard(lock);
+    if (length <= 0) {
+        return nullptr;
+    }
+    while (!breaks.empty() && breaks.front() < taken) {
+        breaks.pop_front();
+    }
+    // A break at the front is told with the bytes after it; the block ends at the next one.
+    const bool atBreak = !breaks.empty() && breaks.front() == taken;
+    const std::size_t next = atBreak ? 1 : 0;
+    const int size =
+        breaks.size() > next ? static_cast<int>(std::min<std::int64_t>(length, breaks[next] - taken)) : length;
+    std::unique_ptr<char[]> block(new (std::nothrow) char[static_cast<std::size_t>(size)]);
+    if (block) {
+        std::memcpy(block.get(), data.get() + head, static_cast<std::size_t>(size));
+        n = size;
+        broken = atBreak;
+        if (atBreak) {
+            breaks.pop_front();
+        }
+        remove(size);
     }
     return block;
 }
@@ -119,10 +178,14 @@ void ByteQueue::moveAllTo(ByteQueue& dest) {
     }
     std::lock_guard guard(lock);
     std::lock_guard destGuard(dest.lock);
+    const std::int64_t destEnd = dest.taken + dest.length;
     // Only a copy that arrived may be dropped here; otherwise the bytes stay where they are.
     if (length > 0 && dest.append(data.get() + head, length)) {
-        head = 0;
-        length = 0;
+        for (const std::int64_t at : breaks) {
+            dest.addBreak(destEnd + (at - taken)); // the breaks keep their place among the bytes
+        }
+        breaks.clear();
+        remove(length);
     }
 }
 
@@ -137,8 +200,10 @@ std::unique_ptr<char[]> ByteQueue::readLine(int& count) {
             i = 0;
             start = 0;
         }
+        const int brokenAt = nextBreak();
+        const int end = std::min(length, brokenAt);
         const char* content = data.get() + head;
-        for (; i < length; ++i) {
+        for (; i < end; ++i) {
             const char c = content[i];
             if (c == '\r' || (c == '\n' && i > 0)) {
                 break;
@@ -147,8 +212,15 @@ std::unique_ptr<char[]> ByteQueue::readLine(int& count) {
                 start = 1; // the LF of a CR LF pair left by the previous line
             }
         }
-        if (i < length) {
+        if (i < end) {
             break;
+        }
+        if (i == brokenAt) {
+            // The source was lost inside this line: its start joined to what came later is no sentence.
+            remove(brokenAt);
+            i = 0;
+            start = 0;
+            continue;
         }
         guard.unlock();
         if (AutoResetEvent::waitAny(dataReady, stopEvent) == STOPPED) {
@@ -165,8 +237,7 @@ std::unique_ptr<char[]> ByteQueue::readLine(int& count) {
     std::memcpy(line.get(), data.get() + head + start, static_cast<std::size_t>(i - start));
     line[static_cast<std::size_t>(i - start)] = '\0';
     // The line leaves by advancing head; the space is reclaimed when an append needs it.
-    length -= i + 1;
-    head = length > 0 ? head + i + 1 : 0;
+    remove(i + 1);
     count = i;
     return line;
 }

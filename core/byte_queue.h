@@ -3,6 +3,7 @@
 #include "core/event.h"
 
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <mutex>
 
@@ -24,6 +25,15 @@ public:
     // The whole content, or null when the queue is empty or no block can be had (n untouched then).
     std::unique_ptr<char[]> takeAll(int& n);
 
+    // Marks the end of the content as a break: the source was lost there, and what follows does not go on
+    // from what came before. readLine never returns a line across a break: it drops the unfinished line
+    // before it. takeAll passes over breaks.
+    void markBreak();
+
+    // As takeAll, but only up to the next break, so a consumer can hand the break on at its place. broken
+    // tells whether a break comes before the block; both outputs are untouched when it returns null.
+    std::unique_ptr<char[]> takeUpToBreak(int& n, bool& broken);
+
     // Returns at once when bytes are buffered; otherwise waits for dataReady or stopEvent.
     void waitForData();
 
@@ -42,15 +52,20 @@ private:
     bool reserve(std::int64_t n);
     bool makeRoom(std::int64_t n);
     void compact();
+    void remove(int n);
+    void addBreak(std::int64_t at);
+    int nextBreak();
 
     std::recursive_mutex lock;
     EventGroup events;
     AutoResetEvent dataReady{events};
     AutoResetEvent stopEvent{events};
-    int capacity = 0;             // guarded by lock
-    int head = 0;                 // guarded by lock: where the content starts in data
-    int length = 0;               // guarded by lock: the content is data[head, head + length)
-    std::unique_ptr<char[]> data; // guarded by lock
+    int capacity = 0;                // guarded by lock
+    int head = 0;                    // guarded by lock: where the content starts in data
+    int length = 0;                  // guarded by lock: the content is data[head, head + length)
+    std::unique_ptr<char[]> data;    // guarded by lock
+    std::int64_t taken = 0;          // guarded by lock: bytes that left from the front, ever
+    std::deque<std::int64_t> breaks; // guarded by lock: stream positions (counted as taken) of breaks, ascending
 };
 
 } // namespace veltaro

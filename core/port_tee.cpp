@@ -49,18 +49,26 @@ void PortTee::run() {
         passOn();
     }
     // Bytes that reached the input before the stop still go out.
-    passOn();
+    while (passOn()) {
+    }
 }
 
-void PortTee::passOn() {
+bool PortTee::passOn() {
     int n = 0;
-    // A wake on a stale signal finds nothing; a failed allocation leaves the bytes for the next pass.
-    if (auto block = input->takeAll(n)) {
+    bool broken = false;
+    // A wake on a stale signal finds nothing; a failed allocation leaves the bytes for the next pass. A block
+    // ends at a break of the source, and every output gets the break where it was.
+    std::unique_ptr<char[]> block = input->takeUpToBreak(n, broken);
+    if (block) {
         std::lock_guard guard(outputLock);
         for (ByteQueue* output : outputs) {
+            if (broken) {
+                output->markBreak();
+            }
             output->append(block.get(), n);
         }
     }
+    return block != nullptr;
 }
 
 } // namespace veltaro

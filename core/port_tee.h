@@ -28,7 +28,7 @@ public:
 
 private:
     void run();
-    void passOn();
+    bool passOn(); // false when the input had nothing to hand on
 
     ByteQueue* input;                // not owned
     std::recursive_mutex outputLock; // guards outputs; held for a whole distribution pass

@@ -154,7 +154,11 @@ void SerialPort::runReader() {
             continue;
         }
         // The device went away (an adapter pulled): keep everything downstream and try it again now and
-        // then, so its data goes on into the same queue when it comes back.
+        // then, so its data goes on into the same queue when it comes back. The line it was sending is never
+        // finished: the break keeps its start from being read as one with what comes after.
+        if (queue != nullptr) {
+            queue->markBreak();
+        }
         reportFailure("port lost", error);
         handle.reset();
         while (!handle.valid()) {

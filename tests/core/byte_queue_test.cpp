@@ -189,21 +189,60 @@ std::string randomBytes(std::mt19937& random, std::size_t n, unsigned lineEvery)
     return bytes;
 }
 
-// The queue's contract on a plain string: what it holds, oldest first, and how a line leaves it.
+// The queue's contract on a plain string: what it holds, oldest first, where its source broke, and how a
+// line leaves it.
 struct ModelQueue {
     std::string content;
+    std::vector<std::size_t> breaks; // positions in content, ascending
+
+    void remove(std::size_t n) {
+        content.erase(0, n);
+        std::vector<std::size_t> kept;
+        for (const std::size_t at : breaks) {
+            if (at > n) {
+                kept.push_back(at - n);
+            }
+        }
+        breaks = kept;
+    }
+
+    void markBreak() { addBreak(content.size()); }
+    void addBreak(std::size_t at) {
+        if (breaks.empty() || breaks.back() < at) {
+            breaks.push_back(at);
+        }
+    }
 
     bool readLine(Line& line) {
-        std::size_t start = 0;
-        for (std::size_t i = 0; i < content.size(); ++i) {
-            if (content[i] == '\r' || (content[i] == '\n' && i > 0)) {
-                line = {content.substr(start, i - start), static_cast<int>(i)};
-                content.erase(0, i + 1);
-                return true;
+        for (;;) {
+            remove(0);
+            const std::size_t end = breaks.empty() ? content.size() : breaks.front();
+            std::size_t start = 0;
+            for (std::size_t i = 0; i < end; ++i) {
+                if (content[i] == '\r' || (content[i] == '\n' && i > 0)) {
+                    line = {content.substr(start, i - start), static_cast<int>(i)};
+                    remove(i + 1);
+                    return true;
+                }
+                start = content[i] == '\n' ? 1 : start;
             }
-            start = content[i] == '\n' ? 1 : start;
+            if (breaks.empty()) {
+                return false;
+            }
+            remove(end); // a line its source never finished
         }
-        return false;
+    }
+
+    void moveTo(ModelQueue& destination) {
+        if (content.empty()) {
+            return;
+        }
+        for (const std::size_t at : breaks) {
+            destination.addBreak(destination.content.size() + at);
+        }
+        destination.content += content;
+        content.clear();
+        breaks.clear();
     }
 };
 
@@ -224,7 +263,7 @@ TEST(ByteQueueTest, KeepsContentAndOrderThroughAnyMixOfOperations) {
         ByteQueue queues[2];
         ModelQueue models[2];
         for (int step = 0; step < 3000; ++step) {
-            const unsigned op = static_cast<unsigned>(random() % 20);
+            const unsigned op = static_cast<unsigned>(random() % 21);
             const std::size_t q = random() % 2;
             ByteQueue& queue = queues[q];
             ModelQueue& model = models[q];
@@ -244,13 +283,15 @@ TEST(ByteQueueTest, KeepsContentAndOrderThroughAnyMixOfOperations) {
                     << "step " << step;
             } else if (op < 19) {
                 ASSERT_EQ(takeText(queue), model.content) << "step " << step;
-                model.content.clear();
-            } else {
+                model.remove(model.content.size());
+            } else if (op < 20) {
                 // Always the first into the second, as a port hands its old queue on: the other way
                 // round would take the two locks in both orders.
                 queues[0].moveAllTo(queues[1]);
-                models[1].content += models[0].content;
-                models[0].content.clear();
+                models[0].moveTo(models[1]);
+            } else {
+                queue.markBreak();
+                model.markBreak();
             }
         }
         EXPECT_EQ(takeText(queues[0]), models[0].content);

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <future>
 #include <string>
 #include <thread>
 #include <vector>
@@ -61,6 +63,49 @@ TEST(PortTeeTest, StopHandsOnWhatTheInputStillHolds) {
     appendText(input, tail);
     tee.stop();
     EXPECT_EQ(takeText(output), tail);
+}
+
+TEST(PortTeeTest, BreakOfTheSourceReachesEveryOutputAtItsPlace) {
+    const std::string before = "$GPGGA,1*00\r\n$GPGGA,12";
+    const std::string after = "3,N*00\r\n$GPRMC,2*00\r\n";
+    for (const bool takenTogether : {false, true}) {
+        SCOPED_TRACE(takenTogether ? "break inside what the tee takes at once" : "break on its own");
+        ByteQueue input;
+        ByteQueue parser;
+        ByteQueue log;
+        PortTee tee(&input);
+        tee.addOutput(&parser);
+        tee.addOutput(&log);
+        // The reader waits inside the unfinished line when the break reaches it.
+        std::future<std::vector<std::string>> lines = std::async(std::launch::async, [&] {
+            std::vector<std::string> read;
+            int count = 0;
+            for (int i = 0; i < 3; ++i) {
+                std::unique_ptr<char[]> line = parser.readLine(count);
+                read.emplace_back(line ? line.get() : "(stopped)");
+            }
+            return read;
+        });
+        appendText(input, before);
+        if (takenTogether) {
+            input.markBreak();
+            appendText(input, after);
+            ASSERT_TRUE(tee.start());
+        } else {
+            ASSERT_TRUE(tee.start());
+            EXPECT_EQ(receive(log, before.size()), before);
+            input.markBreak();
+            appendText(input, after);
+        }
+        EXPECT_EQ(receive(log, (takenTogether ? before.size() : 0) + after.size()),
+                  (takenTogether ? before : "") + after)
+            << "a log keeps the raw bytes";
+        if (lines.wait_for(std::chrono::seconds(30)) != std::future_status::ready) {
+            parser.signalStop();
+        }
+        EXPECT_EQ(lines.get(), (std::vector<std::string>{"$GPGGA,1*00", "3,N*00", "$GPRMC,2*00"}));
+        tee.stop();
+    }
 }
 
 TEST(PortTeeTest, WithoutOutputsBytesAreConsumedAndDropped) {
