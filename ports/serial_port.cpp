@@ -349,7 +349,7 @@ void SerialPort::runWriter() {
     }
     EchoBacklog backlog(ECHO_BACKLOG_LIMIT);
     Overlapped write(false);
-    std::string piece; // the bytes of the write in flight stay here until it ends
+    std::string piece; // the bytes of the write in flight stay here until the far end took them all
     bool inFlight = false;
     for (;;) {
         const bool stopping = stopFlag; // read before the take: what came before the stop is taken
@@ -361,7 +361,7 @@ void SerialPort::runWriter() {
             backlog.add(block.get(), static_cast<std::size_t>(n));
             reportDroppedLines(backlog.droppedLines());
         }
-        if (!inFlight && piece.empty()) {
+        if (piece.empty()) {
             backlog.takeFront(piece, WRITE_PIECE);
         }
         DWORD failure = ERROR_SUCCESS;
@@ -376,23 +376,31 @@ void SerialPort::runWriter() {
         if (inFlight && WaitForSingleObject(write.event.get(), untilDeadline(WRITE_SLICE_MS)) == WAIT_OBJECT_0) {
             inFlight = false;
             DWORD written = 0;
-            if (GetOverlappedResult(handle.get(), &write.overlapped, &written, FALSE)) {
-                piece.erase(0, written); // a timed-out piece goes on with its rest
+            const bool wrote = GetOverlappedResult(handle.get(), &write.overlapped, &written, FALSE) != FALSE;
+            const DWORD error = wrote ? ERROR_SUCCESS : GetLastError();
+            // A write ends at its time-out with what the far end took by then: success and a short count, or under
+            // Wine ERROR_TIMEOUT when it took nothing. The rest is written again, so the far end never sees the
+            // halves of a line with something in between.
+            if (wrote || error == ERROR_TIMEOUT) {
+                piece.erase(0, written);
                 countWritten(written);
+                if (written > 0) {
+                    reportWorking();
+                } else {
+                    reportFailure("far end not reading", 0);
+                }
             } else {
-                failure = GetLastError();
+                failure = error;
             }
         }
         if (failure != ERROR_SUCCESS) {
-            // The adapter is gone or refuses: this piece is lost, and lines beyond the backlog's bound.
+            // The adapter is gone or refuses: the piece waits to be written again, and lines beyond the
+            // backlog's bound are dropped whole meanwhile.
             reportFailure("port lost", failure);
-            piece.clear();
             if (stopping) {
                 break;
             }
             WaitForSingleObject(stopSignal.get(), REOPEN_MS);
-        } else if (!inFlight && piece.empty()) {
-            reportWorking();
         }
         if (stopping && ((!inFlight && piece.empty() && backlog.empty()) || pastDeadline())) {
             break;

@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -77,6 +80,50 @@ TEST(SerialPortTest, WhatWasHandedToTheDriverReachesALateReader) {
     const std::string received = remote.read(sent.size());
     ASSERT_EQ(received.size(), sent.size());
     EXPECT_TRUE(received == sent);
+}
+
+TEST(SerialPortTest, EchoWhoseFarEndPausesSendsWholeLinesAndCountsTheOnesItDropped) {
+    SerialPort port(SINK, 115200);
+    ByteQueue queue;
+    port.initialize();
+    ASSERT_TRUE(port.open(false, &queue));
+    test::FarEnd remote(SINK_FAR); // reads only once the echo has waited out a whole write time-out
+    ASSERT_TRUE(remote.isOpen());
+
+    // Numbered lines of one length: more than the virtual pair, a write and the echo's backlog hold.
+    constexpr int LINES = 4000;
+    constexpr std::size_t LINE_SIZE = 37; // does not divide the echo's write piece: a lost piece would cut a line
+    constexpr std::size_t NUMBER_AT = 26;
+    std::string stream;
+    for (int i = 0; i < LINES; ++i) {
+        char line[LINE_SIZE + 1];
+        std::snprintf(line, sizeof line, "$GPTXT,01,01,02,ECHO LINE %06d*00\r\n", i);
+        stream += line;
+    }
+    queue.append(stream.data(), static_cast<int>(stream.size())); // taken whole: the drops are known at once
+    ASSERT_TRUE(test::pollUntil([&] {
+        const char* failure = port.status().failure;
+        return failure != nullptr && std::strcmp(failure, "far end not reading") == 0;
+    }));
+    const std::int64_t dropped = port.status().droppedLines;
+    EXPECT_GT(dropped, 0);
+
+    const std::string received = remote.read(static_cast<std::size_t>(LINES - dropped) * LINE_SIZE);
+    int next = 0;
+    std::int64_t lines = 0;
+    for (std::size_t at = 0; at < received.size(); at += LINE_SIZE) {
+        const std::string line = received.substr(at, LINE_SIZE);
+        const int number = std::atoi(line.c_str() + std::min(NUMBER_AT, line.size()));
+        ASSERT_TRUE(number >= next && number < LINES) << "out of order at byte " << at << ": " << line;
+        ASSERT_EQ(line, stream.substr(static_cast<std::size_t>(number) * LINE_SIZE, LINE_SIZE)) << "at byte " << at;
+        next = number + 1;
+        ++lines;
+    }
+    EXPECT_EQ(lines + dropped, LINES) << "every line sent was received whole or counted as dropped";
+    EXPECT_TRUE(test::pollUntil([&] {
+        return port.status().failure == nullptr && port.status().bytes == static_cast<std::int64_t>(received.size());
+    })) << "writing again, and nothing written beyond what arrived";
+    port.stop();
 }
 
 TEST(SerialPortTest, QueueOfARunningPortIsKept) {
