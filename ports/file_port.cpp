@@ -121,6 +121,7 @@ bool FilePort::writePending(std::string& pending) {
             SetEndOfFile(handle.get());
             reportFailure(error == ERROR_DISK_FULL || error == ERROR_HANDLE_DISK_FULL ? "disk full" : "write failed",
                           error);
+            reportHeld(static_cast<std::int64_t>(pending.size()));
             return false;
         }
         fileLength += written;
@@ -128,6 +129,7 @@ bool FilePort::writePending(std::string& pending) {
         pending.erase(0, written);
     }
     reportWorking();
+    reportHeld(0);
     return true;
 }
 

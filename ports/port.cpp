@@ -135,6 +135,12 @@ void Port::reportDroppedLines(std::int64_t total) {
 void Port::reportEnd(std::int64_t at) {
     std::lock_guard guard(statusLock);
     current.endedAt = at;
+    current.held = 0;
+}
+
+void Port::reportHeld(std::int64_t n) {
+    std::lock_guard guard(statusLock);
+    current.held = n;
 }
 
 DWORD WINAPI Port::workerMain(void* argument) {

@@ -15,6 +15,7 @@ struct PortStatus {
     SYSTEMTIME since{};            // local time the failure began
     std::int64_t droppedLines = 0; // whole lines an echo gave up because its far end could not keep up
     std::int64_t endedAt = -1;     // a log that could not keep its unwritten bytes ends at this byte
+    std::int64_t held = 0;         // bytes a log took and could not write yet: lost if it is closed now
 };
 
 } // namespace veltaro

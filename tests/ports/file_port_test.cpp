@@ -82,31 +82,6 @@ TEST(FilePortTest, SinkWritesTheStreamFromByteZeroOverAnOlderFile) {
     EXPECT_EQ(test::readFile(path), stream);
 }
 
-// A small volume of its own, mounted on the Linux side (the tests run as root).
-class SmallVolume {
-public:
-    explicit SmallVolume(int kilobytes) {
-        folder = "/tmp/veltaro-volume-" + std::to_string(GetCurrentProcessId());
-        mounted =
-            test::runUnixCommand("mkdir -p " + folder + " && mount -t tmpfs -o size=" + std::to_string(kilobytes) +
-                                 "k tmpfs " + folder + " && echo mounted");
-    }
-    ~SmallVolume() { test::runUnixCommand("umount " + folder + " && rmdir " + folder); }
-
-    std::string windowsPath(const char* name) const { return "Z:" + folder + "/" + name; }
-    // Takes kilobytes of the volume with a file of its own, or frees them.
-    void fill(int kilobytes) {
-        test::runUnixCommand("dd if=/dev/zero of=" + folder + "/filler bs=1k count=" + std::to_string(kilobytes) +
-                             " status=none");
-    }
-    void free() { test::runUnixCommand("rm -f " + folder + "/filler"); }
-
-    std::string mounted;
-
-private:
-    std::string folder;
-};
-
 TEST(FilePortTest, FullDiskNeverLeavesAHoleInTheLog) {
     std::string stream;
     for (const test::Capture& capture : test::loadCaptures()) {
@@ -121,7 +96,7 @@ TEST(FilePortTest, FullDiskNeverLeavesAHoleInTheLog) {
     };
     for (const Case c : {Case{"freed in time", false}, Case{"kept too much", true}}) {
         SCOPED_TRACE(c.what);
-        SmallVolume volume(1024);
+        test::SmallVolume volume(1024);
         ASSERT_EQ(volume.mounted, "mounted\n");
         volume.fill(1024 - 128);
         const std::string path = volume.windowsPath("log.gpsl");

@@ -105,7 +105,7 @@ struct PendingAction {
 PendingAction pending;
 
 void CALLBACK lookForWindow(HWND, UINT, UINT_PTR, DWORD) {
-    HWND window = FindWindowA(nullptr, pending.title);
+    HWND window = FindWindowA("#32770", pending.title); // not the main window, which has the program's title too
     if (window != nullptr && IsWindowVisible(window)) {
         KillTimer(nullptr, pending.timer);
         pending.action(window);

@@ -53,8 +53,8 @@ void saveScreenshot(const std::string& name);
 
 namespace veltaro::test {
 
-// Runs action once on the top-level window titled title, as soon as it shows up while this thread
-// runs a message loop (a modal dialog's own loop included). Returns the timer to cancel with KillTimer.
+// Runs action once on the dialog (a message box too) titled title, as soon as it shows up while this
+// thread runs a message loop (a modal dialog's own loop included). Returns the timer to cancel with KillTimer.
 UINT_PTR whenWindowAppears(const char* title, void (*action)(HWND window));
 
 } // namespace veltaro::test

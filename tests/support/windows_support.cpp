@@ -153,6 +153,25 @@ bool ComPair::remove() {
     return run("remove") == "removed\n";
 }
 
+SmallVolume::SmallVolume(int kilobytes) {
+    folder = "/tmp/veltaro-volume-" + std::to_string(GetCurrentProcessId());
+    mounted = runUnixCommand("mkdir -p " + folder + " && mount -t tmpfs -o size=" + std::to_string(kilobytes) +
+                             "k tmpfs " + folder + " && echo mounted");
+}
+
+SmallVolume::~SmallVolume() {
+    runUnixCommand("umount " + folder + " && rmdir " + folder);
+}
+
+void SmallVolume::fill(int kilobytes) {
+    runUnixCommand("dd if=/dev/zero of=" + folder + "/filler bs=1k count=" + std::to_string(kilobytes) +
+                   " status=none");
+}
+
+void SmallVolume::free() {
+    runUnixCommand("rm -f " + folder + "/filler");
+}
+
 void expectToEnd(const std::function<void()>& work) {
     std::mutex mutex;
     std::condition_variable finished;

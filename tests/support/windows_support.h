@@ -53,6 +53,25 @@ private:
     bool made = false;
 };
 
+// A small volume of its own, mounted on the Linux side (the tests run as root), to fill up.
+class SmallVolume {
+public:
+    explicit SmallVolume(int kilobytes);
+    ~SmallVolume();
+    SmallVolume(const SmallVolume&) = delete;
+    SmallVolume& operator=(const SmallVolume&) = delete;
+
+    std::string windowsPath(const char* name) const { return "Z:" + folder + "/" + name; }
+    // Takes kilobytes of the volume with a file of its own, or frees them.
+    void fill(int kilobytes);
+    void free();
+
+    std::string mounted; // "mounted\n" once it is
+
+private:
+    std::string folder;
+};
+
 // Runs work; if it has not ended after the generous time-out, says so and ends the process, since a
 // hung thread cannot be joined.
 void expectToEnd(const std::function<void()>& work);

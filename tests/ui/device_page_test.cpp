@@ -178,7 +178,7 @@ TEST(DeviceStatusTextTest, OutputStatusSaysWhatFailedSinceWhenAndWhatWasDropped)
     EXPECT_EQ(outputStatusText(writing), "writing");
     EXPECT_EQ(outputStatusText(lagging), "writing, 12 lines dropped");
     EXPECT_EQ(outputStatusText(full).rfind("disk full since 23:59:01 (", 0), 0u) << "with the system's words";
-    EXPECT_NE(outputStatusText(ended).find("), log ends at byte 1234"), std::string::npos);
+    EXPECT_EQ(outputStatusText(ended).rfind("ended at byte 1234: disk full since 23:59:01 (", 0), 0u);
     EXPECT_EQ(outputStatusText(lost), "port lost since 00:00:00, 3 lines dropped");
 }
 

@@ -51,6 +51,32 @@ void cancelSaveAs(HWND dialog) {
     PostMessageA(GetDlgItem(dialog, IDCANCEL), BM_CLICK, 0, 0);
 }
 
+// What a message box asked, and its answer.
+std::string questionAsked;
+
+BOOL CALLBACK keepStaticText(HWND child, LPARAM text) {
+    char name[16] = "";
+    GetClassNameA(child, name, sizeof name);
+    char shown[1024] = "";
+    GetWindowTextA(child, shown, sizeof shown);
+    if (lstrcmpiA(name, "Static") == 0 && shown[0] != '\0') {
+        *reinterpret_cast<std::string*>(text) = shown; // the icon is a static without text
+    }
+    return TRUE;
+}
+
+void answer(HWND box, int button) {
+    questionAsked.clear();
+    EnumChildWindows(box, keepStaticText, reinterpret_cast<LPARAM>(&questionAsked));
+    PostMessageA(GetDlgItem(box, button), BM_CLICK, 0, 0);
+}
+void answerNo(HWND box) {
+    answer(box, IDNO);
+}
+void answerYes(HWND box) {
+    answer(box, IDYES);
+}
+
 class MainFrameTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { createSharedGdi(); }
@@ -214,6 +240,46 @@ TEST_F(MainFrameTest, ClosingTheWindowDeliversWhatTheDevicesStillHold) {
     SerialPort again(5, 4800);
     again.initialize();
     EXPECT_TRUE(again.open(true, nullptr)) << "the device's port is free again";
+}
+
+TEST_F(MainFrameTest, ClosingWhileALogHoldsWhatTheFullDiskRefusedAsksFirstAndSaysWhereTheLogEnds) {
+    test::SmallVolume volume(1024);
+    ASSERT_EQ(volume.mounted, "mounted\n");
+    volume.fill(1024 - 128);
+    frame.startDevice(5, 4800, false, false, 0, 0);
+    ASSERT_EQ(frame.nodes.size(), 4u);
+    GpsDevice& device = *frame.nodes[1]->device;
+    const std::string log = volume.windowsPath("full.gpsl");
+    ASSERT_TRUE(device.addLogFile(log.c_str()));
+    std::vector<std::string> names;
+    std::vector<Port*> ports;
+    std::vector<ByteQueue*> queues;
+    ASSERT_EQ(device.copyOutputs(names, ports, queues), 1);
+
+    const std::string stream = ggaStream(4000); // more than the volume has room for
+    test::FarEnd receiver(15);
+    ASSERT_TRUE(receiver.write(stream));
+    ASSERT_TRUE(test::pumpMessagesUntil([&] {
+        const PortStatus status = ports[0]->status();
+        return status.held > 0 && status.bytes + status.held == static_cast<std::int64_t>(stream.size());
+    }));
+    const PortStatus full = ports[0]->status();
+    const std::string question = "The log file " + log + " is missing " + std::to_string(full.held) +
+                                 " bytes because the disk is full. It ends at byte " + std::to_string(full.bytes) +
+                                 ".\n\nClose anyway?";
+
+    test::whenWindowAppears("Veltaro", answerNo);
+    SendMessageA(frame.mainWindow, WM_CLOSE, 0, 0);
+    EXPECT_EQ(questionAsked, question);
+    ASSERT_TRUE(IsWindow(frame.mainWindow)) << "kept open, the log still trying";
+
+    test::whenWindowAppears("Veltaro", answerYes);
+    close();
+    EXPECT_EQ(questionAsked, question);
+    EXPECT_FALSE(IsWindow(frame.mainWindow));
+    EXPECT_EQ(ports[0]->status().endedAt, full.bytes);
+    EXPECT_TRUE(test::readFile(log) == stream.substr(0, static_cast<std::size_t>(full.bytes)))
+        << "the log ends where the question said";
 }
 
 TEST_F(MainFrameTest, StartPageLogAndEchoHoldTheStreamFromItsFirstByte) {

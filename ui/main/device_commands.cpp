@@ -10,6 +10,9 @@
 #include <windowsx.h>
 
 #include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
 
 namespace veltaro {
 
@@ -145,6 +148,40 @@ void MainFrame::toggleEverySystem() {
     if (device != nullptr && device->parser) {
         device->parser->setEverySystem(!device->parser->readsEverySystem());
     }
+}
+
+void MainFrame::close() {
+    if (confirmClose()) {
+        DestroyWindow(mainWindow);
+    }
+}
+
+bool MainFrame::confirmClose() {
+    // A log that holds bytes it could not write loses them at close: the user decides, knowing where it ends.
+    std::string losses;
+    for (const std::unique_ptr<TreeNode>& node : nodes) {
+        if (node->device == nullptr) {
+            continue;
+        }
+        std::vector<std::string> names;
+        std::vector<Port*> ports;
+        std::vector<ByteQueue*> queues;
+        node->device->copyOutputs(names, ports, queues);
+        for (std::size_t i = 0; i < ports.size(); ++i) {
+            const PortStatus status = ports[i]->status();
+            if (status.held > 0) {
+                const bool full = status.failure != nullptr && std::strcmp(status.failure, "disk full") == 0;
+                losses += "The log file " + names[i] + " is missing " + std::to_string(status.held) +
+                          " bytes because " + (full ? "the disk is full" : "it cannot be written") +
+                          ". It ends at byte " + std::to_string(status.bytes) + ".\n";
+            }
+        }
+    }
+    if (losses.empty()) {
+        return true;
+    }
+    const std::string question = losses + "\nClose anyway?";
+    return MessageBoxA(mainWindow, question.c_str(), "Veltaro", MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) == IDYES;
 }
 
 void MainFrame::stopDevices() {

@@ -319,7 +319,7 @@ LRESULT MainFrame::onNotify(const NMHDR* header) {
 LRESULT MainFrame::onCommand(WPARAM wParam) {
     switch (LOWORD(wParam)) {
     case IDM_EXIT:
-        DestroyWindow(mainWindow);
+        close();
         return 0;
     case IDM_SAVE_DATA:
         saveDataToFile();
@@ -341,6 +341,9 @@ LRESULT CALLBACK MainFrame::mainWndProc(HWND window, UINT message, WPARAM wParam
         return DefWindowProcA(window, message, wParam, lParam);
     }
     switch (message) {
+    case WM_CLOSE:
+        frame->close();
+        return 0;
     case WM_DESTROY:
         // Everything received until now still reaches the log files and echo ports.
         frame->stopDevices();

@@ -85,6 +85,8 @@ public:
     void echoToPort();
     // Reads every satellite system's sentences on the menu's device, or only the GPS ones again.
     void toggleEverySystem();
+    // Destroys the main window, unless a log would lose bytes it could not write and the user keeps it open.
+    void close();
     // Stops every device without losing a byte; the window is closing.
     void stopDevices();
 
@@ -116,6 +118,7 @@ private:
     void addLogFile(GpsDevice& device);
     void addEchoPort(GpsDevice& device, int portNumber, int baudRate);
     GpsDevice* menuDevice() const;
+    bool confirmClose();
 
     StartPage* startPage = nullptr; // owned by the root node; its layout sets the window's minimum size
 };

@@ -159,7 +159,7 @@ std::string outputStatusText(const PortStatus& status) {
             text += " (" + reason + ")";
         }
         if (status.endedAt >= 0) {
-            text += ", log ends at byte " + std::to_string(status.endedAt);
+            text = "ended at byte " + std::to_string(status.endedAt) + ": " + text; // no longer trying
         }
     }
     if (status.droppedLines > 0) {

@@ -37,8 +37,8 @@ std::string deviceStatusText(const char* portName, const PortStatus& source, std
                              std::int64_t secondsSinceLastLine, std::int64_t badChecksums,
                              const NotReadLines& notRead);
 
-// An output's "Status" column: "writing", or what failed since when with the system's reason, and the
-// lines a lagging echo dropped.
+// An output's "Status" column: "writing", or what failed since when with the system's reason (and where a
+// log ended that gave up), and the lines a lagging echo dropped.
 std::string outputStatusText(const PortStatus& status);
 
 } // namespace veltaro
