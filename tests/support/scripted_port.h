@@ -21,6 +21,10 @@ public:
     // What a source's worker reports when its device goes and comes back.
     void lose() { reportFailure("port lost", ERROR_BAD_COMMAND); }
     void regain() { reportWorking(); }
+    // What any worker would report of its channel.
+    void fail(const char* what, DWORD error) { reportFailure(what, error); }
+    void dropLines(std::int64_t total) { reportDroppedLines(total); }
+    void end(std::int64_t at) { reportEnd(at); }
 
     bool initialize() override {
         Port::initialize();

@@ -116,6 +116,49 @@ TEST_F(DevicePageTest, FullDiskShowsWhileDecodingAndTheEchoGoOn) {
     EXPECT_EQ(rowText(list(), 0, 1), "writing");
 }
 
+TEST_F(DevicePageTest, OutputStatusReadsWholeAtTheDefaultWindowSize) {
+    // The page's width in a main window of its first size, beside the tree and the splitter bar.
+    RECT frame{0, 0, 0, 0};
+    AdjustWindowRectEx(&frame, WS_OVERLAPPEDWINDOW, TRUE, 0);
+    MoveWindow(root.hwnd, 0, 0, 680 - (frame.right - frame.left) - 154, 300, TRUE);
+    struct Case {
+        const char* name;
+        const char* failure;
+        DWORD error;
+        std::int64_t dropped;
+        std::int64_t endedAt;
+    };
+    const Case cases[] = {
+        {"COM5", "port lost", ERROR_INVALID_FUNCTION, 123456, -1},
+        {"COM6", "far end not reading", 0, 654321, -1},
+        {"C:\\Users\\someone\\Documents\\receiver.gpsl", "disk full", ERROR_DISK_FULL, 0, 3988291},
+    };
+    for (const Case& c : cases) {
+        auto port = std::make_unique<test::ScriptedPort>(c.name);
+        port->fail(c.failure, c.error);
+        port->dropLines(c.dropped);
+        if (c.endedAt >= 0) {
+            port->end(c.endedAt);
+        }
+        ASSERT_TRUE(device.addEchoPort(std::move(port)));
+    }
+    page.updateStatus();
+    ASSERT_EQ(rowCount(list()), 3);
+    EXPECT_NE(rowText(list(), 2, 1).find(", 123456 lines dropped"), std::string::npos) << rowText(list(), 2, 1);
+
+    RECT client;
+    GetClientRect(list(), &client);
+    const auto columnWidth = [&](int column) {
+        return static_cast<int>(SendMessageA(list(), LVM_GETCOLUMNWIDTH, static_cast<WPARAM>(column), 0));
+    };
+    const int status = columnWidth(1);
+    EXPECT_LE(columnWidth(0) + status, client.right) << "nothing to scroll to";
+    test::saveScreenshot("device_page_output_status");
+    // The list's own measure of what its status texts need.
+    SendMessageA(list(), LVM_SETCOLUMNWIDTH, 1, LVSCW_AUTOSIZE);
+    EXPECT_GE(status, columnWidth(1));
+}
+
 TEST(DeviceStatusTextTest, SaysWhatCameAndHowLongAgo) {
     struct Case {
         const char* what;

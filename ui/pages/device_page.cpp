@@ -16,7 +16,8 @@ namespace {
 
 constexpr UINT_PTR STATUS_TIMER = 0;
 constexpr UINT STATUS_PERIOD_MS = 2000;
-constexpr int COLUMN_WIDTH = 300;
+constexpr int FILE_COLUMN_WIDTH = 300;
+constexpr int CELL_PADDING = 16; // a list view insets the text of a cell on both sides
 constexpr int STATUS_LINES = 10;
 
 constexpr std::size_t MOST_NAMES_SHOWN = 3;
@@ -66,8 +67,9 @@ bool DevicePage::create(HWND parentWindow) {
 
 void DevicePage::setUp() {
     updateStatus();
-    insertColumn(0, "File", COLUMN_WIDTH);
-    insertColumn(1, "Status", COLUMN_WIDTH);
+    insertColumn(0, "File", FILE_COLUMN_WIDTH);
+    insertColumn(1, "Status", FILE_COLUMN_WIDTH);
+    fitColumns();
     SendDlgItemMessageA(hwnd, IDC_DEVICE_TITLE, WM_SETFONT, reinterpret_cast<WPARAM>(sharedGdi().boldFont), FALSE);
     // Outputs can be added from the tree's menu at any time: the page looks again every 2 seconds.
     SetTimer(hwnd, STATUS_TIMER, STATUS_PERIOD_MS, nullptr);
@@ -112,6 +114,35 @@ void DevicePage::updateStatus() {
         row.pszText = status.data();
         SendMessageA(list, LVM_SETITEMTEXTA, 0, reinterpret_cast<LPARAM>(&row));
     }
+    fitColumns();
+}
+
+// The status column is as wide as its longest text, so what failed, why, and the lines dropped read whole
+// without scrolling; the file column keeps its 300 pixels where that leaves room, and gives way down to a
+// quarter of the list where it does not.
+void DevicePage::fitColumns() {
+    HWND list = GetDlgItem(hwnd, IDC_DEVICE_OUTPUT_LIST);
+    const auto textWidth = [&](const char* text) {
+        return static_cast<int>(SendMessageA(list, LVM_GETSTRINGWIDTHA, 0, reinterpret_cast<LPARAM>(text)));
+    };
+    int needed = textWidth("Status");
+    const int rows = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+    for (int row = 0; row < rows; ++row) {
+        char text[4000] = "";
+        LVITEMA cell;
+        ZeroMemory(&cell, sizeof cell);
+        cell.iSubItem = 1;
+        cell.pszText = text;
+        cell.cchTextMax = sizeof text;
+        SendMessageA(list, LVM_GETITEMTEXTA, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&cell));
+        needed = std::max(needed, textWidth(text));
+    }
+    RECT client;
+    GetClientRect(list, &client);
+    const int width = client.right - client.left;
+    const int file = std::min(FILE_COLUMN_WIDTH, std::max(width / 4, width - needed - CELL_PADDING));
+    SendMessageA(list, LVM_SETCOLUMNWIDTH, 0, MAKELPARAM(file, 0));
+    SendMessageA(list, LVM_SETCOLUMNWIDTH, 1, MAKELPARAM(std::max(width - file, 0), 0));
 }
 
 std::string deviceStatusText(const char* portName, const PortStatus& source, std::int64_t lines,
@@ -190,6 +221,7 @@ void DevicePage::layoutControls() {
                       {IDC_DEVICE_OUTPUT_LIST, 4, (STATUS_LINES + 2) * c + 20, w - 8, h - (STATUS_LINES + 2) * c - 28},
                   },
                   5);
+    fitColumns();
 }
 
 INT_PTR CALLBACK DevicePage::dialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {

@@ -25,6 +25,7 @@ public:
 
 private:
     void insertColumn(int index, const char* text, int width);
+    void fitColumns();
     static INT_PTR CALLBACK dialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
     void setUp();
     void layoutControls();
