@@ -187,7 +187,11 @@ SerialPort::ReadEnd SerialPort::readOnEvents(std::vector<char>& buffer, DWORD& e
             waiting = WaitCommEvent(handle.get(), &mask, &eventWait.overlapped) || GetLastError() == ERROR_IO_PENDING;
             if (!waiting) {
                 end = deviceGone(error) ? ReadEnd::lost : ReadEnd::noEvents;
+                continue;
             }
+            // Characters that came before the wait began raise no event (those at the start, and with drivers
+            // that keep no event history those since the last read): read them now, not with the next one.
+            end = readPending(buffer, error) ? end : ReadEnd::lost;
             continue;
         }
         const DWORD woke = WaitForMultipleObjects(2, waits, FALSE, EVENT_WAIT_MS);
@@ -203,7 +207,12 @@ SerialPort::ReadEnd SerialPort::readOnEvents(std::vector<char>& buffer, DWORD& e
             const DWORD failure = GetLastError();
             ResetEvent(eventWait.event.get());
             if (failure == ERROR_IO_INCOMPLETE) {
-                continue; // woken too early: the wait goes on, and it writes into mask
+                // Woken too early: the wait goes on, and it writes into mask. Had it ended just before the reset,
+                // its signal would be gone and what it announced would wait for ever.
+                if (HasOverlappedIoCompleted(&eventWait.overlapped)) {
+                    SetEvent(eventWait.event.get());
+                }
+                continue;
             }
             // Some drivers end every event wait this way, a millisecond after it began (a terminal without
             // modem lines, for one): waiting again would spin.

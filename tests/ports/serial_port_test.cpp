@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <string>
 
 namespace veltaro {
@@ -46,6 +47,46 @@ TEST(SerialPortTest, SourceQueuesEveryBurstInOrder) {
         EXPECT_EQ(test::receive(queue, sent.size()), sent) << size << " bytes";
     }
     EXPECT_TRUE(port.stop());
+}
+
+TEST(SerialPortTest, EveryBurstReachesTheQueueWithoutWaitingForTheNextOne) {
+    // Bytes the receiver sent before the port opened raise no event of their own.
+    test::FarEnd remote(SOURCE_FAR);
+    ASSERT_TRUE(remote.isOpen());
+    const std::string early = sampleBytes(133);
+    ASSERT_TRUE(remote.write(early));
+    SerialPort port(SOURCE, 115200);
+    ByteQueue queue;
+    port.initialize();
+    ASSERT_TRUE(port.open(true, &queue));
+    ASSERT_TRUE(test::receive(queue, early.size()) == early);
+
+    // Then bursts of the shapes that can leave bytes in the driver: a short one after a long one, sizes about
+    // the read buffer's, a tail that arrives about as the reader's gather ends. Each must arrive before the
+    // next is sent, so no later byte comes to fetch what one left behind. Bounded in count and in time.
+    struct Shape {
+        std::size_t head;
+        std::size_t tail; // sent after a pause that moves through the gather time
+    };
+    const Shape shapes[] = {{20000, 0}, {133, 0}, {1, 0},      {511, 1},     {512, 0}, {513, 0},
+                            {82, 82},   {1, 1},   {4096, 133}, {133, 20000}, {2, 0},   {600, 600}};
+    const ULONGLONG until = GetTickCount64() + 20000;
+    int round = 0;
+    for (; round < 120 && GetTickCount64() < until; ++round) {
+        const Shape& shape = shapes[static_cast<std::size_t>(round) % std::size(shapes)];
+        const std::string head = sampleBytes(shape.head + static_cast<std::size_t>(round)).substr(round);
+        const std::string tail = sampleBytes(shape.tail);
+        ASSERT_TRUE(remote.write(head));
+        if (!tail.empty()) {
+            Sleep(static_cast<DWORD>(round * 7 % 70)); // shapes the input; nothing waits on it
+            ASSERT_TRUE(remote.write(tail));
+        }
+        const std::string received = test::receive(queue, head.size() + tail.size());
+        ASSERT_EQ(received.size(), head.size() + tail.size()) << "round " << round;
+        ASSERT_TRUE(received == head + tail) << "round " << round;
+    }
+    std::printf("%d bursts, each whole before the next was sent\n", round);
+    port.stop();
 }
 
 TEST(SerialPortTest, SinkSendsWhatItsQueueReceives) {
