@@ -35,8 +35,7 @@ private:
 // (or that its device is gone and is being looked for), the lines whose checksum did not match, and the
 // lines not read with the most frequent names.
 std::string deviceStatusText(const char* portName, const PortStatus& source, std::int64_t lines,
-                             std::int64_t secondsSinceLastLine, std::int64_t badChecksums,
-                             const NotReadLines& notRead);
+                             std::int64_t secondsSinceLastLine, std::int64_t badChecksums, const NotReadLines& notRead);
 
 // An output's "Status" column: "writing", or what failed since when with the system's reason (and where a
 // log ended that gave up), and the lines a lagging echo dropped.
