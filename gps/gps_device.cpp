@@ -106,7 +106,9 @@ bool GpsDevice::run() {
 LRESULT CALLBACK GpsDevice::notifyProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     auto* device = reinterpret_cast<GpsDevice*>(GetWindowLongPtrA(window, GWLP_USERDATA));
     if (message == WM_GPSUPDATE) {
-        if (device != nullptr && device->parser && reinterpret_cast<LPARAM>(device->parser.get()) == lParam) {
+        // A stopped device keeps its last state: the parser's ending reset is not shown.
+        if (device != nullptr && !device->stopped && device->parser &&
+            reinterpret_cast<LPARAM>(device->parser.get()) == lParam) {
             device->parser->takeUpdate(device->snapshot, device->newFixes);
             device->markAge();
             // The parser tells of further changes once this one is acknowledged. A timer message comes
@@ -256,6 +258,15 @@ void GpsDevice::waitStopped() {
 void GpsDevice::stop() {
     requestStop(GetTickCount64() + STOP_DEADLINE_MS);
     waitStopped();
+}
+
+void GpsDevice::stopByUser() {
+    if (stopped) {
+        return;
+    }
+    stopped = true;
+    GetLocalTime(&stoppedAt);
+    stop();
 }
 
 std::string deviceErrorText(int code) {

@@ -68,6 +68,12 @@ public:
     void waitStopped();
     void stop(); // both, with STOP_DEADLINE_MS
 
+    // Stops the device at the user's word: everything as stop does, the COM port released, and the
+    // snapshot keeps the last state. stoppedAt is the local time.
+    void stopByUser();
+    bool stoppedByUser() const { return stopped; }
+    SYSTEMTIME stoppedAt{};
+
     // Writes into snapshot how long no line has come and whether the source is lost; true when that
     // changed what the views say.
     bool markAge();
@@ -90,6 +96,7 @@ private:
     void addOutput(std::unique_ptr<OutputEntry> entry);
     static LRESULT CALLBACK notifyProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
+    bool stopped = false;             // user-interface thread only
     std::recursive_mutex outputsLock; // guards outputs
     std::vector<std::unique_ptr<OutputEntry>> outputs;
 };

@@ -26,6 +26,7 @@ inline constexpr char accMain[] = "accMain";                   // main window ke
 #define IDM_SAVE_DATA 40013    // "Save data fo file..."
 #define IDM_ECHO 40014         // "Echo to another port..."
 #define IDM_EVERY_SYSTEM 40015 // "&Read every satellite system", checked while it is on
+#define IDM_STOP_DEVICE 40016  // "&Stop device"
 
 // Start page controls (dlgStartPage).
 #define IDC_START_OPEN_FILE 1000    // button "Open GPS data from a file" (no function)
@@ -33,7 +34,7 @@ inline constexpr char accMain[] = "accMain";                   // main window ke
 #define IDC_START_BAUD 1002         // baud rate combo box, item data = baud rate
 #define IDC_START_SAVE_TO_FILE 1003 // check box "Save data to a file"
 #define IDC_START_DEVICE 1004       // button "Start device"
-#define IDC_START_SAVED_DEVICE 1005 // button "Start a live GPS device with saved parameters..." (no function)
+#define IDC_START_SAVED_DEVICE 1005 // button "Start a live GPS device with saved parameters..." (disabled)
 #define IDC_START_LIVE_GROUP 1006   // group box " Live GPS device: "
 #define IDC_START_KNOWN_GROUP 1007  // group box " Known GPS Device: "
 #define IDC_START_FILE_GROUP 1008   // group box " GPS data in a file: "

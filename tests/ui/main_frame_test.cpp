@@ -7,6 +7,7 @@
 #include "support/ui_support.h"
 #include "support/windows_support.h"
 #include "ui/main/shared_gdi.h"
+#include "ui/pages/device_page.h"
 
 #include <gtest/gtest.h>
 
@@ -242,6 +243,59 @@ TEST_F(MainFrameTest, ClosingTheWindowDeliversWhatTheDevicesStillHold) {
     EXPECT_TRUE(again.open(true, nullptr)) << "the device's port is free again";
 }
 
+// "Stop device" while bytes flow: the log and the echo are complete up to the stop, the port is free
+// at once, the pages keep the last state, and closing afterwards has nothing left to wait for.
+TEST_F(MainFrameTest, StoppedDeviceDeliversWhatCameReleasesItsPortAndKeepsItsPages) {
+    frame.startDevice(5, 4800, false, false, 0, 0);
+    ASSERT_EQ(frame.nodes.size(), 4u);
+    TreeNode& node = *frame.nodes[1];
+    GpsDevice& device = *node.device;
+    const std::string log = test::temporaryPath("stopped.gpsl");
+    ASSERT_TRUE(device.addLogFile(log.c_str()));
+    ASSERT_TRUE(device.addEchoPort(std::make_unique<SerialPort>(6, 4800)));
+    test::FarEnd echo(16);
+    const std::string stream = ggaStream(300);
+    test::FarEnd receiver(15);
+    ASSERT_TRUE(receiver.write(stream));
+    ASSERT_TRUE(test::pumpMessagesUntil([&] { return device.parser->linesDecoded() == 300; }));
+    const GpsState before = device.snapshot;
+
+    frame.menuNode = &node;
+    SendMessageA(frame.mainWindow, WM_COMMAND, IDM_STOP_DEVICE, 0);
+    EXPECT_TRUE(device.stoppedByUser());
+    EXPECT_TRUE(test::readFile(log) == stream) << "the log holds everything received before the stop";
+    EXPECT_TRUE(echo.read(stream.size()) == stream) << "so does the echo's far end";
+    SerialPort again(5, 4800);
+    again.initialize();
+    EXPECT_TRUE(again.open(true, nullptr)) << "the device's port is free again";
+    again.stop();
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+        DispatchMessageA(&message); // the parser's last notification, which must not reset the pages
+    }
+    EXPECT_EQ(device.snapshot.active, 1);
+    EXPECT_EQ(device.snapshot.hour, before.hour);
+    EXPECT_EQ(device.snapshot.second, before.second);
+
+    const ULONGLONG started = GetTickCount64();
+    test::expectToEnd([&] { close(); });
+    std::printf("closed in %llu ms after the stop\n", GetTickCount64() - started);
+}
+
+TEST(DeviceStatusTextTest, StoppedDeviceSaysWhenInsteadOfHowDataFlows) {
+    SYSTEMTIME at{};
+    at.wHour = 7;
+    at.wMinute = 8;
+    at.wSecond = 9;
+    EXPECT_EQ(stoppedStatusText("Status:\n  Port COM3\n  1 bytes received, 2 lines decoded\n  last line 1 s ago\n  3 "
+                                "lines with a bad checksum",
+                                at),
+              "Status:\n  Port COM3\n  1 bytes received, 2 lines decoded\n  stopped at 07:08:09\n  3 lines with a bad "
+              "checksum");
+    EXPECT_EQ(stoppedStatusText("Status:\n  Port COM3\n  1 bytes received, 2 lines decoded\n  no data for 9 s", at),
+              "Status:\n  Port COM3\n  1 bytes received, 2 lines decoded\n  stopped at 07:08:09");
+}
+
 TEST_F(MainFrameTest, ClosingWhileALogHoldsWhatTheFullDiskRefusedAsksFirstAndSaysWhereTheLogEnds) {
     test::SmallVolume volume(1024);
     ASSERT_EQ(volume.mounted, "mounted\n");
@@ -350,7 +404,6 @@ TEST_F(MainFrameTest, TabAndShiftTabRunThroughTheTreeAndTheShownPage) {
                                         IDC_START_BAUD,
                                         IDC_START_SAVE_TO_FILE,
                                         IDC_START_DEVICE,
-                                        IDC_START_SAVED_DEVICE,
                                         IDC_START_ECHO,
                                         IDC_START_ECHO_PORT,
                                         IDC_START_ECHO_BAUD};

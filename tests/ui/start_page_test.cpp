@@ -208,6 +208,8 @@ TEST_F(StartPageTest, OtherButtonsAndListNotificationsDoNothing) {
         SendMessageA(page.hwnd, WM_COMMAND, MAKEWPARAM(id, LBN_DBLCLK), 0);
     }
     EXPECT_TRUE(starter.calls.empty());
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(page.hwnd, IDC_START_SAVED_DEVICE))) << "no saved parameters to start from";
+    EXPECT_TRUE(IsWindowEnabled(GetDlgItem(page.hwnd, IDC_START_OPEN_FILE)));
 }
 
 } // namespace

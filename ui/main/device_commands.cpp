@@ -124,6 +124,12 @@ void MainFrame::showDeviceMenu() {
     const bool every =
         menuNode->device != nullptr && menuNode->device->parser && menuNode->device->parser->readsEverySystem();
     CheckMenuItem(menu, IDM_EVERY_SYSTEM, MF_BYCOMMAND | (every ? MF_CHECKED : MF_UNCHECKED));
+    if (menuNode->device != nullptr && menuNode->device->stoppedByUser()) {
+        // Nothing on it works without a running device.
+        for (UINT id : {IDM_ECHO, IDM_SAVE_DATA, IDM_EVERY_SYSTEM, IDM_STOP_DEVICE}) {
+            EnableMenuItem(menu, id, MF_BYCOMMAND | MF_GRAYED);
+        }
+    }
     TrackPopupMenu(GetSubMenu(menu, 0), TPM_RIGHTBUTTON, GET_X_LPARAM(at), GET_Y_LPARAM(at), 0, mainWindow, nullptr);
     DestroyMenu(menu);
 }
@@ -147,6 +153,13 @@ void MainFrame::toggleEverySystem() {
     GpsDevice* device = menuDevice();
     if (device != nullptr && device->parser) {
         device->parser->setEverySystem(!device->parser->readsEverySystem());
+    }
+}
+
+void MainFrame::stopMenuDevice() {
+    if (GpsDevice* device = menuDevice()) {
+        device->stopByUser();
+        refreshAll();
     }
 }
 

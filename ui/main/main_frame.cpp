@@ -330,6 +330,9 @@ LRESULT MainFrame::onCommand(WPARAM wParam) {
     case IDM_EVERY_SYSTEM:
         toggleEverySystem();
         return 0;
+    case IDM_STOP_DEVICE:
+        stopMenuDevice();
+        return 0;
     default:
         return -1;
     }

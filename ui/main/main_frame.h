@@ -85,6 +85,8 @@ public:
     void echoToPort();
     // Reads every satellite system's sentences on the menu's device, or only the GPS ones again.
     void toggleEverySystem();
+    // Stops the menu's device; its node and pages stay with the last state.
+    void stopMenuDevice();
     // Destroys the main window, unless a log would lose bytes it could not write and the user keeps it open.
     void close();
     // Stops every device without losing a byte; the window is closing.

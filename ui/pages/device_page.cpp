@@ -93,8 +93,12 @@ void DevicePage::updateStatus() {
     const std::int64_t quiet = device->parser ? device->parser->secondsSinceLastLine() : 0;
     const std::int64_t bad = device->parser ? device->parser->badChecksumLines() : 0;
     const NotReadLines notRead = device->parser ? device->parser->notReadLines() : NotReadLines{};
-    SetDlgItemTextA(hwnd, IDC_DEVICE_STATUS,
-                    deviceStatusText(name ? name.get() : "", source, lines, quiet, bad, notRead).c_str());
+    std::string status = deviceStatusText(name ? name.get() : "", source, lines, quiet, bad, notRead);
+    if (device->stoppedByUser()) {
+        status = stoppedStatusText(status, device->stoppedAt);
+    }
+    SetDlgItemTextA(hwnd, IDC_DEVICE_STATUS, status.c_str());
+    const bool stopped = device->stoppedByUser();
 
     std::vector<std::string> names;
     std::vector<Port*> ports;
@@ -109,7 +113,13 @@ void DevicePage::updateStatus() {
         row.iItem = 0; // each at the top: the newest output comes first
         row.pszText = names[i].data();
         SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&row));
-        std::string status = outputStatusText(ports[i]->status());
+        const PortStatus output = ports[i]->status();
+        std::string status = outputStatusText(output);
+        if (stopped) {
+            // Closed with its device: what it had written is all it holds.
+            status =
+                "stopped at byte " + std::to_string(output.bytes) + (output.failure != nullptr ? ", " + status : "");
+        }
         row.iSubItem = 1;
         row.pszText = status.data();
         SendMessageA(list, LVM_SETITEMTEXTA, 0, reinterpret_cast<LPARAM>(&row));
@@ -179,6 +189,14 @@ std::string deviceStatusText(const char* portName, const PortStatus& source, std
         }
     }
     return status;
+}
+
+std::string stoppedStatusText(const std::string& status, const SYSTEMTIME& stoppedAt) {
+    // The data-flow line gives way: nothing flows any more.
+    const std::size_t flow = status.find("\n", status.find("lines decoded"));
+    const std::size_t flowEnd = flow == std::string::npos ? std::string::npos : status.find('\n', flow + 1);
+    return status.substr(0, flow) + "\n  stopped at " + clockTime(stoppedAt) +
+           (flowEnd == std::string::npos ? "" : status.substr(flowEnd));
 }
 
 std::string outputStatusText(const PortStatus& status) {

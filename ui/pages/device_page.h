@@ -37,6 +37,9 @@ private:
 std::string deviceStatusText(const char* portName, const PortStatus& source, std::int64_t lines,
                              std::int64_t secondsSinceLastLine, std::int64_t badChecksums, const NotReadLines& notRead);
 
+// The status of a device the user stopped: "stopped at hh:mm:ss" where the data flow was told.
+std::string stoppedStatusText(const std::string& status, const SYSTEMTIME& stoppedAt);
+
 // An output's "Status" column: "writing", or what failed since when with the system's reason (and where a
 // log ended that gave up), and the lines a lagging echo dropped.
 std::string outputStatusText(const PortStatus& status);
