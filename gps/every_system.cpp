@@ -245,15 +245,7 @@ bool decodeEverySystem(GpsState& state, SatelliteTable& working, SystemCycles& c
     if (count <= 0 || line[0] != '$') {
         return false;
     }
-    int comma = 0;
-    while (comma < count && line[comma] != ',') {
-        ++comma;
-    }
-    const char* fields = line;
-    if (comma < count) {
-        line[comma] = '\0';
-        fields = line + comma + 1;
-    }
+    const char* fields = splitSentence(line, count);
     char type[4];
     const char talker = typeOf(line, type) ? talkerSystem(line) : 0;
     if (talker == 0) {

@@ -27,6 +27,21 @@ private:
     const char* next;
 };
 
+// Ends a sentence's name at the first comma within count characters, which becomes a NUL, and returns the
+// field text after it; without a comma the whole line is the name and the field text. The whole count is
+// searched: a NUL from line noise does not hide the comma behind it.
+inline const char* splitSentence(char* line, int count) {
+    int comma = 0;
+    while (comma < count && line[comma] != ',') {
+        ++comma;
+    }
+    if (comma == count) {
+        return line;
+    }
+    line[comma] = '\0';
+    return line + comma + 1;
+}
+
 inline char upperAscii(char c) {
     return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
 }

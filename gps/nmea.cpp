@@ -345,16 +345,7 @@ bool decodeSentence(GpsState& state, SatelliteTable& working, char* line, int co
     if (count <= 0 || line[0] != '$') {
         return false;
     }
-    // The whole count is searched: a NUL from line noise does not hide the comma behind it.
-    int comma = 0;
-    while (comma < count && line[comma] != ',') {
-        ++comma;
-    }
-    const char* fields = line;
-    if (comma < count) {
-        line[comma] = '\0';
-        fields = line + comma + 1;
-    }
+    const char* fields = splitSentence(line, count);
     for (const SentenceDecoder& decoder : DECODERS) {
         if (equalsIgnoringCase(line, decoder.name)) {
             return decoder.decode(state, working, fields);
