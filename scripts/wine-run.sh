@@ -17,6 +17,13 @@ if [ ! -f "$prefix/system.reg" ]; then
         fi
     ) 9>"$prefix.lock"
 fi
+# Debian's Wine does not look in its own font folder (package fonts-wine): without Marlett in the prefix,
+# title bars draw their buttons as "0 1 r".
+fonts=$prefix/drive_c/windows/Fonts
+if [ ! -e "$fonts/marlett.ttf" ] && [ -f /usr/share/wine/fonts/marlett.ttf ] && [ -d "$fonts" ]; then
+    # Copied under another name and renamed, so a Wine started meanwhile never reads half a font.
+    cp /usr/share/wine/fonts/marlett.ttf "$fonts/.marlett.$$" && mv -f "$fonts/.marlett.$$" "$fonts/marlett.ttf"
+fi
 [ $# -gt 0 ] || exit 0
 
 # VELTARO_WINE_MANAGED=N when no window manager runs (Xvfb): Wine then places windows itself instead of
