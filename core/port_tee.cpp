@@ -18,6 +18,11 @@ void PortTee::addOutput(ByteQueue* queue) {
     outputs.push_back(queue);
 }
 
+void PortTee::removeOutput(ByteQueue* queue) {
+    std::lock_guard guard(outputLock);
+    std::erase(outputs, queue);
+}
+
 bool PortTee::start() {
     if (input == nullptr) {
         return false;

@@ -19,6 +19,8 @@ public:
 
     // Outputs may be added while the thread runs; the same queue may be added twice.
     void addOutput(ByteQueue* queue);
+    // The queue gets nothing after the pass under way; the others keep their order.
+    void removeOutput(ByteQueue* queue);
 
     // False when there is no input queue or the thread cannot be created.
     bool start();

@@ -224,6 +224,25 @@ int GpsDevice::copyOutputs(std::vector<std::string>& names, std::vector<Port*>& 
     return static_cast<int>(outputs.size());
 }
 
+void GpsDevice::stopOutput(int index) {
+    std::lock_guard guard(outputsLock);
+    if (index < 0 || index >= static_cast<int>(outputs.size()) || outputs[index]->stopped) {
+        return;
+    }
+    OutputEntry& entry = *outputs[index];
+    // Off the tee first, so the queue stops growing; then the port writes what it holds and closes.
+    if (tee) {
+        tee->removeOutput(entry.queue.get());
+    }
+    entry.port->stop();
+    entry.stopped = true;
+}
+
+bool GpsDevice::isOutputStopped(int index) {
+    std::lock_guard guard(outputsLock);
+    return index >= 0 && index < static_cast<int>(outputs.size()) && outputs[index]->stopped;
+}
+
 void GpsDevice::requestStop(ULONGLONG deadlineTick) {
     // Upstream first, so each stage has received everything before it is told to finish.
     if (port) {

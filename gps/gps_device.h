@@ -34,6 +34,7 @@ struct OutputEntry {
     std::string name;           // the log's path, or the echo port's display name
     std::unique_ptr<Port> port; // drains queue
     std::unique_ptr<ByteQueue> queue;
+    bool stopped = false; // by the user: its port got what was queued and is closed
 };
 
 // One running GPS source with everything attached: the source port fills inputQueue, the tee copies it
@@ -56,6 +57,11 @@ public:
     // Add an output once its port is open; false with error set, and nothing registered, otherwise.
     bool addEchoPort(std::unique_ptr<Port> port);
     bool addLogFile(const char* path);
+
+    // Stops one output (by the order added): it gets what was queued, is closed, and receives nothing more;
+    // the others and the device go on. Whether it was stopped so.
+    void stopOutput(int index);
+    bool isOutputStopped(int index);
 
     // The outputs in the order added; the pointers stay the device's.
     int copyOutputs(std::vector<std::string>& names, std::vector<Port*>& ports, std::vector<ByteQueue*>& queues);

@@ -27,6 +27,7 @@ inline constexpr char accMain[] = "accMain";                   // main window ke
 #define IDM_ECHO 40014         // "Echo to another port..."
 #define IDM_EVERY_SYSTEM 40015 // "&Read every satellite system", checked while it is on
 #define IDM_STOP_DEVICE 40016  // "&Stop device"
+#define IDM_STOP_OUTPUT 40017  // "&Stop", on a row of the device page's output list
 
 // Start page controls (dlgStartPage).
 #define IDC_START_OPEN_FILE 1000    // button "Open GPS data from a file" (no function)

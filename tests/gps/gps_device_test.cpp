@@ -162,6 +162,31 @@ TEST(GpsDeviceTest, OutputsJoinOnlyOnceTheirPortIsOpen) {
     EXPECT_NE(queues[0], queues[1]);
 }
 
+// One log stopped while the stream goes on: it holds what came before, the other log and the device go on.
+TEST(GpsDeviceTest, StoppedOutputEndsWhereItWasStoppedAndTheOthersGoOn) {
+    auto source = std::make_unique<ScriptedPort>();
+    ScriptedPort* scripted = source.get();
+    GpsDevice device(std::move(source));
+    ASSERT_TRUE(device.start(nullptr));
+    const std::string first = test::temporaryPath("stopped-output.gpsl");
+    const std::string second = test::temporaryPath("going-on.gpsl");
+    ASSERT_TRUE(device.addLogFile(first.c_str()));
+    ASSERT_TRUE(device.addLogFile(second.c_str()));
+    const std::string before = capture("garmin48.nmea");
+    const std::string after = capture("isync.nmea");
+    const Reference reference = decodeStream(before);
+    feed(scripted->fed, before);
+    // The parser's queue comes first in the tee: once it decoded everything, both logs' queues hold it too.
+    ASSERT_TRUE(test::pollUntil([&] { return device.parser->linesDecoded() == reference.lines; }));
+    device.stopOutput(0);
+    EXPECT_TRUE(device.isOutputStopped(0));
+    EXPECT_FALSE(device.isOutputStopped(1));
+    feed(scripted->fed, after);
+    device.stop();
+    EXPECT_TRUE(test::readFile(first) == before) << "the stopped log ends at the stop";
+    EXPECT_TRUE(test::readFile(second) == before + after) << "the other log goes on";
+}
+
 TEST(GpsDeviceTest, StopDeliversEverythingStillQueued) {
     auto source = std::make_unique<ScriptedPort>();
     ScriptedPort* scripted = source.get();

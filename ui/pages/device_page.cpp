@@ -5,6 +5,7 @@
 #include "ui/pages/dialog_controls.h"
 
 #include <commctrl.h>
+#include <windowsx.h>
 
 #include <algorithm>
 #include <cctype>
@@ -115,8 +116,8 @@ void DevicePage::updateStatus() {
         SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&row));
         const PortStatus output = ports[i]->status();
         std::string status = outputStatusText(output);
-        if (stopped) {
-            // Closed with its device: what it had written is all it holds.
+        if (stopped || device->isOutputStopped(static_cast<int>(i))) {
+            // Closed with its device or on its own: what it had written is all it holds.
             status =
                 "stopped at byte " + std::to_string(output.bytes) + (output.failure != nullptr ? ", " + status : "");
         }
@@ -217,6 +218,28 @@ std::string outputStatusText(const PortStatus& status) {
     return text;
 }
 
+void DevicePage::offerStop(int row) {
+    std::vector<std::string> names;
+    std::vector<Port*> ports;
+    std::vector<ByteQueue*> queues;
+    const int count = device->copyOutputs(names, ports, queues);
+    // Rows list the newest output first.
+    const int index = count - 1 - row;
+    if (row < 0 || index < 0 || device->stoppedByUser() || device->isOutputStopped(index)) {
+        return;
+    }
+    HMENU menu = CreatePopupMenu();
+    AppendMenuA(menu, MF_STRING, IDM_STOP_OUTPUT, "&Stop");
+    const DWORD at = GetMessagePos();
+    const int chosen = static_cast<int>(TrackPopupMenu(menu, TPM_RIGHTBUTTON | TPM_RETURNCMD | TPM_NONOTIFY,
+                                                       GET_X_LPARAM(at), GET_Y_LPARAM(at), 0, hwnd, nullptr));
+    DestroyMenu(menu);
+    if (chosen == IDM_STOP_OUTPUT) {
+        device->stopOutput(index);
+        updateStatus();
+    }
+}
+
 LRESULT DevicePage::onSize(WPARAM wParam, LPARAM lParam) {
     Pane::onSize(wParam, lParam);
     layoutControls();
@@ -257,6 +280,13 @@ INT_PTR CALLBACK DevicePage::dialogProc(HWND dialog, UINT message, WPARAM wParam
     if (message == WM_TIMER) {
         page->updateStatus();
         return 1;
+    }
+    if (message == WM_NOTIFY) {
+        const auto* header = reinterpret_cast<const NMHDR*>(lParam);
+        if (header->idFrom == IDC_DEVICE_OUTPUT_LIST && header->code == NM_RCLICK) {
+            page->offerStop(reinterpret_cast<const NMITEMACTIVATE*>(lParam)->iItem);
+            return 1;
+        }
     }
     // Anything else is left to the dialog manager's default handling.
     INT_PTR result = 0;

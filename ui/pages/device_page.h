@@ -25,6 +25,8 @@ public:
 
 private:
     void insertColumn(int index, const char* text, int width);
+    // A right click on a row of the output list: "Stop" that output.
+    void offerStop(int row);
     void fitColumns();
     static INT_PTR CALLBACK dialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
     void setUp();
