@@ -141,16 +141,22 @@ OffLimits offLimits(Pixel pixel, bool increasing, LONG first, LONG end) {
 
 constexpr std::int64_t NO_LIMIT = std::numeric_limits<std::int64_t>::max();
 
+// What a walk over lines found: how many can show, up to its limit, and the area the drawn ones touch.
+struct LineWalk {
+    std::int64_t shown;
+    RECT touched;
+};
+
 // Draws the lines of a polyline into its points from first on (the first of them from the point before) the
 // way MoveToEx and LineTo through every point would, leaving out the lines that cannot add a pixel: a line to
 // the pixel it starts on, and a line whose two ends lie off the clip area on the same side. Whole runs of
 // points off the area on one side, or on one pixel, are passed over the same way, found by their boxes.
-// With a limit, the lines are drawn only once the walk knows fewer than limit of them can show.
+// The walk stops once limit lines can show; with a limit, or only counting, it draws nothing before it ends.
 class TrackWalk {
 public:
     TrackWalk(const Polyline& polyline, const DrawContext& context, const RECT& clip, std::int64_t first,
-              std::int64_t limit)
-        : polyline(polyline), context(context), clip(clip), first(first), limit(limit),
+              std::int64_t limit, bool drawing)
+        : polyline(polyline), context(context), clip(clip), first(first), limit(limit), drawing(drawing),
           lastPoint(&polyline.point(first > 0 ? first - 1 : 0)) {
         // Projection keeps the order of coordinates only with a finite origin and scale; without it the
         // coordinates say nothing about where a point lands, and every point is projected.
@@ -202,13 +208,14 @@ public:
         }
     }
 
-    // Draws what is gathered, unless limit lines could show: then nothing is drawn. Says whether it drew.
-    bool finish() {
-        if (full()) {
-            return false;
+    // Draws what is gathered, unless limit lines can show: then nothing is drawn.
+    LineWalk finish() {
+        if (!full()) {
+            flush();
         }
-        flush();
-        return true;
+        RECT area;
+        IntersectRect(&area, &touched, &clip); // empty when nothing was gathered
+        return LineWalk{shown, area};
     }
 
 private:
@@ -233,6 +240,12 @@ private:
             return;
         }
         ++shown;
+        if (!drawing) {
+            return;
+        }
+        touched =
+            RECT{std::min({touched.left, from.x, to.x}), std::min({touched.top, from.y, to.y}),
+                 std::max({touched.right, from.x + 1, to.x + 1}), std::max({touched.bottom, from.y + 1, to.y + 1})};
         if (limit == NO_LIMIT && path.size() + 2 > PATH_POINTS) {
             flush();
         }
@@ -303,7 +316,11 @@ private:
     RECT clip;
     std::int64_t first;
     std::int64_t limit;
-    std::int64_t shown = 0; // lines gathered that can show
+    bool drawing;
+    std::int64_t shown = 0; // lines that can show
+    // The pixels the gathered lines may set, starting empty.
+    RECT touched{std::numeric_limits<LONG>::max(), std::numeric_limits<LONG>::max(), std::numeric_limits<LONG>::min(),
+                 std::numeric_limits<LONG>::min()};
     bool ordered;
     OffLimits longitudeOff;
     OffLimits latitudeOff;
@@ -316,31 +333,37 @@ private:
 };
 
 // Without culling every line can show.
-bool drawEveryLine(const Polyline& polyline, const DrawContext& context, std::int64_t first, std::int64_t limit) {
+LineWalk walkEveryLine(const Polyline& polyline, const DrawContext& context, std::int64_t first, std::int64_t limit,
+                       bool drawing) {
     const std::int64_t from = std::max<std::int64_t>(first, 1);
-    if (polyline.count - from >= limit) {
-        return false;
+    LineWalk walk{std::clamp<std::int64_t>(polyline.count - from, 0, limit), RECT{}};
+    if (!drawing || walk.shown >= limit) {
+        return walk;
     }
-    const POINT start = project(polyline.point(from - 1), context);
-    MoveToEx(context.hdc, start.x, start.y, nullptr);
+    POINT p = project(polyline.point(from - 1), context);
+    MoveToEx(context.hdc, p.x, p.y, nullptr);
+    walk.touched = RECT{p.x, p.y, p.x + 1, p.y + 1};
     for (std::int64_t i = from; i < polyline.count; ++i) {
-        const POINT p = project(polyline.point(i), context);
+        p = project(polyline.point(i), context);
         LineTo(context.hdc, p.x, p.y);
+        const RECT at{p.x, p.y, p.x + 1, p.y + 1};
+        UnionRect(&walk.touched, &walk.touched, &at);
     }
-    return true;
+    return walk;
 }
 
-// The lines into the points from first on, without the end pixel; false, with nothing drawn, when limit of
-// them or more could show.
-bool drawLines(const Polyline& polyline, const DrawContext& context, std::int64_t first, std::int64_t limit) {
+// Walks the lines into the points from first on, drawing them without the end pixel unless only counting, or
+// unless limit or more can show.
+LineWalk walkLines(const Polyline& polyline, const DrawContext& context, std::int64_t first, std::int64_t limit,
+                   bool drawing) {
     if (polyline.count <= 0) {
-        return true;
+        return LineWalk{0, RECT{}};
     }
     RECT clip;
     if (!linesCanBeCulled(context.hdc, clip)) {
-        return drawEveryLine(polyline, context, first, limit);
+        return walkEveryLine(polyline, context, first, limit, drawing);
     }
-    TrackWalk walk(polyline, context, clip, first, limit);
+    TrackWalk walk(polyline, context, clip, first, limit, drawing);
     int top = 0;
     while (top < TOP_LEVEL && levelPoints(top) < polyline.count) {
         ++top;
@@ -406,20 +429,24 @@ bool addPoint(Polyline& polyline, double latitude, double longitude) {
 }
 
 void drawPolyline(const Polyline& polyline, const DrawContext& context) {
-    drawLines(polyline, context, 0, NO_LIMIT);
+    walkLines(polyline, context, 0, NO_LIMIT, true);
     drawEndPixel(polyline, context);
 }
 
 bool drawPolylineIfFewLines(const Polyline& polyline, const DrawContext& context, std::int64_t limit) {
-    if (!drawLines(polyline, context, 0, limit)) {
+    if (walkLines(polyline, context, 0, limit, true).shown >= limit) {
         return false;
     }
     drawEndPixel(polyline, context);
     return true;
 }
 
-void drawLinesFrom(const Polyline& polyline, const DrawContext& context, std::int64_t first) {
-    drawLines(polyline, context, first, NO_LIMIT);
+std::int64_t countLinesShowing(const Polyline& polyline, const DrawContext& context, std::int64_t limit) {
+    return walkLines(polyline, context, 0, limit, false).shown;
+}
+
+RECT drawLinesFrom(const Polyline& polyline, const DrawContext& context, std::int64_t first) {
+    return walkLines(polyline, context, first, NO_LIMIT, true).touched;
 }
 
 void drawEndPixel(const Polyline& polyline, const DrawContext& context) {
