@@ -160,16 +160,20 @@ public:
           lastPoint(&polyline.point(first > 0 ? first - 1 : 0)) {
         // Projection keeps the order of coordinates only with a finite origin and scale; without it the
         // coordinates say nothing about where a point lands, and every point is projected.
-        ordered = std::isfinite(context.originLatitude) && std::isfinite(context.originLongitude) &&
-                  std::isfinite(context.scale);
+        const bool ordered = std::isfinite(context.originLatitude) && std::isfinite(context.originLongitude) &&
+                             std::isfinite(context.scale);
         if (ordered) {
             const auto x = [&](double longitude) { return project(GeoPoint{0, longitude}, context).x; };
             const auto y = [&](double latitude) { return project(GeoPoint{latitude, 0}, context).y; };
             longitudeOff = offLimits(x, context.scale >= 0, clip.left, clip.right);
             latitudeOff = offLimits(y, context.scale <= 0, clip.top, clip.bottom);
+            twoPixels = 2 / std::abs(context.scale);
         }
         lastSides = sidesOf(*lastPoint);
-        path.reserve(PATH_POINTS);
+        if (drawing) {
+            path.reserve(PATH_POINTS);
+            runLengths.reserve(PATH_POINTS / 4);
+        }
     }
 
     // Walks the points of the box at level from start on: the line into them as any other, the lines among
@@ -276,7 +280,9 @@ private:
     // Projection never decreases along an axis (or never increases, mirrored), so a box whose corners land on
     // one pixel holds its points on that pixel.
     bool onOnePixel(const GeoBounds& bounds) const {
-        if (!ordered) {
+        // Two pixels' width or more never truncates to one: most boxes a paint looks into are told apart here.
+        if (!(bounds.maxLongitude - bounds.minLongitude < twoPixels &&
+              bounds.maxLatitude - bounds.minLatitude < twoPixels)) {
             return false;
         }
         const POINT low = project(GeoPoint{bounds.minLatitude, bounds.minLongitude}, context);
@@ -321,7 +327,7 @@ private:
     // The pixels the gathered lines may set, starting empty.
     RECT touched{std::numeric_limits<LONG>::max(), std::numeric_limits<LONG>::max(), std::numeric_limits<LONG>::min(),
                  std::numeric_limits<LONG>::min()};
-    bool ordered;
+    double twoPixels = 0; // in coordinates; 0 where projection keeps no order, so no box counts as one pixel
     OffLimits longitudeOff;
     OffLimits latitudeOff;
     const GeoPoint* lastPoint;
