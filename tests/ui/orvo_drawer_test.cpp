@@ -230,6 +230,16 @@ std::vector<GeoPoint> wander(unsigned seed, int count, double step, double pull)
 
 TEST(OrvoDrawerTest, SkippingLinesOffThePictureDrawsWhatEveryPointDraws) {
     std::vector<GeoPoint> parked(3 * CHUNK_POINTS, GeoPoint{0.01, -0.02});
+    std::vector<GeoPoint> jittered;
+    std::mt19937 random(10);
+    std::normal_distribution<double> jitter(0.0, 0.001);
+    for (int i = 0; i < 3 * CHUNK_POINTS; ++i) {
+        jittered.push_back({jitter(random), jitter(random)});
+    }
+    std::vector<GeoPoint> creeping; // north across the picture, 50 points a pixel: blocks on one pixel
+    for (int i = 0; i < 20000; ++i) {
+        creeping.push_back({i * 1e-5 - 0.1, 0.0001});
+    }
     std::vector<GeoPoint> crossing; // far off on alternate sides: every line crosses the picture
     for (int i = 0; i < 300; ++i) {
         crossing.push_back({i % 2 == 0 ? -5.0 : 5.0, (i % 3) * 0.001});
@@ -257,6 +267,8 @@ TEST(OrvoDrawerTest, SkippingLinesOffThePictureDrawsWhatEveryPointDraws) {
         {"canvas clipped", wander(6, 20000, 0.004, 0.0005), 2000, 200, PS_SOLID, {60, 30, 150, 100}},
         {"dashed pen", wander(8, 20000, 0.004, 0.0005), 2000, 200, PS_DASH, whole},
         {"parked", parked, 2000, 200, PS_SOLID, whole},
+        {"parked zoomed out", jittered, 300, 200, PS_SOLID, whole}, // boxes on one pixel and across two
+        {"creeping", creeping, 2000, 200, PS_SOLID, whole},
         {"crossing", crossing, 2000, 200, PS_SOLID, whole},
         {"absurd values", absurd, 2000, 200, PS_SOLID, whole},
     };
@@ -292,6 +304,61 @@ TEST(OrvoDrawerTest, SkippingLinesOffThePictureDrawsWhatEveryPointDraws) {
         SelectObject(fast.dc(), fastPen);
         SelectObject(every.dc(), everyPen);
         DeleteObject(pen);
+    }
+}
+
+TEST(OrvoDrawerTest, DrawsOnlyWhenFewerLinesThanTheLimitCanShow) {
+    // 40 one-pixel steps east of the centre at scale 1024.
+    std::vector<GeoPoint> steps;
+    for (int i = 0; i <= 40; ++i) {
+        steps.push_back({0, i / 1024.0});
+    }
+    std::vector<GeoPoint> fromTheNorth(500, GeoPoint{1, 0}); // lines among them are off the top
+    fromTheNorth.insert(fromTheNorth.end(), steps.begin(), steps.end());
+    std::vector<GeoPoint> fromOnePixel; // within a pixel of the centre: no line among them shows
+    for (int i = 0; i < 3000; ++i) {
+        fromOnePixel.push_back({(i % 7) * 1e-4, -(i % 9) * 1e-4});
+    }
+    fromOnePixel.insert(fromOnePixel.end(), steps.begin(), steps.end());
+    struct Case {
+        const char* name;
+        std::vector<GeoPoint> points;
+        std::int64_t showing;
+    };
+    const Case cases[] = {
+        {"steps", steps, 40}, {"from the north", fromTheNorth, 41}, {"from one pixel", fromOnePixel, 40}};
+    Canvas canvas(101, 81);
+    Canvas every(101, 81);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Polyline track;
+        fill(track, c.points);
+        canvas.clear(WHITE);
+        EXPECT_FALSE(drawPolylineIfFewLines(track, contextFor(canvas, 1024.0), c.showing));
+        EXPECT_EQ(canvas.count(WHITE), 101 * 81);
+        EXPECT_TRUE(drawPolylineIfFewLines(track, contextFor(canvas, 1024.0), c.showing + 1));
+        every.clear(WHITE);
+        drawEveryPoint(c.points, contextFor(every, 1024.0));
+        EXPECT_TRUE(canvas.sameAs(every));
+    }
+}
+
+TEST(OrvoDrawerTest, LinesFromAPointOnCompleteTheLinesBefore) {
+    const std::vector<GeoPoint> points = wander(11, 3 * CHUNK_POINTS, 0.004, 0.0005);
+    Canvas every(200, 150);
+    every.clear(WHITE);
+    drawEveryPoint(points, contextFor(every, 2000.0));
+    for (const std::int64_t split : {std::int64_t{1}, std::int64_t{777}, CHUNK_POINTS + 1}) {
+        SCOPED_TRACE(split);
+        Polyline track;
+        fill(track, std::vector<GeoPoint>(points.begin(), points.begin() + split));
+        Canvas parts(200, 150);
+        parts.clear(WHITE);
+        drawLinesFrom(track, contextFor(parts, 2000.0), 0);
+        fill(track, std::vector<GeoPoint>(points.begin() + split, points.end()));
+        drawLinesFrom(track, contextFor(parts, 2000.0), split);
+        drawEndPixel(track, contextFor(parts, 2000.0));
+        EXPECT_TRUE(parts.sameAs(every));
     }
 }
 

@@ -8,6 +8,8 @@
 
 #include <cmath>
 #include <limits>
+#include <random>
+#include <string>
 #include <vector>
 
 namespace veltaro {
@@ -15,6 +17,9 @@ namespace {
 
 using test::BLACK;
 using test::Canvas;
+
+constexpr int WIDTH = 201;
+constexpr int HEIGHT = 151;
 
 const SharedGdi& testGdi() {
     static const SharedGdi gdi = [] {
@@ -174,6 +179,168 @@ TEST(RouteViewTest, LatestPositionShowsAtTheCentreAtAnySizeAndForAbsurdValues) {
     EXPECT_EQ(canvas.count(BLACK), 1);
     EXPECT_EQ(canvas.pixel(100, 75), BLACK);
     EXPECT_EQ(canvas.count(GetSysColor(COLOR_WINDOW)), 201 * 151 - 1);
+}
+
+// A receiver on a desk from (4812.5, 1130.25) on: a few metres of jitter, about 4 pixels at scale 2000.
+std::vector<GeoPoint> parkedAt(unsigned seed, int count, double eastwards = 0) {
+    std::mt19937 random(seed);
+    std::normal_distribution<double> jitter(0.0, 0.002);
+    std::vector<GeoPoint> points;
+    for (int i = 0; i < count; ++i) {
+        points.push_back({4812.5 + jitter(random), 1130.25 + eastwards + jitter(random)});
+    }
+    return points;
+}
+
+// What drawing every point gives: MoveToEx, LineTo to each further point, the end pixel, where it returns.
+POINT drawEveryPoint(const Polyline& track, const DrawContext& context) {
+    POINT p = project(track.point(0), context);
+    MoveToEx(context.hdc, p.x, p.y, nullptr);
+    for (std::int64_t i = 1; i < track.count; ++i) {
+        p = project(track.point(i), context);
+        LineTo(context.hdc, p.x, p.y);
+    }
+    SetPixel(context.hdc, p.x, p.y, track.endColor);
+    return p;
+}
+
+// Lines that can show: to another pixel, and not with both ends off one side of the picture.
+int linesShowing(const Polyline& track, const DrawContext& context) {
+    int shown = 0;
+    for (std::int64_t i = 1; i < track.count; ++i) {
+        const POINT a = project(track.point(i - 1), context);
+        const POINT b = project(track.point(i), context);
+        const bool off = std::max(a.x, b.x) < 0 || std::min(a.x, b.x) >= context.width || std::max(a.y, b.y) < 0 ||
+                         std::min(a.y, b.y) >= context.height;
+        shown += (a.x != b.x || a.y != b.y) && !off ? 1 : 0;
+    }
+    return shown;
+}
+
+// Whether every black pixel of a has a black pixel of b at most one pixel away on either axis.
+bool blackNear(const Canvas& a, const Canvas& b) {
+    for (int y = 0; y < a.height(); ++y) {
+        for (int x = 0; x < a.width(); ++x) {
+            bool found = a.pixel(x, y) != BLACK;
+            for (int dy = -1; dy <= 1 && !found; ++dy) {
+                for (int dx = -1; dx <= 1 && !found; ++dx) {
+                    found = b.pixel(x + dx, y + dy) == BLACK;
+                }
+            }
+            if (!found) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+// The view's picture against a line to every point: identical while fewer than 10,000 lines can show, every
+// track pixel within one of the other picture's beyond, the latest position exact in both.
+TEST(RouteViewTest, PicturesMatchALineToEveryPoint) {
+    std::vector<GeoPoint> comingBack = parkedAt(3, 15001);
+    for (int i = 1; i <= 400; ++i) { // a thousand pixels east and back
+        comingBack.push_back(parkedAt(4 + i, 1, 0.0025 * (i <= 200 ? i : 400 - i))[0]);
+    }
+    comingBack.push_back(comingBack.front());
+    std::vector<GeoPoint> parked = parkedAt(1, 30500);
+    parked[30000].latitude += 0.015; // a jump of 30 pixels north, while the picture comes from the bitmap
+    std::vector<GeoPoint> driving;
+    for (int i = 0; i < 30500; ++i) {
+        driving.push_back({4812.5 + 0.3 * std::sin(i * 1e-3), 1130.25 + 0.003 * i});
+    }
+    struct Track {
+        const char* name;
+        std::vector<GeoPoint> points;
+        int recorded; // before the first picture
+    };
+    const Track tracks[] = {{"parked", parked, 30000},
+                            {"parked briefly", parkedAt(2, 2500), 2000},
+                            {"driving", driving, 30000},
+                            {"leaving and coming back", comingBack, 15000}};
+    struct Step {
+        const char* name;
+        double zoom;   // before the new points
+        int panWest;   // pixels, before the new points
+        int newPoints; // the way out and the way back on the last track
+        int width;     // of the picture
+    };
+    const Step steps[] = {{"as recorded", 1, 0, 0, WIDTH},  {"a new point", 1, 0, 1, WIDTH},
+                          {"200 points", 1, 0, 200, WIDTH}, {"200 more", 1, 0, 200, WIDTH},
+                          {"zoomed in", 1.1, 0, 0, WIDTH},  {"zoomed out", 1 / 1.331, 0, 0, WIDTH},
+                          {"panned", 1, 50, 1, WIDTH},      {"narrower", 1, 0, 0, WIDTH - 30}};
+    for (const Track& track : tracks) {
+        GpsState state;
+        state.active = 1;
+        state.fixType = 3;
+        RouteView view(nullptr, false, testGdi());
+        view.data = &state;
+        std::size_t next = 0;
+        const auto record = [&](int count) {
+            for (int i = 0; i < count; ++i, ++next) {
+                state.latitude = track.points[next].latitude;
+                state.longitude = track.points[next].longitude;
+                view.refresh();
+            }
+        };
+        record(track.recorded);
+        for (const Step& step : steps) {
+            SCOPED_TRACE(std::string(track.name) + ", " + step.name);
+            view.zoomTo(view.context.scale * step.zoom);
+            view.lonOffset += step.panWest / view.context.scale;
+            record(step.newPoints);
+            Canvas fast(step.width, HEIGHT);
+            view.draw(fast.dc(), step.width, HEIGHT);
+            Canvas every(step.width, HEIGHT);
+            every.clear(GetSysColor(COLOR_WINDOW));
+            DrawContext context = view.context;
+            context.hdc = every.dc();
+            const POINT latest = drawEveryPoint(view.track, context);
+            EXPECT_EQ(fast.pixel(latest.x, latest.y), BLACK);
+            if (linesShowing(view.track, context) < 10000) {
+                EXPECT_TRUE(fast.sameAs(every));
+            } else {
+                EXPECT_TRUE(blackNear(fast, every) && blackNear(every, fast));
+            }
+        }
+    }
+}
+
+// A long track's lines are kept in one bitmap, drawn anew in place when the view changes, and released when
+// few lines show again and with the view.
+TEST(RouteViewTest, ALongTrackKeepsOneBitmapWhileManyLinesShow) {
+    Canvas canvas(WIDTH, HEIGHT);
+    const int before = test::freeGdiHandles();
+    {
+        GpsState state;
+        state.active = 1;
+        state.fixType = 3;
+        RouteView view(nullptr, false, testGdi());
+        view.data = &state;
+        const auto record = [&](const std::vector<GeoPoint>& points, int width = WIDTH) {
+            for (const GeoPoint& point : points) {
+                state.latitude = point.latitude;
+                state.longitude = point.longitude;
+                view.refresh();
+            }
+            view.draw(canvas.dc(), width, HEIGHT);
+        };
+        record(parkedAt(1, 9000));
+        EXPECT_EQ(test::freeGdiHandles(), before);
+        record(parkedAt(2, 3000));
+        const int holding = test::freeGdiHandles();
+        EXPECT_LT(holding, before);
+        // Zoomed, narrower (half a view is 100 pixels) and 80 pixels west: drawn anew around that centre.
+        view.zoomTo(2200);
+        record(parkedAt(3, 1, -80 / 2200.0), WIDTH - 1);
+        EXPECT_EQ(test::freeGdiHandles(), holding);
+        // 50 pixels further west the parked points are off the picture, the centre still inside the margins.
+        record(parkedAt(4, 1, -130 / 2200.0), WIDTH - 1);
+        EXPECT_EQ(test::freeGdiHandles(), before);
+        record(parkedAt(5, 1), WIDTH - 1);
+        EXPECT_EQ(test::freeGdiHandles(), holding);
+    }
+    EXPECT_EQ(test::freeGdiHandles(), before);
 }
 
 TEST(RouteViewTest, KeysWheelAndScrollZoomAndPan) {

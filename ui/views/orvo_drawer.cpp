@@ -1,26 +1,20 @@
 #include "ui/views/orvo_drawer.h"
 
+#include "ui/views/pixel.h"
+
 #include <algorithm>
 #include <bit>
 #include <cmath>
 #include <limits>
 #include <new>
 #include <optional>
+#include <vector>
 
 namespace veltaro {
 
 namespace {
 
-// 2^26 pixels from the centre: far beyond any view, well inside the coordinates GDI draws lines between.
-constexpr double PIXEL_LIMIT = 67108864.0;
 constexpr double INF = std::numeric_limits<double>::infinity();
-
-int pixelOffset(double offset) {
-    if (std::isnan(offset)) {
-        return 0;
-    }
-    return static_cast<int>(std::clamp(offset, -PIXEL_LIMIT, PIXEL_LIMIT)); // truncates toward zero
-}
 
 GeoBounds boundsOf(double latitude, double longitude) {
     // A NaN coordinate is drawn at the centre whatever the origin; a range open both ways always covers it.
@@ -145,58 +139,92 @@ OffLimits offLimits(Pixel pixel, bool increasing, LONG first, LONG end) {
                      firstHolding([&](double v) { return pixel(v) < first; })};
 }
 
-// Draws a polyline the way MoveToEx and LineTo through every point would, leaving out the lines that cannot
-// add a pixel: a line to the pixel it starts on, and a line whose two ends lie off the clip area on the same
-// side. Whole runs of points off the area on one side are passed over the same way, found by their boxes.
+constexpr std::int64_t NO_LIMIT = std::numeric_limits<std::int64_t>::max();
+
+// What a walk over lines found: how many can show, up to its limit, and the area the drawn ones touch.
+struct LineWalk {
+    std::int64_t shown;
+    RECT touched;
+};
+
+// Draws the lines of a polyline into its points from first on (the first of them from the point before) the
+// way MoveToEx and LineTo through every point would, leaving out the lines that cannot add a pixel: a line to
+// the pixel it starts on, and a line whose two ends lie off the clip area on the same side. Whole runs of
+// points off the area on one side, or on one pixel, are passed over the same way, found by their boxes.
+// The walk stops once limit lines can show; with a limit, or only counting, it draws nothing before it ends.
 class TrackWalk {
 public:
-    TrackWalk(const Polyline& polyline, const DrawContext& context, const RECT& clip)
-        : polyline(polyline), context(context), clip(clip), lastPoint(&polyline.point(0)) {
+    TrackWalk(const Polyline& polyline, const DrawContext& context, const RECT& clip, std::int64_t first,
+              std::int64_t limit, bool drawing)
+        : polyline(polyline), context(context), clip(clip), first(first), limit(limit), drawing(drawing),
+          lastPoint(&polyline.point(first > 0 ? first - 1 : 0)) {
         // Projection keeps the order of coordinates only with a finite origin and scale; without it the
         // coordinates say nothing about where a point lands, and every point is projected.
-        if (std::isfinite(context.originLatitude) && std::isfinite(context.originLongitude) &&
-            std::isfinite(context.scale)) {
+        const bool ordered = std::isfinite(context.originLatitude) && std::isfinite(context.originLongitude) &&
+                             std::isfinite(context.scale);
+        if (ordered) {
             const auto x = [&](double longitude) { return project(GeoPoint{0, longitude}, context).x; };
             const auto y = [&](double latitude) { return project(GeoPoint{latitude, 0}, context).y; };
             longitudeOff = offLimits(x, context.scale >= 0, clip.left, clip.right);
             latitudeOff = offLimits(y, context.scale <= 0, clip.top, clip.bottom);
+            twoPixels = 2 / std::abs(context.scale);
         }
         lastSides = sidesOf(*lastPoint);
+        if (drawing) {
+            path.reserve(PATH_POINTS);
+            runLengths.reserve(PATH_POINTS / 4);
+        }
     }
 
-    // Walks the points of the box at level from first on: the line into them as any other, the lines among
+    // Walks the points of the box at level from start on: the line into them as any other, the lines among
     // them only where the box can show.
-    void node(int level, std::int64_t first) {
-        const std::int64_t n = std::min(levelPoints(level), polyline.count - first);
-        const GeoBounds& bounds = boundsAt(polyline, level, first);
-        if (longitudeOff.holdsAll(bounds.minLongitude, bounds.maxLongitude) ||
-            latitudeOff.holdsAll(bounds.minLatitude, bounds.maxLatitude)) {
-            lineTo(polyline.point(first));
-            passTo(polyline.point(first + n - 1));
+    void node(int level, std::int64_t start) {
+        const std::int64_t end = std::min(start + levelPoints(level), polyline.count);
+        if (end <= first || full()) {
             return;
         }
+        if (start >= first) {
+            const GeoBounds& bounds = boundsAt(polyline, level, start);
+            if (longitudeOff.holdsAll(bounds.minLongitude, bounds.maxLongitude) ||
+                latitudeOff.holdsAll(bounds.minLatitude, bounds.maxLatitude)) {
+                lineTo(polyline.point(start));
+                passTo(polyline.point(end - 1));
+                return;
+            }
+            if (onOnePixel(bounds)) {
+                // Every line among the points starts on the pixel it goes to.
+                lineTo(polyline.point(start));
+                lastPoint = &polyline.point(end - 1);
+                return;
+            }
+        }
         if (level == 0) {
-            const GeoPoint* points = &polyline.point(first); // a block never straddles two chunks
-            for (std::int64_t i = 0; i < n; ++i) {
+            const std::int64_t from = std::max(start, first);
+            const GeoPoint* points = &polyline.point(from); // a block never straddles two chunks
+            for (std::int64_t i = 0; i < end - from && !full(); ++i) {
                 lineTo(points[i]);
             }
             return;
         }
         const std::int64_t step = levelPoints(level - 1);
-        for (std::int64_t child = first; child < first + n; child += step) {
+        for (std::int64_t child = start; child < end; child += step) {
             node(level - 1, child);
         }
     }
 
-    // Leaves the current position where drawing every line would have left it.
-    POINT finish() {
-        flush();
-        const POINT end = lastPixel();
-        MoveToEx(context.hdc, end.x, end.y, nullptr);
-        return end;
+    // Draws what is gathered, unless limit lines can show: then nothing is drawn.
+    LineWalk finish() {
+        if (!full()) {
+            flush();
+        }
+        RECT area;
+        IntersectRect(&area, &touched, &clip); // empty when nothing was gathered
+        return LineWalk{shown, area};
     }
 
 private:
+    bool full() const { return shown >= limit; }
+
     void lineTo(const GeoPoint& point) {
         const unsigned sides = sidesOf(point);
         if ((sides & lastSides) != 0) {
@@ -215,16 +243,23 @@ private:
             joined = false;
             return;
         }
-        if (!joined || pending == PATH_POINTS) {
-            // A new run of joined lines starts from the previous point.
-            if (pending + 2 > PATH_POINTS || runs == PATH_RUNS) {
-                flush();
-            }
-            path[pending++] = from;
-            runLengths[runs++] = 1;
+        ++shown;
+        if (!drawing) {
+            return;
         }
-        path[pending++] = to;
-        ++runLengths[runs - 1];
+        touched =
+            RECT{std::min({touched.left, from.x, to.x}), std::min({touched.top, from.y, to.y}),
+                 std::max({touched.right, from.x + 1, to.x + 1}), std::max({touched.bottom, from.y + 1, to.y + 1})};
+        if (limit == NO_LIMIT && path.size() + 2 > PATH_POINTS) {
+            flush();
+        }
+        if (!joined) {
+            // A new run of joined lines starts from the previous point.
+            path.push_back(from);
+            runLengths.push_back(1);
+        }
+        path.push_back(to);
+        ++runLengths.back();
         joined = true;
     }
 
@@ -240,6 +275,19 @@ private:
     // The sides of the clip area a point lies off, as far as its coordinates tell.
     unsigned sidesOf(const GeoPoint& point) const {
         return longitudeOff.side(point.longitude) | latitudeOff.side(point.latitude) << 2;
+    }
+
+    // Projection never decreases along an axis (or never increases, mirrored), so a box whose corners land on
+    // one pixel holds its points on that pixel.
+    bool onOnePixel(const GeoBounds& bounds) const {
+        // Two pixels' width or more never truncates to one: most boxes a paint looks into are told apart here.
+        if (!(bounds.maxLongitude - bounds.minLongitude < twoPixels &&
+              bounds.maxLatitude - bounds.minLatitude < twoPixels)) {
+            return false;
+        }
+        const POINT low = project(GeoPoint{bounds.minLatitude, bounds.minLongitude}, context);
+        const POINT high = project(GeoPoint{bounds.maxLatitude, bounds.maxLongitude}, context);
+        return low.x == high.x && low.y == high.y;
     }
 
     // A pixel test as well: without the limits the coordinates tell nothing.
@@ -259,39 +307,77 @@ private:
     // The runs of joined lines go to GDI in one call: the same pixels as a LineTo for each line, at a
     // fraction of the calls.
     void flush() {
-        if (runs > 0) {
-            PolyPolyline(context.hdc, path, runLengths, static_cast<DWORD>(runs));
+        if (!runLengths.empty()) {
+            PolyPolyline(context.hdc, path.data(), runLengths.data(), static_cast<DWORD>(runLengths.size()));
         }
-        pending = 0;
-        runs = 0;
+        path.clear();
+        runLengths.clear();
         joined = false;
     }
 
-    static constexpr int PATH_POINTS = 1024;
-    static constexpr int PATH_RUNS = 256;
+    static constexpr std::size_t PATH_POINTS = 1024; // a batch for GDI when nothing waits for the count
 
     const Polyline& polyline;
     const DrawContext& context;
     RECT clip;
+    std::int64_t first;
+    std::int64_t limit;
+    bool drawing;
+    std::int64_t shown = 0; // lines that can show
+    // The pixels the gathered lines may set, starting empty.
+    RECT touched{std::numeric_limits<LONG>::max(), std::numeric_limits<LONG>::max(), std::numeric_limits<LONG>::min(),
+                 std::numeric_limits<LONG>::min()};
+    double twoPixels = 0; // in coordinates; 0 where projection keeps no order, so no box counts as one pixel
     OffLimits longitudeOff;
     OffLimits latitudeOff;
     const GeoPoint* lastPoint;
     unsigned lastSides;
     std::optional<POINT> last; // lastPoint's pixel, once projected
     bool joined = false;       // the run being gathered ends at lastPoint
-    POINT path[PATH_POINTS];
-    int pending = 0;
-    DWORD runLengths[PATH_RUNS];
-    int runs = 0;
+    std::vector<POINT> path;
+    std::vector<DWORD> runLengths;
 };
 
-void drawEveryPoint(const Polyline& polyline, const DrawContext& context) {
-    const POINT first = project(polyline.point(0), context);
-    MoveToEx(context.hdc, first.x, first.y, nullptr);
-    for (std::int64_t i = 1; i < polyline.count; ++i) {
-        const POINT p = project(polyline.point(i), context);
-        LineTo(context.hdc, p.x, p.y);
+// Without culling every line can show.
+LineWalk walkEveryLine(const Polyline& polyline, const DrawContext& context, std::int64_t first, std::int64_t limit,
+                       bool drawing) {
+    const std::int64_t from = std::max<std::int64_t>(first, 1);
+    LineWalk walk{std::clamp<std::int64_t>(polyline.count - from, 0, limit), RECT{}};
+    if (!drawing || walk.shown >= limit) {
+        return walk;
     }
+    POINT p = project(polyline.point(from - 1), context);
+    MoveToEx(context.hdc, p.x, p.y, nullptr);
+    walk.touched = RECT{p.x, p.y, p.x + 1, p.y + 1};
+    for (std::int64_t i = from; i < polyline.count; ++i) {
+        p = project(polyline.point(i), context);
+        LineTo(context.hdc, p.x, p.y);
+        const RECT at{p.x, p.y, p.x + 1, p.y + 1};
+        UnionRect(&walk.touched, &walk.touched, &at);
+    }
+    return walk;
+}
+
+// Walks the lines into the points from first on, drawing them without the end pixel unless only counting, or
+// unless limit or more can show.
+LineWalk walkLines(const Polyline& polyline, const DrawContext& context, std::int64_t first, std::int64_t limit,
+                   bool drawing) {
+    if (polyline.count <= 0) {
+        return LineWalk{0, RECT{}};
+    }
+    RECT clip;
+    if (!linesCanBeCulled(context.hdc, clip)) {
+        return walkEveryLine(polyline, context, first, limit, drawing);
+    }
+    TrackWalk walk(polyline, context, clip, first, limit, drawing);
+    int top = 0;
+    while (top < TOP_LEVEL && levelPoints(top) < polyline.count) {
+        ++top;
+    }
+    for (std::int64_t start = 0; start < polyline.count; start += levelPoints(top)) {
+        walk.node(top, start);
+    }
+    return walk.finish();
 }
 
 } // namespace
@@ -306,8 +392,8 @@ DrawList::~DrawList() {
 
 POINT project(const GeoPoint& point, const DrawContext& context) {
     // Both halves are at most 2^30 and the offsets 2^26, so neither sum leaves the int range.
-    return POINT{context.width / 2 + pixelOffset((point.longitude - context.originLongitude) * context.scale),
-                 context.height / 2 - pixelOffset((point.latitude - context.originLatitude) * context.scale)};
+    return POINT{context.width / 2 + toPixel((point.longitude - context.originLongitude) * context.scale),
+                 context.height / 2 - toPixel((point.latitude - context.originLatitude) * context.scale)};
 }
 
 bool addPoint(Polyline& polyline, double latitude, double longitude) {
@@ -349,26 +435,34 @@ bool addPoint(Polyline& polyline, double latitude, double longitude) {
 }
 
 void drawPolyline(const Polyline& polyline, const DrawContext& context) {
+    walkLines(polyline, context, 0, NO_LIMIT, true);
+    drawEndPixel(polyline, context);
+}
+
+bool drawPolylineIfFewLines(const Polyline& polyline, const DrawContext& context, std::int64_t limit) {
+    if (walkLines(polyline, context, 0, limit, true).shown >= limit) {
+        return false;
+    }
+    drawEndPixel(polyline, context);
+    return true;
+}
+
+std::int64_t countLinesShowing(const Polyline& polyline, const DrawContext& context, std::int64_t limit) {
+    return walkLines(polyline, context, 0, limit, false).shown;
+}
+
+RECT drawLinesFrom(const Polyline& polyline, const DrawContext& context, std::int64_t first) {
+    return walkLines(polyline, context, first, NO_LIMIT, true).touched;
+}
+
+void drawEndPixel(const Polyline& polyline, const DrawContext& context) {
     if (polyline.count <= 0) {
         return;
     }
-    POINT end;
-    RECT clip;
-    if (linesCanBeCulled(context.hdc, clip)) {
-        TrackWalk walk(polyline, context, clip);
-        int top = 0;
-        while (top < TOP_LEVEL && levelPoints(top) < polyline.count) {
-            ++top;
-        }
-        for (std::int64_t first = 0; first < polyline.count; first += levelPoints(top)) {
-            walk.node(top, first);
-        }
-        end = walk.finish();
-    } else {
-        drawEveryPoint(polyline, context);
-        end = project(polyline.point(polyline.count - 1), context);
-    }
-    // LineTo leaves out the end pixel of each line; a polyline of one point shows as this pixel alone.
+    // LineTo leaves out the end pixel of each line; a polyline of one point shows as this pixel alone. The
+    // current position ends where drawing every line would have left it.
+    const POINT end = project(polyline.point(polyline.count - 1), context);
+    MoveToEx(context.hdc, end.x, end.y, nullptr);
     SetPixel(context.hdc, end.x, end.y, polyline.endColor);
 }
 

@@ -101,6 +101,16 @@ POINT project(const GeoPoint& point, const DrawContext& context);
 bool addPoint(Polyline& polyline, double latitude, double longitude);
 // Draws the points as one connected line with the selected pen and sets the last pixel in endColor.
 void drawPolyline(const Polyline& polyline, const DrawContext& context);
+// drawPolyline when fewer than limit of its lines can show in the clip area (a line to the pixel it starts on
+// or wholly off one side cannot); otherwise draws nothing. Says whether it drew.
+bool drawPolylineIfFewLines(const Polyline& polyline, const DrawContext& context, std::int64_t limit);
+// How many of the lines can show, counted up to limit; draws nothing.
+std::int64_t countLinesShowing(const Polyline& polyline, const DrawContext& context, std::int64_t limit);
+// The lines of drawPolyline into the points from first on, the first of them from the point before, and the
+// area their pixels lie in (empty when none can show).
+RECT drawLinesFrom(const Polyline& polyline, const DrawContext& context, std::int64_t first);
+// The last point's pixel in endColor, as drawPolyline ends.
+void drawEndPixel(const Polyline& polyline, const DrawContext& context);
 // Draws every object of the list in order; an unknown type is reported to the debugger and skipped.
 void drawList(const DrawList& list, const DrawContext& context);
 // Frees every point; the polyline stays usable and empty.

@@ -16,6 +16,8 @@ constexpr double PAN_STEP = 0.5;
 // that would leave the range is not taken, so the opposite step always undoes the last one taken.
 constexpr double MIN_SCALE = 1e-4;
 constexpr double MAX_SCALE = 1e5;
+// Lines that show, below which a paint draws the track exactly as recorded.
+constexpr std::int64_t EXACT_LINES = 10000;
 
 constexpr ViewWindow ROUTE_WINDOW{WS_EX_STATICEDGE, "", true, true, VIEW_FOCUS | VIEW_KEYS};
 
@@ -69,10 +71,35 @@ void RouteView::draw(HDC dc, int w, int h) {
     context.width = w;
     context.height = h;
     drawList(objects, context);
-    drawPolyline(track, context);
+    drawTrack();
     if (data != nullptr) {
         drawAgeCaption(dc, gdi, *static_cast<const GpsState*>(data));
     }
+}
+
+void RouteView::drawTrack() {
+    // A paint draws up to EXACT_LINES lines as recorded. Beyond, a receiver parked for days would cost a line
+    // per point on every paint: the lines come from the cache, drawn once for the scale and size and kept up
+    // with each new point, its pixels within one of the recorded ones as the centre follows the receiver.
+    const bool cached = cache != nullptr && cache->covers(context);
+    // With the cache at hand the lines are only counted: most often there are enough.
+    if (!(cached && countLinesShowing(track, context, EXACT_LINES) == EXACT_LINES) &&
+        drawPolylineIfFewLines(track, context, EXACT_LINES)) {
+        cache.reset();
+        return;
+    }
+    if (cached) {
+        cache->catchUp(track);
+    } else {
+        cache.reset(); // before the next is made: one bitmap per view at most
+        cache = TrackCache::draw(track, context);
+    }
+    if (cache == nullptr) {
+        drawPolyline(track, context);
+        return;
+    }
+    cache->paint(context);
+    drawEndPixel(track, context);
 }
 
 bool RouteView::zoomTo(double scale) {

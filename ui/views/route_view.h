@@ -3,7 +3,9 @@
 #include "gps/gps_state.h"
 #include "ui/framework/leaf_view.h"
 #include "ui/views/orvo_drawer.h"
+#include "ui/views/track_cache.h"
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -36,10 +38,12 @@ protected:
 
 private:
     void follow(double latitude, double longitude);
+    void drawTrack();
     double panStep() const;
     void repaint();
 
-    std::string shownAge; // the age caption of the last refresh
+    std::string shownAge;              // the age caption of the last refresh
+    std::unique_ptr<TrackCache> cache; // the lines of a track too long to draw on every paint
 };
 
 } // namespace veltaro
