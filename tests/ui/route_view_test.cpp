@@ -192,7 +192,27 @@ std::vector<GeoPoint> parkedAt(unsigned seed, int count, double eastwards = 0) {
     return points;
 }
 
-// What drawing every point gives: MoveToEx, LineTo to each further point, the end pixel, where it returns.
+// A route view without a window, fed positions as a device with a fix feeds it.
+struct FedView {
+    FedView() : view(nullptr, false, testGdi()) {
+        state.active = 1;
+        state.fixType = 3;
+        view.data = &state;
+    }
+
+    void record(const GeoPoint* points, std::size_t count) {
+        for (std::size_t i = 0; i < count; ++i) {
+            state.latitude = points[i].latitude;
+            state.longitude = points[i].longitude;
+            view.refresh();
+        }
+    }
+
+    GpsState state;
+    RouteView view;
+};
+
+// The track with a line to every point, the end pixel set; returns the end pixel.
 POINT drawEveryPoint(const Polyline& track, const DrawContext& context) {
     POINT p = project(track.point(0), context);
     MoveToEx(context.hdc, p.x, p.y, nullptr);
@@ -221,13 +241,7 @@ int linesShowing(const Polyline& track, const DrawContext& context) {
 bool blackNear(const Canvas& a, const Canvas& b) {
     for (int y = 0; y < a.height(); ++y) {
         for (int x = 0; x < a.width(); ++x) {
-            bool found = a.pixel(x, y) != BLACK;
-            for (int dy = -1; dy <= 1 && !found; ++dy) {
-                for (int dx = -1; dx <= 1 && !found; ++dx) {
-                    found = b.pixel(x + dx, y + dy) == BLACK;
-                }
-            }
-            if (!found) {
+            if (a.pixel(x, y) == BLACK && b.count(BLACK, x - 1, y - 1, x + 2, y + 2) == 0) {
                 return false;
             }
         }
@@ -238,57 +252,46 @@ bool blackNear(const Canvas& a, const Canvas& b) {
 // The view's picture against a line to every point: identical while fewer than 10,000 lines can show, every
 // track pixel within one of the other picture's beyond, the latest position exact in both.
 TEST(RouteViewTest, PicturesMatchALineToEveryPoint) {
-    std::vector<GeoPoint> comingBack = parkedAt(3, 15001);
-    for (int i = 1; i <= 400; ++i) { // a thousand pixels east and back
-        comingBack.push_back(parkedAt(4 + i, 1, 0.0025 * (i <= 200 ? i : 400 - i))[0]);
-    }
-    comingBack.push_back(comingBack.front());
     std::vector<GeoPoint> parked = parkedAt(1, 30500);
-    parked[30000].latitude += 0.015; // a jump of 30 pixels north, while the picture comes from the bitmap
+    parked[30000].latitude += 0.015; // a jump 30 pixels north while the picture comes from the bitmap
+    const std::vector<GeoPoint> briefly = parkedAt(2, 2500);
+    std::vector<GeoPoint> comingBack = parkedAt(3, 15402);
+    for (int i = 1; i <= 400; ++i) { // a thousand pixels east and back
+        comingBack[15000 + static_cast<std::size_t>(i)].longitude += 0.0025 * (i <= 200 ? i : 400 - i);
+    }
     std::vector<GeoPoint> driving;
     for (int i = 0; i < 30500; ++i) {
         driving.push_back({4812.5 + 0.3 * std::sin(i * 1e-3), 1130.25 + 0.003 * i});
     }
-    struct Track {
+    const struct {
         const char* name;
-        std::vector<GeoPoint> points;
-        int recorded; // before the first picture
-    };
-    const Track tracks[] = {{"parked", parked, 30000},
-                            {"parked briefly", parkedAt(2, 2500), 2000},
-                            {"driving", driving, 30000},
-                            {"leaving and coming back", comingBack, 15000}};
-    struct Step {
+        const std::vector<GeoPoint>& points;
+        std::size_t recorded; // before the first picture
+    } tracks[] = {{"parked", parked, 30000},
+                  {"parked briefly", briefly, 2000},
+                  {"driving", driving, 30000},
+                  {"leaving and coming back", comingBack, 15000}};
+    const struct {
         const char* name;
-        double zoom;   // before the new points
-        int panWest;   // pixels, before the new points
-        int newPoints; // the way out and the way back on the last track
-        int width;     // of the picture
-    };
-    const Step steps[] = {{"as recorded", 1, 0, 0, WIDTH},  {"a new point", 1, 0, 1, WIDTH},
-                          {"200 points", 1, 0, 200, WIDTH}, {"200 more", 1, 0, 200, WIDTH},
-                          {"zoomed in", 1.1, 0, 0, WIDTH},  {"zoomed out", 1 / 1.331, 0, 0, WIDTH},
-                          {"panned", 1, 50, 1, WIDTH},      {"narrower", 1, 0, 0, WIDTH - 30}};
-    for (const Track& track : tracks) {
-        GpsState state;
-        state.active = 1;
-        state.fixType = 3;
-        RouteView view(nullptr, false, testGdi());
-        view.data = &state;
-        std::size_t next = 0;
-        const auto record = [&](int count) {
-            for (int i = 0; i < count; ++i, ++next) {
-                state.latitude = track.points[next].latitude;
-                state.longitude = track.points[next].longitude;
-                view.refresh();
-            }
-        };
-        record(track.recorded);
-        for (const Step& step : steps) {
+        double zoom;           // before the new points
+        int panWest;           // pixels, before the new points
+        std::size_t newPoints; // the way out and the way back on the last track
+        int width;
+    } steps[] = {{"as recorded", 1, 0, 0, WIDTH},  {"a new point", 1, 0, 1, WIDTH},
+                 {"200 points", 1, 0, 200, WIDTH}, {"200 more", 1, 0, 200, WIDTH},
+                 {"zoomed in", 1.1, 0, 0, WIDTH},  {"zoomed out", 1 / 1.331, 0, 0, WIDTH},
+                 {"panned", 1, 50, 1, WIDTH},      {"narrower", 1, 0, 0, WIDTH - 30}};
+    for (const auto& track : tracks) {
+        FedView fed;
+        RouteView& view = fed.view;
+        fed.record(track.points.data(), track.recorded);
+        std::size_t next = track.recorded;
+        for (const auto& step : steps) {
             SCOPED_TRACE(std::string(track.name) + ", " + step.name);
             view.zoomTo(view.context.scale * step.zoom);
             view.lonOffset += step.panWest / view.context.scale;
-            record(step.newPoints);
+            fed.record(&track.points[next], step.newPoints);
+            next += step.newPoints;
             Canvas fast(step.width, HEIGHT);
             view.draw(fast.dc(), step.width, HEIGHT);
             Canvas every(step.width, HEIGHT);
@@ -312,33 +315,21 @@ TEST(RouteViewTest, ALongTrackKeepsOneBitmapWhileManyLinesShow) {
     Canvas canvas(WIDTH, HEIGHT);
     const int before = test::freeGdiHandles();
     {
-        GpsState state;
-        state.active = 1;
-        state.fixType = 3;
-        RouteView view(nullptr, false, testGdi());
-        view.data = &state;
-        const auto record = [&](const std::vector<GeoPoint>& points, int width = WIDTH) {
-            for (const GeoPoint& point : points) {
-                state.latitude = point.latitude;
-                state.longitude = point.longitude;
-                view.refresh();
-            }
-            view.draw(canvas.dc(), width, HEIGHT);
+        FedView fed;
+        const auto record = [&](const std::vector<GeoPoint>& points, int width) {
+            fed.record(points.data(), points.size());
+            fed.view.draw(canvas.dc(), width, HEIGHT);
+            return test::freeGdiHandles();
         };
-        record(parkedAt(1, 9000));
-        EXPECT_EQ(test::freeGdiHandles(), before);
-        record(parkedAt(2, 3000));
-        const int holding = test::freeGdiHandles();
+        EXPECT_EQ(record(parkedAt(1, 9000), WIDTH), before);
+        const int holding = record(parkedAt(2, 3000), WIDTH);
         EXPECT_LT(holding, before);
         // Zoomed, narrower (half a view is 100 pixels) and 80 pixels west: drawn anew around that centre.
-        view.zoomTo(2200);
-        record(parkedAt(3, 1, -80 / 2200.0), WIDTH - 1);
-        EXPECT_EQ(test::freeGdiHandles(), holding);
+        fed.view.zoomTo(2200);
+        EXPECT_EQ(record(parkedAt(3, 1, -80 / 2200.0), WIDTH - 1), holding);
         // 50 pixels further west the parked points are off the picture, the centre still inside the margins.
-        record(parkedAt(4, 1, -130 / 2200.0), WIDTH - 1);
-        EXPECT_EQ(test::freeGdiHandles(), before);
-        record(parkedAt(5, 1), WIDTH - 1);
-        EXPECT_EQ(test::freeGdiHandles(), holding);
+        EXPECT_EQ(record(parkedAt(4, 1, -130 / 2200.0), WIDTH - 1), before);
+        EXPECT_EQ(record(parkedAt(5, 1), WIDTH - 1), holding);
     }
     EXPECT_EQ(test::freeGdiHandles(), before);
 }
