@@ -287,12 +287,12 @@ TEST(DeviceStatusTextTest, StoppedDeviceSaysWhenInsteadOfHowDataFlows) {
     at.wHour = 7;
     at.wMinute = 8;
     at.wSecond = 9;
-    EXPECT_EQ(stoppedStatusText("Status:\n  Port COM3\n  1 bytes received, 2 lines decoded\n  last line 1 s ago\n  3 "
-                                "lines with a bad checksum",
-                                at),
+    PortStatus source;
+    source.bytes = 1;
+    EXPECT_EQ(deviceStatusText("COM3", source, 2, 1, 3, {}, &at),
               "Status:\n  Port COM3\n  1 bytes received, 2 lines decoded\n  stopped at 07:08:09\n  3 lines with a bad "
               "checksum");
-    EXPECT_EQ(stoppedStatusText("Status:\n  Port COM3\n  1 bytes received, 2 lines decoded\n  no data for 9 s", at),
+    EXPECT_EQ(deviceStatusText("COM3", source, 2, 9, 0, {}, &at),
               "Status:\n  Port COM3\n  1 bytes received, 2 lines decoded\n  stopped at 07:08:09");
 }
 

@@ -94,12 +94,10 @@ void DevicePage::updateStatus() {
     const std::int64_t quiet = device->parser ? device->parser->secondsSinceLastLine() : 0;
     const std::int64_t bad = device->parser ? device->parser->badChecksumLines() : 0;
     const NotReadLines notRead = device->parser ? device->parser->notReadLines() : NotReadLines{};
-    std::string status = deviceStatusText(name ? name.get() : "", source, lines, quiet, bad, notRead);
-    if (device->stoppedByUser()) {
-        status = stoppedStatusText(status, device->stoppedAt);
-    }
-    SetDlgItemTextA(hwnd, IDC_DEVICE_STATUS, status.c_str());
     const bool stopped = device->stoppedByUser();
+    const std::string status = deviceStatusText(name ? name.get() : "", source, lines, quiet, bad, notRead,
+                                                stopped ? &device->stoppedAt : nullptr);
+    SetDlgItemTextA(hwnd, IDC_DEVICE_STATUS, status.c_str());
 
     std::vector<std::string> names;
     std::vector<Port*> ports;
@@ -157,13 +155,16 @@ void DevicePage::fitColumns() {
 }
 
 std::string deviceStatusText(const char* portName, const PortStatus& source, std::int64_t lines,
-                             std::int64_t secondsSinceLastLine, std::int64_t badChecksums,
-                             const NotReadLines& notRead) {
+                             std::int64_t secondsSinceLastLine, std::int64_t badChecksums, const NotReadLines& notRead,
+                             const SYSTEMTIME* stoppedAt) {
     char text[4000];
     int length = std::snprintf(text, sizeof text, "Status:\n  Port %s\n  %lld bytes received, %lld lines decoded\n",
                                portName, static_cast<long long>(source.bytes), static_cast<long long>(lines));
     std::size_t used = static_cast<std::size_t>(std::max(length, 0));
-    if (source.failure != nullptr) {
+    if (stoppedAt != nullptr) {
+        // Nothing flows any more: when it stopped takes the place of how data flows.
+        length = std::snprintf(text + used, sizeof text - used, "  stopped at %s", clockTime(*stoppedAt).c_str());
+    } else if (source.failure != nullptr) {
         length = std::snprintf(text + used, sizeof text - used, "  %s since %s, reopening", source.failure,
                                clockTime(source.since).c_str());
     } else if (lines == 0 || secondsSinceLastLine >= QUIET_SECONDS) {
@@ -190,14 +191,6 @@ std::string deviceStatusText(const char* portName, const PortStatus& source, std
         }
     }
     return status;
-}
-
-std::string stoppedStatusText(const std::string& status, const SYSTEMTIME& stoppedAt) {
-    // The data-flow line gives way: nothing flows any more.
-    const std::size_t flow = status.find("\n", status.find("lines decoded"));
-    const std::size_t flowEnd = flow == std::string::npos ? std::string::npos : status.find('\n', flow + 1);
-    return status.substr(0, flow) + "\n  stopped at " + clockTime(stoppedAt) +
-           (flowEnd == std::string::npos ? "" : status.substr(flowEnd));
 }
 
 std::string outputStatusText(const PortStatus& status) {

@@ -35,12 +35,10 @@ private:
 
 // The device page's status text: the source port, how much came, and how long ago the last line did
 // (or that its device is gone and is being looked for), the lines whose checksum did not match, and the
-// lines not read with the most frequent names.
+// lines not read with the most frequent names. A device the user stopped says when instead of how data flows.
 std::string deviceStatusText(const char* portName, const PortStatus& source, std::int64_t lines,
-                             std::int64_t secondsSinceLastLine, std::int64_t badChecksums, const NotReadLines& notRead);
-
-// The status of a device the user stopped: "stopped at hh:mm:ss" where the data flow was told.
-std::string stoppedStatusText(const std::string& status, const SYSTEMTIME& stoppedAt);
+                             std::int64_t secondsSinceLastLine, std::int64_t badChecksums, const NotReadLines& notRead,
+                             const SYSTEMTIME* stoppedAt = nullptr);
 
 // An output's "Status" column: "writing", or what failed since when with the system's reason (and where a
 // log ended that gave up), and the lines a lagging echo dropped.
