@@ -135,9 +135,11 @@ LRESULT CALLBACK GpsDevice::notifyProc(HWND window, UINT message, WPARAM wParam,
 }
 
 bool GpsDevice::markAge() {
-    const std::int64_t quiet = parser ? parser->secondsSinceLastLine() : 0;
+    const PortStatus source = port ? port->status() : PortStatus{};
+    // A replay that reached the end of its file shows its last state as it is: nothing is late.
+    const std::int64_t quiet = parser && !source.atEnd ? parser->secondsSinceLastLine() : 0;
     const std::int32_t quietSeconds = quiet >= QUIET_SECONDS ? static_cast<std::int32_t>(quiet) : 0;
-    const std::int32_t sourceLost = port && port->status().failure != nullptr ? 1 : 0;
+    const std::int32_t sourceLost = source.failure != nullptr ? 1 : 0;
     const bool changed = quietSeconds != snapshot.quietSeconds || sourceLost != snapshot.sourceLost;
     snapshot.quietSeconds = quietSeconds;
     snapshot.sourceLost = sourceLost;
@@ -296,10 +298,6 @@ std::string deviceErrorText(int code) {
     const int length =
         LoadStringA(GetModuleHandleA(nullptr), static_cast<UINT>(IDS_DEVICE_ERROR_FIRST + code), text, MESSAGE_BUFFER);
     return length > 0 ? std::string(text, static_cast<std::size_t>(length)) : UNKNOWN_ERROR;
-}
-
-void showDeviceError(int code) {
-    MessageBoxA(nullptr, deviceErrorText(code).c_str(), "Error", MB_ICONERROR);
 }
 
 } // namespace veltaro

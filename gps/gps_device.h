@@ -95,7 +95,8 @@ public:
     std::vector<TrackFix> newFixes; // reported since the views last took them
     DeviceError error = DEVICE_ERROR_NONE;
     HWND notifyWindow = nullptr;
-    HWND observer = nullptr; // told of changes of the data's age as of GPS updates
+    HWND observer = nullptr;  // told of changes of the data's age as of GPS updates
+    std::string recordedFile; // the log a device on recorded data replays; empty for a live receiver
 
 private:
     bool fail(DeviceError code);
@@ -109,8 +110,5 @@ private:
 
 // The message for a DeviceError code, from the string table; "Unknown error has occurred!" otherwise.
 std::string deviceErrorText(int code);
-
-// Shows that message in an error box captioned "Error".
-void showDeviceError(int code);
 
 } // namespace veltaro

@@ -1,5 +1,11 @@
 #include "ports/file_port.h"
 
+#include "gps/receiver_pace.h"
+
+#include <optional>
+#include <string_view>
+#include <vector>
+
 namespace veltaro {
 
 namespace {
@@ -7,10 +13,28 @@ namespace {
 constexpr DWORD REPLAY_PERIOD_MS = 200;
 constexpr DWORD REPLAY_CHUNK = 100;
 constexpr DWORD RETRY_MS = 1000; // a log that cannot be written tries again this often
+// A replay at the receiver's pace reads this much at a time; a file whose first block has no time
+// stamp is replayed at the fixed pace.
+constexpr DWORD READ_BLOCK = 64 * 1024;
+// A stretch without GGA or RMC goes out this much a second rather than all at once.
+constexpr std::size_t BURST_LIMIT = 16 * 1024;
+
+// Whether a GGA or RMC line in the bytes carries a time stamp.
+bool hasTimeStamp(std::string_view bytes) {
+    for (std::size_t start = 0; start < bytes.size();) {
+        const std::size_t newline = bytes.find('\n', start);
+        const std::size_t end = newline == std::string_view::npos ? bytes.size() : newline + 1;
+        if (timeStamp(bytes.substr(start, end - start))) {
+            return true;
+        }
+        start = end;
+    }
+    return false;
+}
 
 } // namespace
 
-FilePort::FilePort(const char* path) : path(path != nullptr ? path : "") {}
+FilePort::FilePort(const char* path, ReplayPace pace) : path(path != nullptr ? path : ""), pace(pace) {}
 
 FilePort::~FilePort() {
     stop();
@@ -37,10 +61,18 @@ bool FilePort::open(bool asSource, ByteQueue* target) {
     }
     queue = target;
     stopFlag = false;
+    if (asSource && pace == ReplayPace::RECEIVER) {
+        if (!openRecording()) {
+            return false;
+        }
+        startWorker(true);
+        return true;
+    }
     // Shared for reading only: others may watch a log grow, but nobody else may write into it.
     handle.reset(CreateFileA(path.c_str(), asSource ? GENERIC_READ : GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!handle.valid()) {
+        reportFailure("cannot open", GetLastError());
         handle.reset();
         return false;
     }
@@ -54,7 +86,33 @@ bool FilePort::open(bool asSource, ByteQueue* target) {
     return true;
 }
 
+// A recording must exist and be readable; its first block tells whether it has time stamps to pace by.
+bool FilePort::openRecording() {
+    // Shared for writing too, so a log that is still being written can be watched again.
+    handle.reset(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                             FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!handle.valid()) {
+        reportFailure("cannot open", GetLastError());
+        handle.reset();
+        return false;
+    }
+    std::vector<char> block(READ_BLOCK);
+    DWORD read = 0;
+    if (!ReadFile(handle.get(), block.data(), READ_BLOCK, &read, nullptr)) {
+        reportFailure("cannot read", GetLastError());
+        handle.reset();
+        return false;
+    }
+    byTimeStamps = hasTimeStamp(std::string_view(block.data(), read));
+    SetFilePointer(handle.get(), 0, nullptr, FILE_BEGIN);
+    return true;
+}
+
 void FilePort::runReader() {
+    if (byTimeStamps) {
+        replayInBursts();
+        return;
+    }
     char buffer[REPLAY_CHUNK];
     do {
         // The wait sets the pace and ends at once when the port is stopped.
@@ -62,9 +120,81 @@ void FilePort::runReader() {
             DWORD read = 0;
             if (ReadFile(handle.get(), buffer, REPLAY_CHUNK, &read, nullptr) && read > 0) {
                 deliver(buffer, static_cast<int>(read));
+                reportAtEnd(false);
+            } else {
+                reportAtEnd(true);
             }
         }
     } while (!stopFlag);
+}
+
+// Replays the file burst by burst, each as long after the one before as the receiver's time stamps say;
+// the deadlines add up from the first burst, so an hour's log takes an hour, not an hour plus the time
+// spent reading. At the end of the file what is gathered goes at its time, and bytes appended later go
+// as they appear.
+void FilePort::replayInBursts() {
+    std::vector<char> block(READ_BLOCK);
+    std::string unread; // read from the file, not yet a whole line
+    std::string burst;  // the lines of the burst being gathered
+    BurstSplitter splitter;
+    std::optional<std::chrono::milliseconds> sentStamp; // the last burst sent
+    std::optional<ULONGLONG> sentAt;                    // when it was due; none: the next goes at once
+
+    const auto send = [&](std::optional<std::chrono::milliseconds> stamp) {
+        const ULONGLONG now = GetTickCount64();
+        const ULONGLONG due = sentAt ? *sentAt + static_cast<ULONGLONG>(burstInterval(sentStamp, stamp).count()) : now;
+        if (WaitForSingleObject(stopSignal.get(), due > now ? static_cast<DWORD>(due - now) : 0) != WAIT_TIMEOUT) {
+            return false;
+        }
+        deliver(burst.data(), static_cast<int>(burst.size()));
+        burst.clear();
+        sentStamp = stamp;
+        sentAt = due;
+        return true;
+    };
+
+    // Adds a line to the burst it belongs to, sending the burst it completes.
+    const auto gather = [&](std::string_view line) {
+        const std::optional<std::chrono::milliseconds> gathered = splitter.stamp();
+        if (splitter.startsBurst(line) && !burst.empty() && !send(gathered)) {
+            return false;
+        }
+        burst += line;
+        return burst.size() < BURST_LIMIT || send(splitter.stamp());
+    };
+
+    for (;;) {
+        DWORD read = 0;
+        if (!ReadFile(handle.get(), block.data(), READ_BLOCK, &read, nullptr) || read == 0) {
+            // The end of the file, for now: a last line without its end is a line too.
+            if (!unread.empty() && !gather(unread)) {
+                return;
+            }
+            unread.clear();
+            if (!burst.empty() && !send(splitter.stamp())) {
+                return;
+            }
+            reportAtEnd(true);
+            if (WaitForSingleObject(stopSignal.get(), REPLAY_PERIOD_MS) != WAIT_TIMEOUT) {
+                return;
+            }
+            sentAt.reset();
+            continue;
+        }
+        reportAtEnd(false);
+        unread.append(block.data(), read);
+        std::size_t start = 0;
+        for (std::size_t newline; (newline = unread.find('\n', start)) != std::string::npos; start = newline + 1) {
+            if (!gather(std::string_view(unread.data() + start, newline + 1 - start))) {
+                return;
+            }
+        }
+        unread.erase(0, start);
+        if (unread.size() >= READ_BLOCK) {
+            burst += unread; // a line that never ends goes on as it is
+            unread.clear();
+        }
+    }
 }
 
 void FilePort::runWriter() {

@@ -143,6 +143,11 @@ void Port::reportHeld(std::int64_t n) {
     current.held = n;
 }
 
+void Port::reportAtEnd(bool atEnd) {
+    std::lock_guard guard(statusLock);
+    current.atEnd = atEnd;
+}
+
 DWORD WINAPI Port::workerMain(void* argument) {
     Port* port = static_cast<Port*>(argument);
     if (port->isSource) {

@@ -10,6 +10,7 @@
 namespace veltaro {
 inline constexpr char mMain[] = "mMain";                       // main window menu: File > Exit
 inline constexpr char pmLiveDevice[] = "pmLiveDevice";         // context menu of a live device in the tree
+inline constexpr char pmOfflineDevice[] = "pmOfflineDevice";   // context menu of a device on recorded data
 inline constexpr char dlgStartPage[] = "dlgStartPage";         // start page (child, modeless)
 inline constexpr char dlgDevice[] = "dlgDevice";               // device page (child, modeless)
 inline constexpr char dlgAddEcho[] = "dlgAddEcho";             // "Add Echo:" (modal)
@@ -30,7 +31,7 @@ inline constexpr char accMain[] = "accMain";                   // main window ke
 #define IDM_STOP_OUTPUT 40017  // "&Stop", on a row of the device page's output list
 
 // Start page controls (dlgStartPage).
-#define IDC_START_OPEN_FILE 1000    // button "Open GPS data from a file" (no function)
+#define IDC_START_OPEN_FILE 1000    // button "Open GPS data from a file"
 #define IDC_START_PORT_LIST 1001    // list box of COM ports, item data = port number
 #define IDC_START_BAUD 1002         // baud rate combo box, item data = baud rate
 #define IDC_START_SAVE_TO_FILE 1003 // check box "Save data to a file"

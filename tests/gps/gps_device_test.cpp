@@ -1,6 +1,8 @@
 #include "gps/gps_device.h"
 
 #include "gps/nmea.h"
+#include "gps/receiver_pace.h"
+#include "ports/file_port.h"
 #include "ports/serial_port.h"
 #include "support/captures.h"
 #include "support/far_end.h"
@@ -9,9 +11,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace veltaro {
@@ -344,6 +350,41 @@ TEST(GpsDeviceTest, ReceiverStreamReachesLogEchoAndSnapshotUnchanged) {
 
     device.stop();
     EXPECT_EQ(test::readFile(log), stream);
+}
+
+// A recorded log replays as its receiver sent it: no sooner than its time stamps say, and unchanged into
+// a log, an echo and the decoder.
+TEST(GpsDeviceTest, RecordedLogReplaysAtItsOwnPaceIntoLogEchoAndSnapshot) {
+    const std::string path = std::string(VELTARO_NMEA_DIR) + "/rst39.nmea"; // ten fixes a second for 4 s
+    const std::string recording = test::readFile(path);
+    const Reference reference = decodeStream(recording);
+    std::optional<std::chrono::milliseconds> first;
+    std::optional<std::chrono::milliseconds> last;
+    for (std::size_t start = 0, end; start < recording.size(); start = end) {
+        end = std::min(recording.find('\n', start), recording.size() - 1) + 1;
+        if (const auto stamp = timeStamp(std::string_view(recording).substr(start, end - start))) {
+            first = first ? first : stamp;
+            last = stamp;
+        }
+    }
+    ASSERT_TRUE(first && last);
+
+    GpsDevice device(std::make_unique<FilePort>(path.c_str(), ReplayPace::RECEIVER));
+    test::UpdateCounter observer;
+    const ULONGLONG started = GetTickCount64(); // the replay begins as the file opens
+    ASSERT_TRUE(device.open(observer.window())) << deviceErrorText(device.error);
+    const std::string log = test::temporaryPath("replayed.gpsl");
+    ASSERT_TRUE(device.addLogFile(log.c_str()));
+    ASSERT_TRUE(device.addEchoPort(std::make_unique<SerialPort>(6, 115200)));
+    test::FarEnd echo(16);
+    ASSERT_TRUE(echo.isOpen());
+    ASSERT_TRUE(device.run());
+    EXPECT_TRUE(echo.read(recording.size()) == recording);
+    EXPECT_GE(GetTickCount64() - started, static_cast<ULONGLONG>((*last - *first).count()));
+    EXPECT_TRUE(test::pumpMessagesUntil(
+        [&] { return device.port->status().atEnd && sameState(device.snapshot, reference.state); }));
+    device.stop();
+    EXPECT_TRUE(test::readFile(log) == recording);
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -47,6 +48,95 @@ TEST(FilePortTest, ReplaysARecordingAtMost100BytesAPass) {
     EXPECT_EQ(replayed, recording);
     EXPECT_EQ(chunks, (std::vector<std::size_t>{100, 100, 50}));
     EXPECT_EQ(takeText(queue), "") << "nothing after the end of the file";
+}
+
+TEST(FilePortTest, ReplaysAtTheReceiversPaceAndGoesOnWithWhatIsAppended) {
+    struct Burst {
+        const char* bytes;
+        ULONGLONG due; // milliseconds after the first burst, by the time stamps
+    };
+    const Burst bursts[] = {
+        {"$GPGSV,3,1,12\r\n$GPGGA,120000.00,4807.038,N\r\n$GPRMC,120000.00,A\r\n", 0},
+        {"$GPGGA,120000.30,4807.038,N\r\n$GPGSA,A,3\r\n", 300},
+        {"$GPGGA,120000.60,4807.038,N\r\n$PGRME,1\r\n", 600},
+        {"$GPRMC,120001.00,A", 1000}, // the last line without its end
+    };
+    std::string recording;
+    for (const Burst& burst : bursts) {
+        recording += burst.bytes;
+    }
+    const std::string path = test::temporaryPath("paced.gpsl");
+    writeFile(path, recording);
+
+    FilePort port(path.c_str(), ReplayPace::RECEIVER);
+    ByteQueue queue;
+    port.initialize();
+    ASSERT_TRUE(port.open(true, &queue));
+    // Where each piece began in the stream and when it arrived.
+    std::vector<std::pair<std::size_t, ULONGLONG>> arrivals;
+    std::string replayed;
+    while (replayed.size() < recording.size()) {
+        const std::string piece = test::receive(queue, 1);
+        ASSERT_FALSE(piece.empty()) << "the replay stalled after " << replayed.size() << " bytes";
+        arrivals.emplace_back(replayed.size(), GetTickCount64());
+        replayed += piece;
+    }
+    EXPECT_EQ(replayed, recording);
+    // No burst comes before its time (a late reader may take two at once, so only the earliest is checked).
+    std::size_t offset = 0;
+    for (const Burst& burst : bursts) {
+        std::size_t piece = 0;
+        while (piece + 1 < arrivals.size() && arrivals[piece + 1].first <= offset) {
+            ++piece;
+        }
+        EXPECT_GE(arrivals[piece].second - arrivals[0].second, burst.due) << burst.bytes;
+        offset += std::strlen(burst.bytes);
+    }
+    EXPECT_TRUE(test::pollUntil([&] { return port.status().atEnd; }));
+
+    // A log that another program still writes goes on as it grows.
+    std::ofstream(path, std::ios::binary | std::ios::app) << "\r\n$GPGGA,120002.00\r\n";
+    EXPECT_EQ(test::receive(queue, 19), "\r\n$GPGGA,120002.00\r\n");
+    port.stop();
+}
+
+TEST(FilePortTest, ReceiverPaceFallsBackToTheFixedPaceWithoutTimeStamps) {
+    const std::string recording(250, 'x');
+    const std::string path = test::temporaryPath("untimed.gpsl");
+    writeFile(path, recording);
+    FilePort port(path.c_str(), ReplayPace::RECEIVER);
+    ByteQueue queue;
+    port.initialize();
+    ASSERT_TRUE(port.open(true, &queue));
+    std::vector<std::size_t> chunks;
+    for (std::size_t total = 0; total < recording.size();) {
+        const std::string chunk = test::receive(queue, 1);
+        ASSERT_FALSE(chunk.empty());
+        chunks.push_back(chunk.size());
+        total += chunk.size();
+    }
+    EXPECT_EQ(chunks, (std::vector<std::size_t>{100, 100, 50}));
+    EXPECT_TRUE(test::pollUntil([&] { return port.status().atEnd; }));
+    port.stop();
+}
+
+TEST(FilePortTest, RecordingThatCannotBeReadIsRefusedWithTheSystemsReason) {
+    struct Case {
+        std::string path;
+        DWORD error;
+    };
+    const Case cases[] = {
+        {test::temporaryPath("missing.gpsl"), ERROR_FILE_NOT_FOUND},
+        {"Z:\\no\\such\\folder\\day.gpsl", ERROR_PATH_NOT_FOUND},
+    };
+    for (const Case& c : cases) {
+        FilePort port(c.path.c_str(), ReplayPace::RECEIVER);
+        ByteQueue queue;
+        port.initialize();
+        EXPECT_FALSE(port.open(true, &queue)) << c.path;
+        EXPECT_EQ(port.status().systemError, c.error) << c.path;
+        EXPECT_FALSE(test::fileExists(c.path)) << "a replay creates nothing";
+    }
 }
 
 TEST(FilePortTest, StopEndsASourceBeforeItsFirstRead) {

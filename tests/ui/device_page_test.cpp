@@ -189,7 +189,7 @@ TEST(DeviceStatusTextTest, SaysWhatCameAndHowLongAgo) {
     for (const Case& c : cases) {
         PortStatus source;
         source.bytes = c.bytes;
-        EXPECT_EQ(deviceStatusText("COM3", source, c.lines, c.quiet, c.bad, c.notRead),
+        EXPECT_EQ(deviceStatusText("Port COM3", source, c.lines, c.quiet, c.bad, c.notRead),
                   "Status:\n  Port COM3\n  " + std::to_string(c.bytes) + " bytes received, " + std::to_string(c.lines) +
                       " lines decoded\n  " + c.lastLine)
             << c.what;
@@ -199,8 +199,13 @@ TEST(DeviceStatusTextTest, SaysWhatCameAndHowLongAgo) {
     lost.since.wHour = 9;
     lost.since.wMinute = 5;
     lost.since.wSecond = 7;
-    EXPECT_EQ(deviceStatusText("COM3", lost, 3, 30, 0, {}),
+    EXPECT_EQ(deviceStatusText("Port COM3", lost, 3, 30, 0, {}),
               "Status:\n  Port COM3\n  0 bytes received, 3 lines decoded\n  port lost since 09:05:07, reopening");
+    PortStatus replayed; // a replay at the end of its file is not late, however long ago its last line came
+    replayed.bytes = 2048;
+    replayed.atEnd = true;
+    EXPECT_EQ(deviceStatusText("File C:\\day.gpsl", replayed, 40, 30, 0, {}),
+              "Status:\n  File C:\\day.gpsl\n  2048 bytes received, 40 lines decoded\n  end of file");
 }
 
 TEST(DeviceStatusTextTest, OutputStatusSaysWhatFailedSinceWhenAndWhatWasDropped) {
@@ -247,7 +252,7 @@ TEST_F(DevicePageTest, ControlsStackAndTheListTakesTheRest) {
     notRead.lines = 1234567;
     notRead.names = {{"$GNRMC", 1}, {"$GNGGA", 1}, {"$GLGSV", 1}};
     notRead.otherSystems = true;
-    const std::string longest = deviceStatusText("COM12", lost, 123456789, 0, 1234567, notRead);
+    const std::string longest = deviceStatusText("Port COM12", lost, 123456789, 0, 1234567, notRead);
     HDC dc = GetDC(statusText);
     HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(statusText, WM_GETFONT, 0, 0)));
     for (const char* shown : {static_cast<const char*>(text), longest.c_str()}) {

@@ -15,7 +15,7 @@
 namespace veltaro {
 namespace {
 
-void ignoreError(int) {}
+void ignoreError(const std::string&) {}
 
 TVITEMA itemOf(HWND tree, HTREEITEM item) {
     TVITEMA query;

@@ -11,17 +11,19 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
 #include <string>
 #include <vector>
 
 namespace veltaro {
 namespace {
 
-std::vector<int> reportedErrors;
-void recordError(int code) {
-    reportedErrors.push_back(code);
+std::vector<std::string> reportedErrors;
+void recordError(const std::string& message) {
+    reportedErrors.push_back(message);
 }
 
 // A stream of numbered GGA lines, one a second from midnight.
@@ -187,15 +189,14 @@ TEST_F(MainFrameTest, ExitCommandEndsTheMessageLoop) {
 TEST_F(MainFrameTest, DeviceThatCannotOpenAddsNothingAndSaysWhy) {
     test::whenWindowAppears("Save As", cancelSaveAs); // the log is asked for before the port opens
     frame.startDevice(99, 4800, true, true, 98, 4800);
-    EXPECT_EQ(reportedErrors, std::vector<int>{DEVICE_ERROR_OPEN_PORT});
-    EXPECT_EQ(deviceErrorText(reportedErrors.at(0)), "Cannot open port.");
+    EXPECT_EQ(reportedErrors, std::vector<std::string>{"Cannot open port."});
     EXPECT_EQ(frame.nodes.size(), 1u);
     EXPECT_EQ(frame.currentNode, frame.rootNode);
 }
 
 TEST_F(MainFrameTest, StartedDeviceGetsItsNodeSelectedWithItsPage) {
     frame.startDevice(5, 4800, false, true, 99, 4800); // the echo port cannot open: said, and not added
-    EXPECT_EQ(reportedErrors, std::vector<int>{DEVICE_ERROR_OPEN_PORT});
+    EXPECT_EQ(reportedErrors, std::vector<std::string>{"Cannot open port."});
     ASSERT_EQ(frame.nodes.size(), 4u); // the device and its two view pages
     TreeNode& node = *frame.nodes[1];
     EXPECT_EQ(node.kind, NODE_DEVICE);
@@ -289,10 +290,10 @@ TEST(DeviceStatusTextTest, StoppedDeviceSaysWhenInsteadOfHowDataFlows) {
     at.wSecond = 9;
     PortStatus source;
     source.bytes = 1;
-    EXPECT_EQ(deviceStatusText("COM3", source, 2, 1, 3, {}, &at),
+    EXPECT_EQ(deviceStatusText("Port COM3", source, 2, 1, 3, {}, &at),
               "Status:\n  Port COM3\n  1 bytes received, 2 lines decoded\n  stopped at 07:08:09\n  3 lines with a bad "
               "checksum");
-    EXPECT_EQ(deviceStatusText("COM3", source, 2, 9, 0, {}, &at),
+    EXPECT_EQ(deviceStatusText("Port COM3", source, 2, 9, 0, {}, &at),
               "Status:\n  Port COM3\n  1 bytes received, 2 lines decoded\n  stopped at 07:08:09");
 }
 
@@ -347,7 +348,7 @@ TEST_F(MainFrameTest, StartPageLogAndEchoHoldTheStreamFromItsFirstByte) {
     test::whenWindowAppears("Save As", confirmSaveAs);
     frame.startDevice(5, 4800, true, true, 6, 4800);
     ASSERT_EQ(frame.nodes.size(), 4u);
-    EXPECT_EQ(reportedErrors, std::vector<int>{});
+    EXPECT_EQ(reportedErrors, std::vector<std::string>{});
     GpsDevice& device = *frame.nodes[1]->device;
     ASSERT_TRUE(test::pumpMessagesUntil([&] { return device.snapshot.minute == 4 && device.snapshot.second == 59; }));
     // The echo is read while the device runs: what a stop does to bytes in transit is not the point here.
@@ -367,7 +368,7 @@ TEST_F(MainFrameTest, CancelledSaveDialogStartsTheDeviceWithoutALog) {
     test::whenWindowAppears("Save As", cancelSaveAs);
     frame.startDevice(5, 4800, true, false, 0, 0);
     ASSERT_EQ(frame.nodes.size(), 4u);
-    EXPECT_EQ(reportedErrors, std::vector<int>{});
+    EXPECT_EQ(reportedErrors, std::vector<std::string>{});
     std::vector<std::string> names;
     std::vector<Port*> ports;
     std::vector<ByteQueue*> queues;
@@ -484,6 +485,7 @@ void rightClickAt(POINT at) {
 MainFrame* menuFrame = nullptr;
 std::vector<TreeNode*> menusShown;
 std::vector<bool> everySystemTicked;
+std::vector<std::vector<std::string>> menuTexts;
 bool pressR = false;
 bool menuHandled = false; // the shown menu was dealt with; cleared before the next click
 void CALLBACK watchForMenu(HWND, UINT, UINT_PTR, DWORD) {
@@ -495,6 +497,13 @@ void CALLBACK watchForMenu(HWND, UINT, UINT_PTR, DWORD) {
     menusShown.push_back(menuFrame->menuNode);
     auto items = reinterpret_cast<HMENU>(SendMessageA(menu, MN_GETHMENU, 0, 0));
     everySystemTicked.push_back((GetMenuState(items, IDM_EVERY_SYSTEM, MF_BYCOMMAND) & MF_CHECKED) != 0);
+    std::vector<std::string> texts;
+    for (int i = 0; i < GetMenuItemCount(items); ++i) {
+        char text[64] = "";
+        GetMenuStringA(items, static_cast<UINT>(i), text, sizeof text, MF_BYPOSITION);
+        texts.emplace_back(text);
+    }
+    menuTexts.push_back(texts);
     if (pressR) {
         // The character the R key makes, straight into the menu's loop: input sent from within that loop
         // does not reach it here.
@@ -562,6 +571,75 @@ TEST_F(MainFrameTest, ReadEverySystemIsTickedOnTheDevicesMenuAndPickedWithR) {
                                         [&](MSG& message) { return frame.handleDialogKeys(message); }));
     KillTimer(nullptr, timer);
     EXPECT_EQ(everySystemTicked, std::vector<bool>{true}) << "ticked while on, and R switched it off";
+}
+
+// Right-clicks a node's item and runs messages until its menu was shown and closed; false if none was.
+bool showMenuOf(MainFrame& frame, const TreeNode& node) {
+    RECT item;
+    std::memcpy(&item, &node.item, sizeof node.item);
+    if (!SendMessageA(frame.treeWindow, TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(&item))) {
+        return false;
+    }
+    POINT onItem{item.left + 4, (item.top + item.bottom) / 2}; // a long text runs past the tree's edge
+    ClientToScreen(frame.treeWindow, &onItem);
+    menuFrame = &frame;
+    menusShown.clear();
+    menuTexts.clear();
+    pressR = false;
+    const UINT_PTR timer = SetTimer(nullptr, 0, 20, watchForMenu);
+    menuHandled = false;
+    rightClickAt(onItem);
+    const bool shown = test::pumpMessagesUntil([&] { return !menusShown.empty(); },
+                                               [&](MSG& message) { return frame.handleDialogKeys(message); });
+    KillTimer(nullptr, timer);
+    return shown;
+}
+
+// A recorded log replays as a device of its own, named after the file, with the recorded-data icon, its
+// pages and menu; at the end of the file the page says so and the position stays. An unreadable file is
+// refused with the system's reason, and nothing is added.
+TEST_F(MainFrameTest, RecordedLogReplaysAsADeviceOnRecordedData) {
+    const std::string missing = test::temporaryPath("gone.gpsl");
+    EXPECT_FALSE(frame.startRecordedDevice(missing));
+    ASSERT_EQ(reportedErrors.size(), 1u);
+    const std::string refusal = "Cannot read the GPS data file " + missing + ": ";
+    EXPECT_EQ(reportedErrors[0].substr(0, refusal.size()), refusal);
+    EXPECT_GT(reportedErrors[0].size(), refusal.size()) << "with the system's reason";
+    EXPECT_EQ(frame.nodes.size(), 1u);
+
+    // Two tenths of a second of a receiver with a fix.
+    const std::string capture = test::readFile(std::string(VELTARO_NMEA_DIR) + "/rst39.nmea");
+    const std::string recording = capture.substr(0, capture.find("$GPGGA,204132.30"));
+    const std::string path = test::temporaryPath("day one.gpsl");
+    std::ofstream(path, std::ios::binary) << recording;
+    ASSERT_TRUE(frame.startRecordedDevice(path));
+    ASSERT_EQ(frame.nodes.size(), 4u) << "the device and its two view pages";
+    const auto found = std::find_if(frame.nodes.begin(), frame.nodes.end(),
+                                    [](const std::unique_ptr<TreeNode>& node) { return node->device != nullptr; });
+    ASSERT_NE(found, frame.nodes.end());
+    TreeNode& node = **found;
+    EXPECT_EQ(test::itemText(frame.treeWindow, node.item), path.substr(path.find_last_of('\\') + 1) + ": Recorded GPS");
+    EXPECT_EQ(nodeImage(node), 2);
+    EXPECT_EQ(frame.currentNode, &node);
+
+    HWND page = GetWindow(node.pane->hwnd, GW_CHILD);
+    char title[64] = "";
+    GetDlgItemTextA(page, IDC_DEVICE_TITLE, title, sizeof title);
+    EXPECT_STREQ(title, "Recorded GPS Device");
+    const std::string ended = "Status:\n  File " + path + "\n  " + std::to_string(recording.size()) + " bytes received";
+    std::string status;
+    EXPECT_TRUE(test::pumpMessagesUntil([&] {
+        char text[1024] = "";
+        GetDlgItemTextA(page, IDC_DEVICE_STATUS, text, sizeof text);
+        status = text;
+        return status.find("end of file") != std::string::npos && status.substr(0, ended.size()) == ended;
+    })) << status;
+    EXPECT_NEAR(node.device->snapshot.fixLatitude, 4200 + 5.733946 * 100 / 60, 1e-6); // the last GGA
+    EXPECT_EQ(node.device->snapshot.quietSeconds, 0) << "a finished replay is not late";
+
+    ASSERT_TRUE(showMenuOf(frame, node));
+    EXPECT_EQ(menuTexts, (std::vector<std::vector<std::string>>{
+                             {"Echo to another port...", "&Read every satellite system", "&Stop device"}}));
 }
 
 TEST_F(MainFrameTest, NodeImagesFollowKindAndLiveness) {

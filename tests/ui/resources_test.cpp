@@ -52,9 +52,16 @@ TEST_F(ResourcesTest, NamedResourcesAreFoundByTheirNames) {
         const char* name;
         const char* type;
     } cases[] = {
-        {mMain, RT_MENU},         {pmLiveDevice, RT_MENU},        {dlgStartPage, RT_DIALOG},
-        {dlgDevice, RT_DIALOG},   {dlgAddEcho, RT_DIALOG},        {accMain, RT_ACCELERATOR},
-        {icoMain, RT_GROUP_ICON}, {icoLiveDevice, RT_GROUP_ICON}, {icoOfflineDevice, RT_GROUP_ICON},
+        {mMain, RT_MENU},
+        {pmLiveDevice, RT_MENU},
+        {pmOfflineDevice, RT_MENU},
+        {dlgStartPage, RT_DIALOG},
+        {dlgDevice, RT_DIALOG},
+        {dlgAddEcho, RT_DIALOG},
+        {accMain, RT_ACCELERATOR},
+        {icoMain, RT_GROUP_ICON},
+        {icoLiveDevice, RT_GROUP_ICON},
+        {icoOfflineDevice, RT_GROUP_ICON},
         {icoView, RT_GROUP_ICON},
     };
     for (const auto& c : cases) {

@@ -20,9 +20,11 @@ struct RecordingStarter : DeviceStarter {
         int echoPort, echoBaud;
     };
     std::vector<Call> calls;
+    int filesOpened = 0;
     void startDevice(int port, int baud, bool saveToFile, bool echo, int echoPort, int echoBaud) override {
         calls.push_back({port, baud, saveToFile, echo, echoPort, echoBaud});
     }
+    void openGpsDataFile() override { ++filesOpened; }
 };
 
 // Ports the spooler reports, as Wine keeps them in the registry.
@@ -203,10 +205,14 @@ TEST_F(StartPageTest, StartDeviceHandsOverTheSixValues) {
     EXPECT_EQ(starter.calls[1].port, -1) << "no port selected";
 }
 
-TEST_F(StartPageTest, OtherButtonsAndListNotificationsDoNothing) {
-    for (int id : {IDC_START_OPEN_FILE, IDC_START_SAVED_DEVICE, IDC_START_PORT_LIST}) {
+TEST_F(StartPageTest, FileButtonOpensAFileAndTheOthersDoNothing) {
+    for (int id : {IDC_START_SAVED_DEVICE, IDC_START_PORT_LIST}) {
         SendMessageA(page.hwnd, WM_COMMAND, MAKEWPARAM(id, LBN_DBLCLK), 0);
     }
+    EXPECT_TRUE(starter.calls.empty());
+    EXPECT_EQ(starter.filesOpened, 0);
+    SendMessageA(page.hwnd, WM_COMMAND, MAKEWPARAM(IDC_START_OPEN_FILE, BN_CLICKED), 0);
+    EXPECT_EQ(starter.filesOpened, 1);
     EXPECT_TRUE(starter.calls.empty());
     EXPECT_FALSE(IsWindowEnabled(GetDlgItem(page.hwnd, IDC_START_SAVED_DEVICE))) << "no saved parameters to start from";
     EXPECT_TRUE(IsWindowEnabled(GetDlgItem(page.hwnd, IDC_START_OPEN_FILE)));

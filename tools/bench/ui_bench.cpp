@@ -28,7 +28,7 @@ constexpr int DEVICES = 8;
 constexpr int BYTES_PER_TICK = 256; // every 10 ms: 25.6 KB/s
 constexpr int SECONDS = 20;
 
-void ignoreError(int) {}
+void ignoreError(const std::string&) {}
 
 double nowMs() {
     LARGE_INTEGER counter;
@@ -178,7 +178,8 @@ int main() {
                     latencies[latencies.size() / 2], latencies.back());
     }
     for (std::size_t k = 0; k < routes.size(); ++k) {
-        std::printf("device %zu: %lld of %d positions in its route view\n", k, static_cast<long long>(routes[k]->track.count), expectedFixes);
+        std::printf("device %zu: %lld of %d positions in its route view\n", k,
+                    static_cast<long long>(routes[k]->track.count), expectedFixes);
     }
     frame.stopDevices();
     return 0;

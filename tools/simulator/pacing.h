@@ -16,15 +16,9 @@ struct Burst {
     std::chrono::milliseconds interval{};           // from this burst's start to the next one's
 };
 
-// Splits a capture at its GGA and RMC sentences. A new burst starts at one whose time stamp differs
-// from the burst's; one without a usable time stamp starts a new burst when the burst already holds the
-// same sentence, so a stretch without time stamps goes out one cycle per second. The interval is the
-// difference of the time stamps, or a second where there is none or it jumps; the last burst takes the
+// Splits a capture into the bursts its receiver sent (see BurstSplitter); the last burst takes the
 // interval before it, for looping.
 std::vector<Burst> splitIntoBursts(std::string_view capture);
-
-// The time of day a GGA or RMC line carries (hhmmss or hhmmss.sss after the address), if any.
-std::optional<std::chrono::milliseconds> timeStamp(std::string_view line);
 
 // Keeps writes within what a line at the baud rate carries, 8N1: ten bits per byte.
 class LineThrottle {

@@ -1,5 +1,8 @@
-// The main frame's device operations: starting a live device, and the commands of a device's menu.
+// The main frame's device operations: starting a live device or a replay of a log, and the commands of a
+// device's menu.
+#include "ports/file_port.h"
 #include "ports/serial_port.h"
+#include "ports/system_error.h"
 #include "res/resource.h"
 #include "ui/main/main_frame.h"
 #include "ui/main/shared_gdi.h"
@@ -18,18 +21,24 @@ namespace veltaro {
 
 namespace {
 
-// Asks where to save a device's data; false when the user cancels.
-bool askLogPath(HWND owner, std::string& path) {
-    char file[MAX_PATH] = "";
+// The file dialogs' common settings: the owner, the file name buffer, the filter, the current folder, .gpsl.
+OPENFILENAMEA fileDialog(HWND owner, char (&file)[MAX_PATH], const char* filter) {
     OPENFILENAMEA dialog;
     ZeroMemory(&dialog, sizeof dialog);
     dialog.lStructSize = OPENFILENAME_SIZE_VERSION_400A; // the layout every Windows version reads
     dialog.hwndOwner = owner;
-    dialog.lpstrFilter = "GPS Text Log\0*.gpsl\0";
+    dialog.lpstrFilter = filter;
     dialog.lpstrFile = file;
     dialog.nMaxFile = MAX_PATH;
     dialog.lpstrInitialDir = ".";
     dialog.lpstrDefExt = "gpsl";
+    return dialog;
+}
+
+// Asks where to save a device's data; false when the user cancels.
+bool askLogPath(HWND owner, std::string& path) {
+    char file[MAX_PATH] = "";
+    OPENFILENAMEA dialog = fileDialog(owner, file, "GPS Text Log\0*.gpsl\0");
     // A log starts empty, so choosing an existing file must be a decision, not an accident.
     dialog.Flags = OFN_OVERWRITEPROMPT;
     if (!GetSaveFileNameA(&dialog)) {
@@ -37,6 +46,24 @@ bool askLogPath(HWND owner, std::string& path) {
     }
     path = file;
     return true;
+}
+
+// Asks which recorded log to replay; false when the user cancels.
+bool askRecordingPath(HWND owner, std::string& path) {
+    char file[MAX_PATH] = "";
+    OPENFILENAMEA dialog = fileDialog(owner, file, "GPS log files (*.gpsl)\0*.gpsl\0All files\0*.*\0");
+    dialog.Flags = OFN_FILEMUSTEXIST | OFN_HIDEREADONLY;
+    if (!GetOpenFileNameA(&dialog)) {
+        return false;
+    }
+    path = file;
+    return true;
+}
+
+// The last part of a path: "day.gpsl" for "C:\\logs\\day.gpsl".
+std::string fileName(const std::string& path) {
+    const std::size_t slash = path.find_last_of("\\/");
+    return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
 } // namespace
@@ -47,28 +74,54 @@ void MainFrame::startDevice(int port, int baud, bool saveToFile, bool echo, int 
     const bool log = saveToFile && askLogPath(mainWindow, logPath);
     auto device = std::make_unique<GpsDevice>(std::make_unique<SerialPort>(port, baud));
     if (!device->open(mainWindow)) {
-        showError(device->error);
+        showError(deviceErrorText(device->error));
         return; // the device and its port stop and go with it
     }
     // The outputs join before the stream flows, so they get it from its first byte.
     if (log && !device->addLogFile(logPath.c_str())) {
-        showError(device->error);
+        showError(deviceErrorText(device->error));
     }
     if (echo) {
         addEchoPort(*device, echoPort, echoBaud);
     }
     if (!device->run()) {
-        showError(device->error);
+        showError(deviceErrorText(device->error));
         return;
     }
-
     char title[100];
     std::snprintf(title, sizeof title, "COM%d: Live GPS", port);
+    addDeviceNode(std::move(device), title, 1);
+}
+
+void MainFrame::openGpsDataFile() {
+    std::string path;
+    if (askRecordingPath(mainWindow, path)) {
+        startRecordedDevice(path);
+    }
+}
+
+bool MainFrame::startRecordedDevice(const std::string& path) {
+    auto device = std::make_unique<GpsDevice>(std::make_unique<FilePort>(path.c_str(), ReplayPace::RECEIVER));
+    if (!device->start(mainWindow)) {
+        std::string message = deviceErrorText(device->error);
+        if (device->error == DEVICE_ERROR_OPEN_PORT) {
+            const std::string reason = systemErrorText(device->port->status().systemError);
+            message = "Cannot read the GPS data file " + path + (reason.empty() ? "." : ": " + reason);
+        }
+        showError(message);
+        return false;
+    }
+    device->recordedFile = path;
+    addDeviceNode(std::move(device), (fileName(path) + ": Recorded GPS").c_str(), 0);
+    return true;
+}
+
+void MainFrame::addDeviceNode(std::unique_ptr<GpsDevice> device, const char* title, std::int32_t live) {
     std::unique_ptr<TreeNode> node = newPageNode(rootNode, NODE_DEVICE, title, &device->snapshot);
     auto* page = node->own(std::make_unique<DevicePage>(device.get(), node->pane));
     page->dock = DOCK_FILL;
     page->create(node->pane->hwnd);
-    node->live = 1;
+    node->live = live;
     node->device = device.get();
     node->ownedDevice = std::move(device);
     TreeNode* added = node.get();
@@ -81,13 +134,13 @@ void MainFrame::startDevice(int port, int baud, bool saveToFile, bool echo, int 
 void MainFrame::addLogFile(GpsDevice& device) {
     std::string path;
     if (askLogPath(mainWindow, path) && !device.addLogFile(path.c_str())) {
-        showError(device.error);
+        showError(deviceErrorText(device.error));
     }
 }
 
 void MainFrame::addEchoPort(GpsDevice& device, int portNumber, int baudRate) {
     if (!device.addEchoPort(std::make_unique<SerialPort>(portNumber, baudRate))) {
-        showError(device.error);
+        showError(deviceErrorText(device.error));
     }
 }
 
@@ -116,11 +169,10 @@ void MainFrame::showDeviceMenu() {
         return;
     }
     menuNode = reinterpret_cast<TreeNode*>(query.lParam);
-    // Only live devices have a menu: nothing makes a recorded-data device.
-    if (menuNode == nullptr || menuNode->kind != NODE_DEVICE || menuNode->live != 1) {
+    if (menuNode == nullptr || menuNode->kind != NODE_DEVICE) {
         return;
     }
-    HMENU menu = LoadMenuA(sharedGdi().appInstance, pmLiveDevice);
+    HMENU menu = LoadMenuA(sharedGdi().appInstance, menuNode->live == 1 ? pmLiveDevice : pmOfflineDevice);
     const bool every =
         menuNode->device != nullptr && menuNode->device->parser && menuNode->device->parser->readsEverySystem();
     CheckMenuItem(menu, IDM_EVERY_SYSTEM, MF_BYCOMMAND | (every ? MF_CHECKED : MF_UNCHECKED));
@@ -161,6 +213,10 @@ void MainFrame::stopMenuDevice() {
         device->stopByUser();
         refreshAll();
     }
+}
+
+void showErrorBox(const std::string& message) {
+    MessageBoxA(nullptr, message.c_str(), "Error", MB_ICONERROR);
 }
 
 void MainFrame::close() {

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <vector>
 
 namespace veltaro {
@@ -48,6 +49,9 @@ struct TreeNode {
     ~TreeNode();
 };
 
+// Shows message in an error box captioned "Error".
+void showErrorBox(const std::string& message);
+
 // The one top-level window: the tree of nodes on the left, the splitter bar, and on the right the pane
 // of the selected node. Everything here runs on the user-interface thread.
 class MainFrame : public DeviceStarter {
@@ -73,6 +77,10 @@ public:
 
     // Device start and the device commands of the tree's context menu.
     void startDevice(int port, int baud, bool saveToFile, bool echo, int echoPort, int echoBaud) override;
+    // Asks for a recorded log and replays it as a device on recorded data.
+    void openGpsDataFile() override;
+    // Replays the log at path; false, after telling the user why, when it cannot be read.
+    bool startRecordedDevice(const std::string& path);
     void showDeviceMenu();
 
     // The "Sat stats" and "Current route" pages of a started device, under its node.
@@ -106,7 +114,7 @@ public:
     TreeNode* menuNode = nullptr; // the node the device commands act on
 
     // Tells the user why a device or an output could not start; tests put a recorder here.
-    void (*showError)(int code) = showDeviceError;
+    void (*showError)(const std::string& message) = showErrorBox;
 
 private:
     static LRESULT CALLBACK mainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -117,6 +125,7 @@ private:
     void onGetMinMaxInfo(MINMAXINFO* info);
     void moveFocus(bool backwards);
     void buildStartNode();
+    void addDeviceNode(std::unique_ptr<GpsDevice> device, const char* title, std::int32_t live);
     void addLogFile(GpsDevice& device);
     void addEchoPort(GpsDevice& device, int portNumber, int baudRate);
     GpsDevice* menuDevice() const;

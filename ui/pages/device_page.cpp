@@ -1,5 +1,6 @@
 #include "ui/pages/device_page.h"
 
+#include "ports/system_error.h"
 #include "res/resource.h"
 #include "ui/main/shared_gdi.h"
 #include "ui/pages/dialog_controls.h"
@@ -8,7 +9,6 @@
 #include <windowsx.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cstdio>
 
 namespace veltaro {
@@ -38,17 +38,6 @@ std::string clockTime(const SYSTEMTIME& time) {
     return text;
 }
 
-// The system's own words for an error code, without the line break it ends with; empty if it has none.
-std::string systemText(DWORD error) {
-    char text[512] = "";
-    DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0, text,
-                                  sizeof text, nullptr);
-    while (length > 0 && std::isspace(static_cast<unsigned char>(text[length - 1]))) {
-        --length;
-    }
-    return std::string(text, length);
-}
-
 } // namespace
 
 DevicePage::DevicePage(GpsDevice* device, ContainerPane* parent) : Pane(parent, true), device(device) {
@@ -71,6 +60,9 @@ void DevicePage::setUp() {
     insertColumn(0, "File", FILE_COLUMN_WIDTH);
     insertColumn(1, "Status", FILE_COLUMN_WIDTH);
     fitColumns();
+    if (!device->recordedFile.empty()) {
+        SetDlgItemTextA(hwnd, IDC_DEVICE_TITLE, "Recorded GPS Device");
+    }
     SendDlgItemMessageA(hwnd, IDC_DEVICE_TITLE, WM_SETFONT, reinterpret_cast<WPARAM>(sharedGdi().boldFont), FALSE);
     // Outputs can be added from the tree's menu at any time: the page looks again every 2 seconds.
     SetTimer(hwnd, STATUS_TIMER, STATUS_PERIOD_MS, nullptr);
@@ -89,14 +81,16 @@ void DevicePage::insertColumn(int index, const char* text, int width) {
 
 void DevicePage::updateStatus() {
     std::unique_ptr<char[]> name = device->port ? device->port->displayName() : nullptr;
+    const std::string sourceName =
+        device->recordedFile.empty() ? "Port " + std::string(name ? name.get() : "") : "File " + device->recordedFile;
     const PortStatus source = device->port ? device->port->status() : PortStatus{};
     const std::int64_t lines = device->parser ? device->parser->linesDecoded() : 0;
     const std::int64_t quiet = device->parser ? device->parser->secondsSinceLastLine() : 0;
     const std::int64_t bad = device->parser ? device->parser->badChecksumLines() : 0;
     const NotReadLines notRead = device->parser ? device->parser->notReadLines() : NotReadLines{};
     const bool stopped = device->stoppedByUser();
-    const std::string status = deviceStatusText(name ? name.get() : "", source, lines, quiet, bad, notRead,
-                                                stopped ? &device->stoppedAt : nullptr);
+    const std::string status =
+        deviceStatusText(sourceName, source, lines, quiet, bad, notRead, stopped ? &device->stoppedAt : nullptr);
     SetDlgItemTextA(hwnd, IDC_DEVICE_STATUS, status.c_str());
 
     std::vector<std::string> names;
@@ -154,12 +148,12 @@ void DevicePage::fitColumns() {
     SendMessageA(list, LVM_SETCOLUMNWIDTH, 1, MAKELPARAM(std::max(width - file, 0), 0));
 }
 
-std::string deviceStatusText(const char* portName, const PortStatus& source, std::int64_t lines,
+std::string deviceStatusText(const std::string& sourceName, const PortStatus& source, std::int64_t lines,
                              std::int64_t secondsSinceLastLine, std::int64_t badChecksums, const NotReadLines& notRead,
                              const SYSTEMTIME* stoppedAt) {
     char text[4000];
-    int length = std::snprintf(text, sizeof text, "Status:\n  Port %s\n  %lld bytes received, %lld lines decoded\n",
-                               portName, static_cast<long long>(source.bytes), static_cast<long long>(lines));
+    int length = std::snprintf(text, sizeof text, "Status:\n  %s\n  %lld bytes received, %lld lines decoded\n",
+                               sourceName.c_str(), static_cast<long long>(source.bytes), static_cast<long long>(lines));
     std::size_t used = static_cast<std::size_t>(std::max(length, 0));
     if (stoppedAt != nullptr) {
         // Nothing flows any more: when it stopped takes the place of how data flows.
@@ -167,6 +161,8 @@ std::string deviceStatusText(const char* portName, const PortStatus& source, std
     } else if (source.failure != nullptr) {
         length = std::snprintf(text + used, sizeof text - used, "  %s since %s, reopening", source.failure,
                                clockTime(source.since).c_str());
+    } else if (source.atEnd) {
+        length = std::snprintf(text + used, sizeof text - used, "  end of file");
     } else if (lines == 0 || secondsSinceLastLine >= QUIET_SECONDS) {
         length = std::snprintf(text + used, sizeof text - used, "  no data for %lld s",
                                static_cast<long long>(secondsSinceLastLine));
@@ -197,7 +193,7 @@ std::string outputStatusText(const PortStatus& status) {
     std::string text = "writing";
     if (status.failure != nullptr) {
         text = std::string(status.failure) + " since " + clockTime(status.since);
-        const std::string reason = status.systemError != 0 ? systemText(status.systemError) : "";
+        const std::string reason = status.systemError != 0 ? systemErrorText(status.systemError) : "";
         if (!reason.empty()) {
             text += " (" + reason + ")";
         }

@@ -8,7 +8,7 @@
 
 namespace veltaro {
 
-// What a live device's node shows: the port it reads and the outputs that receive a copy of its data,
+// What a device's node shows: the port or file it reads and the outputs that receive a copy of its data,
 // newest first. Its window is the modeless dialog dlgDevice; it looks at its device every 2 seconds.
 class DevicePage : public Pane {
 public:
@@ -33,10 +33,11 @@ private:
     void layoutControls();
 };
 
-// The device page's status text: the source port, how much came, and how long ago the last line did
-// (or that its device is gone and is being looked for), the lines whose checksum did not match, and the
-// lines not read with the most frequent names. A device the user stopped says when instead of how data flows.
-std::string deviceStatusText(const char* portName, const PortStatus& source, std::int64_t lines,
+// The device page's status text: the source ("Port COM3", "File C:\\day.gpsl"), how much came, and how
+// long ago the last line did (or that its device is gone and is being looked for, or that a replay reached
+// the end of its file), the lines whose checksum did not match, and the lines not read with the most
+// frequent names. A device the user stopped says when instead of how data flows.
+std::string deviceStatusText(const std::string& sourceName, const PortStatus& source, std::int64_t lines,
                              std::int64_t secondsSinceLastLine, std::int64_t badChecksums, const NotReadLines& notRead,
                              const SYSTEMTIME* stoppedAt = nullptr);
 

@@ -77,8 +77,12 @@ LRESULT StartPage::onCommand(WPARAM wParam) {
         }
         return 1;
     case IDC_START_OPEN_FILE:
+        if (mainFrame != nullptr) {
+            mainFrame->openGpsDataFile();
+        }
+        return 1;
     case IDC_START_SAVED_DEVICE:
-        return 1; // offered, without a function
+        return 1; // disabled: Veltaro keeps no settings
     default:
         return 0;
     }

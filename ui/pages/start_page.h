@@ -4,16 +4,18 @@
 
 namespace veltaro {
 
-// Starts a live device from the values the start page collects.
+// Starts a live device from the values the start page collects, or a device on recorded data.
 class DeviceStarter {
 public:
     virtual void startDevice(int port, int baud, bool saveToFile, bool echo, int echoPort, int echoBaud) = 0;
+    virtual void openGpsDataFile() = 0;
 
 protected:
     ~DeviceStarter() = default;
 };
 
-// The page of the tree's root: pick a COM port and baud rate, choose saving and echoing, start a device.
+// The page of the tree's root: pick a COM port and baud rate, choose saving and echoing, start a device;
+// or replay a recorded log.
 // Its window is the modeless dialog dlgStartPage; the page itself starts nothing.
 class StartPage : public Pane {
 public:
