@@ -3,7 +3,7 @@
 //   probe control TITLE ID            centre of the visible control ID in the window TITLE
 //   probe listitem TITLE ID TEXT      centre of the list box entry TEXT
 //   probe choose TITLE ID TEXT        picks the entry TEXT of the drop-down list ID
-//   probe treeitem ROW                centre of tree row ROW (from 0) in the main window
+//   probe treeitem ROW [X]            a point of tree row ROW (from 0) in the main window, X pixels in (60)
 //   probe treecount                   number of tree items in the main window
 //   probe rowcount TITLE ID           number of rows of the list view ID
 //   probe exists TITLE                1 when a window titled TITLE is shown, else 0
@@ -108,13 +108,13 @@ int main(int argc, char** argv) {
         std::puts("1");
         return 0;
     }
-    if (command == "treeitem" && argc == 3) {
+    if (command == "treeitem" && (argc == 3 || argc == 4)) {
         HWND tree = findChild("Veltaro", -1, WC_TREEVIEWA);
         if (tree == nullptr) {
             return fail("no tree");
         }
         const auto height = static_cast<int>(SendMessageW(tree, TVM_GETITEMHEIGHT, 0, 0));
-        return printPoint(tree, 60, std::atoi(argv[2]) * height + height / 2);
+        return printPoint(tree, argc == 4 ? std::atoi(argv[3]) : 60, std::atoi(argv[2]) * height + height / 2);
     }
     if (command == "treecount") {
         HWND tree = findChild("Veltaro", -1, WC_TREEVIEWA);

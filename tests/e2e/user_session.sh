@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # A user's session with the real program, driven with the mouse and keyboard through X:
 # pick the receiver's COM port, choose to save to a file, start the device, name the log file,
-# stream a capture, add an echo port from the device's menu, stream more, close with Alt+X.
-# Afterwards the log must equal every byte streamed, and the echo every byte sent after it was added.
+# stream a capture, add an echo port from the device's menu, stream more, stop the device from its menu,
+# replay the log from the start page, close with Alt+X. Afterwards the log must equal every byte
+# streamed, and the echo every byte sent after it was added.
 # Usage (under virtual-com.sh with the pairs 5:15 and 6:16):
 #   user_session.sh PREFIX VELTARO_EXE PROBE_EXE CAPTURE SCREENSHOT_DIR
 set -euo pipefail
@@ -122,6 +123,38 @@ click 1 treeitem 2
 shot 7-sat-stats
 click 1 treeitem 3
 shot 8-current-route
+
+# The status of the device page shown.
+status_says() {
+    detail=$(at text Veltaro 1014 | tr '\n' ' ')
+    local expected
+    for expected in "$@"; do
+        [[ $detail == *"$expected"* ]] || return 1
+    done
+}
+
+echo "== stopping the device from its menu"
+click 3 treeitem 1
+wait_for "the device's menu" menu_shown
+xdotool key s # "Stop device"
+wait_for "the device page to say the device stopped" status_says "stopped at"
+shot 9-stopped
+
+echo "== replaying the log from the start page"
+click 1 treeitem 0 30 # on the root's short text
+wait_for "the start page" at control Veltaro 1000
+click 1 control Veltaro 1000
+wait_for "the open dialog" shows Open
+wait_for "the keyboard focus in the open dialog" focused Open
+xdotool type --delay 30 "Z:${log//\//\\}"
+xdotool key Return
+replay_listed() {
+    shows Error && fail "the program showed an error box"
+    [ "$(at treecount)" = 7 ]
+}
+wait_for "the recorded device in the tree" replay_listed
+wait_for "the replay to reach the end of the log" status_says "File Z:" "$total bytes received" "end of file"
+shot 10-replayed
 
 echo "== closing with Alt+X"
 xdotool key alt+x
