@@ -121,4 +121,21 @@ UINT_PTR whenWindowAppears(const char* title, void (*action)(HWND window)) {
     return pending.timer;
 }
 
+// Right-clicks at a point of the screen, as the mouse does.
+void rightClickAt(POINT at) {
+    INPUT inputs[3];
+    ZeroMemory(inputs, sizeof inputs);
+    const int cx = GetSystemMetrics(SM_CXSCREEN);
+    const int cy = GetSystemMetrics(SM_CYSCREEN);
+    for (INPUT& input : inputs) {
+        input.type = INPUT_MOUSE;
+        input.mi.dx = MulDiv(at.x, 65536, cx);
+        input.mi.dy = MulDiv(at.y, 65536, cy);
+    }
+    inputs[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    inputs[1].mi.dwFlags = MOUSEEVENTF_RIGHTDOWN | MOUSEEVENTF_ABSOLUTE;
+    inputs[2].mi.dwFlags = MOUSEEVENTF_RIGHTUP | MOUSEEVENTF_ABSOLUTE;
+    SendInput(3, inputs, sizeof(INPUT));
+}
+
 } // namespace veltaro::test

@@ -57,4 +57,7 @@ namespace veltaro::test {
 // thread runs a message loop (a modal dialog's own loop included). Returns the timer to cancel with KillTimer.
 UINT_PTR whenWindowAppears(const char* title, void (*action)(HWND window));
 
+// Right-clicks at a point of the screen, as the mouse does.
+void rightClickAt(POINT at);
+
 } // namespace veltaro::test

@@ -56,6 +56,39 @@ protected:
     DevicePage page;
 };
 
+// Types the letter of "Stop" into the popup menu once it shows; from within the menu's own loop, as input
+// sent from there does not reach it.
+void CALLBACK chooseStop(HWND, UINT, UINT_PTR timer, DWORD) {
+    HWND menu = FindWindowA("#32768", nullptr);
+    if (menu != nullptr && IsWindowVisible(menu)) {
+        KillTimer(nullptr, timer);
+        PostMessageA(menu, WM_CHAR, 's', 1);
+    }
+}
+
+TEST_F(DevicePageTest, RightClickOnARowStopsThatOutputAlone) {
+    const std::string first = test::temporaryPath("first.gpsl");
+    const std::string second = test::temporaryPath("second.gpsl");
+    ASSERT_TRUE(device.addLogFile(first.c_str()));
+    ASSERT_TRUE(device.addLogFile(second.c_str()));
+    page.updateStatus();
+    ASSERT_EQ(rowText(list(), 1), first) << "the newest output is listed first";
+
+    RECT row{};
+    row.left = LVIR_LABEL;
+    ASSERT_TRUE(SendMessageA(list(), LVM_GETITEMRECT, 1, reinterpret_cast<LPARAM>(&row)));
+    POINT at{row.left + 8, (row.top + row.bottom) / 2};
+    ClientToScreen(list(), &at);
+    const UINT_PTR timer = SetTimer(nullptr, 0, 20, chooseStop);
+    test::rightClickAt(at);
+    const bool stopped = test::pumpMessagesUntil([&] { return device.isOutputStopped(0); });
+    KillTimer(nullptr, timer);
+    ASSERT_TRUE(stopped) << "no menu, or Stop did not stop the row's output";
+    EXPECT_FALSE(device.isOutputStopped(1)) << "the other goes on";
+    EXPECT_EQ(rowText(list(), 1, 1), "stopped at byte 0");
+    EXPECT_EQ(rowText(list(), 0, 1), "writing");
+}
+
 TEST_F(DevicePageTest, ShowsTheSourcePortAndAnEmptyFileList) {
     ASSERT_NE(page.hwnd, nullptr) << "the dialog resource did not load";
     char status[128] = "";

@@ -463,23 +463,6 @@ TEST_F(MainFrameTest, EnterPressesTheFocusedButtonOfThePage) {
                                         [&](MSG& message) { return frame.handleDialogKeys(message); }));
 }
 
-// Right-clicks at a point of the screen, as the mouse does.
-void rightClickAt(POINT at) {
-    INPUT inputs[3];
-    ZeroMemory(inputs, sizeof inputs);
-    const int cx = GetSystemMetrics(SM_CXSCREEN);
-    const int cy = GetSystemMetrics(SM_CYSCREEN);
-    for (INPUT& input : inputs) {
-        input.type = INPUT_MOUSE;
-        input.mi.dx = MulDiv(at.x, 65536, cx);
-        input.mi.dy = MulDiv(at.y, 65536, cy);
-    }
-    inputs[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
-    inputs[1].mi.dwFlags = MOUSEEVENTF_RIGHTDOWN | MOUSEEVENTF_ABSOLUTE;
-    inputs[2].mi.dwFlags = MOUSEEVENTF_RIGHTUP | MOUSEEVENTF_ABSOLUTE;
-    SendInput(3, inputs, sizeof(INPUT));
-}
-
 // The node each popup menu was shown for and whether it ticked "Read every satellite system", recorded
 // from within the menu's own loop; the menu is then closed, or R is typed into it.
 MainFrame* menuFrame = nullptr;
@@ -538,8 +521,8 @@ TEST_F(MainFrameTest, RightClickOpensTheMenuOfTheClickedDevice) {
     pressR = false;
     const UINT_PTR timer = SetTimer(nullptr, 0, 20, watchForMenu);
     menuHandled = false;
-    rightClickAt(empty); // no menu: input is handled in order, so a menu here would be the first one seen
-    rightClickAt(onItem);
+    test::rightClickAt(empty); // no menu: input is handled in order, so a menu here would be the first one seen
+    test::rightClickAt(onItem);
     const bool shown = test::pumpMessagesUntil([&] { return !menusShown.empty(); },
                                                [&](MSG& message) { return frame.handleDialogKeys(message); });
     KillTimer(nullptr, timer);
@@ -566,7 +549,7 @@ TEST_F(MainFrameTest, ReadEverySystemIsTickedOnTheDevicesMenuAndPickedWithR) {
     const UINT_PTR timer = SetTimer(nullptr, 0, 20, watchForMenu);
     device.device->parser->setEverySystem(true);
     menuHandled = false;
-    rightClickAt(onItem);
+    test::rightClickAt(onItem);
     EXPECT_TRUE(test::pumpMessagesUntil([&] { return !device.device->parser->readsEverySystem(); },
                                         [&](MSG& message) { return frame.handleDialogKeys(message); }));
     KillTimer(nullptr, timer);
@@ -588,7 +571,7 @@ bool showMenuOf(MainFrame& frame, const TreeNode& node) {
     pressR = false;
     const UINT_PTR timer = SetTimer(nullptr, 0, 20, watchForMenu);
     menuHandled = false;
-    rightClickAt(onItem);
+    test::rightClickAt(onItem);
     const bool shown = test::pumpMessagesUntil([&] { return !menusShown.empty(); },
                                                [&](MSG& message) { return frame.handleDialogKeys(message); });
     KillTimer(nullptr, timer);
