@@ -1,7 +1,6 @@
 #include "gps/gps_device.h"
 
 #include "ports/file_port.h"
-#include "res/resource.h"
 
 #include <new>
 #include <utility>
@@ -10,12 +9,10 @@ namespace veltaro {
 
 namespace {
 
-constexpr int MESSAGE_BUFFER = 4000;
 constexpr UINT_PTR ACKNOWLEDGE_TIMER = 1;
 constexpr UINT ACKNOWLEDGE_DELAY_MS = 40; // at most 25 refreshes a second
 constexpr UINT_PTR AGE_TIMER = 2;
 constexpr UINT AGE_PERIOD_MS = 1000; // the age is told in whole seconds
-constexpr const char* UNKNOWN_ERROR = "Unknown error has occurred!";
 
 // The parser thread's only way to a window: posted, so it never waits for the user-interface thread.
 void postGpsUpdate(ObserverHandle observer, GpsParser* parser) {
@@ -212,18 +209,25 @@ bool GpsDevice::addLogFile(const char* path) {
     return true;
 }
 
-int GpsDevice::copyOutputs(std::vector<std::string>& names, std::vector<Port*>& ports,
-                           std::vector<ByteQueue*>& queues) {
-    std::lock_guard guard(outputsLock);
-    names.clear();
-    ports.clear();
-    queues.clear();
-    for (const std::unique_ptr<OutputEntry>& entry : outputs) {
-        names.push_back(entry->name);
-        ports.push_back(entry->port.get());
-        queues.push_back(entry->queue.get());
+DeviceReport GpsDevice::report() {
+    DeviceReport report;
+    std::unique_ptr<char[]> name = port ? port->displayName() : nullptr;
+    report.source = recordedFile.empty() ? "Port " + std::string(name ? name.get() : "") : "File " + recordedFile;
+    report.sourceStatus = port ? port->status() : PortStatus{};
+    if (parser) {
+        report.lines = parser->linesDecoded();
+        report.secondsSinceLastLine = parser->secondsSinceLastLine();
+        report.badChecksums = parser->badChecksumLines();
+        report.notRead = parser->notReadLines();
     }
-    return static_cast<int>(outputs.size());
+    if (stopped) {
+        report.stoppedAt = stoppedAt;
+    }
+    std::lock_guard guard(outputsLock);
+    for (const std::unique_ptr<OutputEntry>& entry : outputs) {
+        report.outputs.push_back({entry->name, entry->port->status(), stopped || entry->stopped});
+    }
+    return report;
 }
 
 void GpsDevice::stopOutput(int index) {
@@ -288,16 +292,6 @@ void GpsDevice::stopByUser() {
     stopped = true;
     GetLocalTime(&stoppedAt);
     stop();
-}
-
-std::string deviceErrorText(int code) {
-    if (code < 0) {
-        return UNKNOWN_ERROR;
-    }
-    char text[MESSAGE_BUFFER];
-    const int length =
-        LoadStringA(GetModuleHandleA(nullptr), static_cast<UINT>(IDS_DEVICE_ERROR_FIRST + code), text, MESSAGE_BUFFER);
-    return length > 0 ? std::string(text, static_cast<std::size_t>(length)) : UNKNOWN_ERROR;
 }
 
 } // namespace veltaro

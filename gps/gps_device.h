@@ -10,12 +10,13 @@
 
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace veltaro {
 
-// Why a device could not start or take an output; the texts are string table entries 10000 + code.
+// Why a device could not start or take an output; the user interface tells the user in its own words.
 enum DeviceError : std::int32_t {
     DEVICE_ERROR_NONE = 0,
     DEVICE_ERROR_INITIALIZE_PORT = 1,
@@ -35,6 +36,25 @@ struct OutputEntry {
     std::unique_ptr<Port> port; // drains queue
     std::unique_ptr<ByteQueue> queue;
     bool stopped = false; // by the user: its port got what was queued and is closed
+};
+
+// How one output is doing.
+struct OutputReport {
+    std::string name;
+    PortStatus status;
+    bool stopped = false; // by the user, alone or with its device
+};
+
+// How a device is doing, taken at one moment: what its page shows.
+struct DeviceReport {
+    std::string source; // "Port COM3", or "File C:\\day.gpsl" for a device on recorded data
+    PortStatus sourceStatus;
+    std::int64_t lines = 0;
+    std::int64_t secondsSinceLastLine = 0;
+    std::int64_t badChecksums = 0;
+    NotReadLines notRead;
+    std::optional<SYSTEMTIME> stoppedAt; // when the user stopped the device; none while it runs
+    std::vector<OutputReport> outputs;   // in the order added
 };
 
 // One running GPS source with everything attached: the source port fills inputQueue, the tee copies it
@@ -63,8 +83,8 @@ public:
     void stopOutput(int index);
     bool isOutputStopped(int index);
 
-    // The outputs in the order added; the pointers stay the device's.
-    int copyOutputs(std::vector<std::string>& names, std::vector<Port*>& ports, std::vector<ByteQueue*>& queues);
+    // How the device and its outputs are doing; the user-interface thread.
+    DeviceReport report();
 
     // Ends every thread of the device: the source stops, the tee hands on what it holds, each log file
     // writes all its queue received and each echo port what its far end takes by deadlineTick
@@ -107,8 +127,5 @@ private:
     std::recursive_mutex outputsLock; // guards outputs
     std::vector<std::unique_ptr<OutputEntry>> outputs;
 };
-
-// The message for a DeviceError code, from the string table; "Unknown error has occurred!" otherwise.
-std::string deviceErrorText(int code);
 
 } // namespace veltaro

@@ -62,21 +62,6 @@ std::string capture(const char* name) {
     return test::readFile(std::string(VELTARO_NMEA_DIR) + "/" + name);
 }
 
-TEST(GpsDeviceTest, ErrorTextsComeFromTheStringTable) {
-    const char* texts[] = {"No error.",
-                           "Cannot initialize port.",
-                           "Cannot open port.",
-                           "No port has been specified.",
-                           "Not enough memory to construct a new object.",
-                           "PortTee class could not start.",
-                           "GPS Parser could not start."};
-    for (int code = 0; code < 7; ++code) {
-        EXPECT_EQ(deviceErrorText(code), texts[code]) << code;
-    }
-    EXPECT_EQ(deviceErrorText(-1), "Unknown error has occurred!");
-    EXPECT_EQ(deviceErrorText(7), "Unknown error has occurred!");
-}
-
 TEST(GpsDeviceTest, StartReportsWhyItFailed) {
     GpsDevice noPort(nullptr);
     EXPECT_FALSE(noPort.start(nullptr));
@@ -159,13 +144,10 @@ TEST(GpsDeviceTest, OutputsJoinOnlyOnceTheirPortIsOpen) {
     EXPECT_TRUE(device.addLogFile(log.c_str()));
     EXPECT_EQ(device.error, DEVICE_ERROR_NONE);
 
-    std::vector<std::string> names;
-    std::vector<Port*> ports;
-    std::vector<ByteQueue*> queues;
-    ASSERT_EQ(device.copyOutputs(names, ports, queues), 2) << "failed outputs left nothing behind";
-    EXPECT_EQ(names, (std::vector<std::string>{"COM6", log}));
-    EXPECT_NE(ports[0], ports[1]);
-    EXPECT_NE(queues[0], queues[1]);
+    const DeviceReport report = device.report();
+    ASSERT_EQ(report.outputs.size(), 2u) << "failed outputs left nothing behind";
+    EXPECT_EQ(report.outputs[0].name, "COM6");
+    EXPECT_EQ(report.outputs[1].name, log);
 }
 
 // One log stopped while the stream goes on: it holds what came before, the other log and the device go on.
@@ -256,11 +238,8 @@ TEST(GpsDeviceTest, StopEndsWithAnEchoNobodyReadsAndTheLogComplete) {
     }
     // While running, each echo keeps a bounded backlog and drops whole lines beyond it.
     for (Running& running : devices) {
-        std::vector<std::string> names;
-        std::vector<Port*> ports;
-        std::vector<ByteQueue*> queues;
-        ASSERT_EQ(running.device.copyOutputs(names, ports, queues), 2);
-        EXPECT_TRUE(test::pollUntil([&] { return ports[1]->status().droppedLines > 0; }));
+        ASSERT_EQ(running.device.report().outputs.size(), 2u);
+        EXPECT_TRUE(test::pollUntil([&] { return running.device.report().outputs[1].status.droppedLines > 0; }));
     }
     const ULONGLONG started = GetTickCount64();
     test::expectToEnd([&] {
@@ -275,11 +254,9 @@ TEST(GpsDeviceTest, StopEndsWithAnEchoNobodyReadsAndTheLogComplete) {
     std::printf("both devices stopped in %llu ms\n", GetTickCount64() - started);
     for (Running& running : devices) {
         EXPECT_EQ(test::readFile(running.log), stream);
-        std::vector<std::string> names;
-        std::vector<Port*> ports;
-        std::vector<ByteQueue*> queues;
-        ASSERT_EQ(running.device.copyOutputs(names, ports, queues), 2);
-        EXPECT_LT(ports[1]->status().bytes, static_cast<std::int64_t>(stream.size())) << "the far end held back";
+        const DeviceReport report = running.device.report();
+        ASSERT_EQ(report.outputs.size(), 2u);
+        EXPECT_LT(report.outputs[1].status.bytes, static_cast<std::int64_t>(stream.size())) << "the far end held back";
     }
 }
 
@@ -297,7 +274,7 @@ TEST(GpsDeviceTest, UnpluggedReceiverResumesIntoTheSameLogAndDecoderWithoutJoini
 
     GpsDevice device(std::make_unique<SerialPort>(8, 4800));
     test::UpdateCounter observer;
-    ASSERT_TRUE(device.start(observer.window())) << deviceErrorText(device.error);
+    ASSERT_TRUE(device.start(observer.window())) << "error " << device.error;
     const std::string log = test::temporaryPath("replugged.gpsl");
     ASSERT_TRUE(device.addLogFile(log.c_str()));
     {
@@ -333,7 +310,7 @@ TEST(GpsDeviceTest, ReceiverStreamReachesLogEchoAndSnapshotUnchanged) {
     GpsDevice device(std::make_unique<SerialPort>(5, 4800));
     test::UpdateCounter observer;
     ASSERT_NE(observer.window(), nullptr) << "no window: Wine needs an X display";
-    ASSERT_TRUE(device.start(observer.window())) << deviceErrorText(device.error);
+    ASSERT_TRUE(device.start(observer.window())) << "error " << device.error;
     const std::string log = test::temporaryPath("receiver.gpsl");
     ASSERT_TRUE(device.addLogFile(log.c_str()));
     ASSERT_TRUE(device.addEchoPort(std::make_unique<SerialPort>(6, 4800)));
@@ -372,7 +349,7 @@ TEST(GpsDeviceTest, RecordedLogReplaysAtItsOwnPaceIntoLogEchoAndSnapshot) {
     GpsDevice device(std::make_unique<FilePort>(path.c_str(), ReplayPace::RECEIVER));
     test::UpdateCounter observer;
     const ULONGLONG started = GetTickCount64(); // the replay begins as the file opens
-    ASSERT_TRUE(device.open(observer.window())) << deviceErrorText(device.error);
+    ASSERT_TRUE(device.open(observer.window())) << "error " << device.error;
     const std::string log = test::temporaryPath("replayed.gpsl");
     ASSERT_TRUE(device.addLogFile(log.c_str()));
     ASSERT_TRUE(device.addEchoPort(std::make_unique<SerialPort>(6, 115200)));

@@ -48,6 +48,18 @@ LRESULT CALLBACK TestPane::proc(HWND window, UINT message, WPARAM wParam, LPARAM
     return DefWindowProcA(window, message, wParam, lParam);
 }
 
+std::vector<TreeNode*> nodesOf(const MainFrame& frame, NodeKind kind, const char* title) {
+    std::vector<TreeNode*> found;
+    for (const std::unique_ptr<TreeNode>& node : frame.nodes) {
+        char text[100] = "";
+        GetWindowTextA(node->pane->hwnd, text, sizeof text);
+        if (node->kind == kind && (title == nullptr || std::string(text) == title)) {
+            found.push_back(node.get());
+        }
+    }
+    return found;
+}
+
 RECT rectInParent(HWND window) {
     RECT rect;
     GetWindowRect(window, &rect);

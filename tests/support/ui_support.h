@@ -1,12 +1,14 @@
 #pragma once
 
 #include "ui/framework/pane.h"
+#include "ui/main/main_frame.h"
 
 #include <windows.h>
 
 #include <commctrl.h>
 
 #include <string>
+#include <vector>
 
 namespace veltaro::test {
 
@@ -33,6 +35,20 @@ public:
 private:
     static LRESULT CALLBACK proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 };
+
+// The frame's nodes of a kind in the order added, found by what they are; views also by their title.
+std::vector<TreeNode*> nodesOf(const MainFrame& frame, NodeKind kind, const char* title = nullptr);
+
+// The first pane of type P on a node's page, or null.
+template <typename P>
+P* paneOf(const TreeNode& node) {
+    for (const std::unique_ptr<Pane>& pane : node.panes) {
+        if (auto* found = dynamic_cast<P*>(pane.get())) {
+            return found;
+        }
+    }
+    return nullptr;
+}
 
 // A window's rectangle in its parent's client coordinates.
 RECT rectInParent(HWND window);

@@ -2,7 +2,7 @@
 
 #include "res/resource.h"
 #include "support/ui_support.h"
-#include "ui/main/shared_gdi.h"
+#include "ui/framework/drawing_resources.h"
 
 #include <gtest/gtest.h>
 

@@ -7,7 +7,7 @@
 #include "support/scripted_port.h"
 #include "support/ui_support.h"
 #include "support/windows_support.h"
-#include "ui/main/shared_gdi.h"
+#include "ui/framework/drawing_resources.h"
 
 #include <commctrl.h>
 #include <gtest/gtest.h>
@@ -31,6 +31,18 @@ std::string rowText(HWND list, int row, int column = 0) {
     return text;
 }
 
+DeviceReport reportOf(const char* source, const PortStatus& status, std::int64_t lines, std::int64_t quiet,
+                      std::int64_t bad = 0, const NotReadLines& notRead = {}) {
+    DeviceReport report;
+    report.source = source;
+    report.sourceStatus = status;
+    report.lines = lines;
+    report.secondsSinceLastLine = quiet;
+    report.badChecksums = bad;
+    report.notRead = notRead;
+    return report;
+}
+
 int rowCount(HWND list) {
     return static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
 }
@@ -40,7 +52,8 @@ protected:
     static void SetUpTestSuite() { createSharedGdi(); }
 
     DevicePageTest()
-        : window(600, 400), device(std::make_unique<test::ScriptedPort>("COM3")), root(nullptr), page(&device, &root) {
+        : window(600, 400), device(std::make_unique<test::ScriptedPort>("COM3")), root(nullptr),
+          page(&device, &root, sharedGdi()) {
         device.start(nullptr);
         root.create(window.get());
         page.dock = DOCK_FILL;
@@ -222,7 +235,7 @@ TEST(DeviceStatusTextTest, SaysWhatCameAndHowLongAgo) {
     for (const Case& c : cases) {
         PortStatus source;
         source.bytes = c.bytes;
-        EXPECT_EQ(deviceStatusText("Port COM3", source, c.lines, c.quiet, c.bad, c.notRead),
+        EXPECT_EQ(deviceStatusText(reportOf("Port COM3", source, c.lines, c.quiet, c.bad, c.notRead)),
                   "Status:\n  Port COM3\n  " + std::to_string(c.bytes) + " bytes received, " + std::to_string(c.lines) +
                       " lines decoded\n  " + c.lastLine)
             << c.what;
@@ -232,12 +245,12 @@ TEST(DeviceStatusTextTest, SaysWhatCameAndHowLongAgo) {
     lost.since.wHour = 9;
     lost.since.wMinute = 5;
     lost.since.wSecond = 7;
-    EXPECT_EQ(deviceStatusText("Port COM3", lost, 3, 30, 0, {}),
+    EXPECT_EQ(deviceStatusText(reportOf("Port COM3", lost, 3, 30)),
               "Status:\n  Port COM3\n  0 bytes received, 3 lines decoded\n  port lost since 09:05:07, reopening");
     PortStatus replayed; // a replay at the end of its file is not late, however long ago its last line came
     replayed.bytes = 2048;
     replayed.atEnd = true;
-    EXPECT_EQ(deviceStatusText("File C:\\day.gpsl", replayed, 40, 30, 0, {}),
+    EXPECT_EQ(deviceStatusText(reportOf("File C:\\day.gpsl", replayed, 40, 30)),
               "Status:\n  File C:\\day.gpsl\n  2048 bytes received, 40 lines decoded\n  end of file");
 }
 
@@ -256,15 +269,16 @@ TEST(DeviceStatusTextTest, OutputStatusSaysWhatFailedSinceWhenAndWhatWasDropped)
     PortStatus lost;
     lost.failure = "port lost";
     lost.droppedLines = 3;
-    EXPECT_EQ(outputStatusText(writing), "writing");
-    EXPECT_EQ(outputStatusText(lagging), "writing, 12 lines dropped");
-    EXPECT_EQ(outputStatusText(full).rfind("disk full since 23:59:01 (", 0), 0u) << "with the system's words";
-    EXPECT_EQ(outputStatusText(ended).rfind("ended at byte 1234: disk full since 23:59:01 (", 0), 0u);
-    EXPECT_EQ(outputStatusText(lost), "port lost since 00:00:00, 3 lines dropped");
+    EXPECT_EQ(outputStatusText({"", writing, false}), "writing");
+    EXPECT_EQ(outputStatusText({"", lagging, false}), "writing, 12 lines dropped");
+    EXPECT_EQ(outputStatusText({"", full, false}).rfind("disk full since 23:59:01 (", 0), 0u)
+        << "with the system's words";
+    EXPECT_EQ(outputStatusText({"", ended, false}).rfind("ended at byte 1234: disk full since 23:59:01 (", 0), 0u);
+    EXPECT_EQ(outputStatusText({"", lost, false}), "port lost since 00:00:00, 3 lines dropped");
 }
 
 TEST_F(DevicePageTest, ControlsStackAndTheListTakesTheRest) {
-    const int c = textLineHeight();
+    const int c = sharedGdi().lineHeight();
     const RECT listRect = test::rectInParent(list());
     EXPECT_EQ(listRect.left, 4);
     EXPECT_EQ(listRect.top, 12 * c + 20);
@@ -285,7 +299,7 @@ TEST_F(DevicePageTest, ControlsStackAndTheListTakesTheRest) {
     notRead.lines = 1234567;
     notRead.names = {{"$GNRMC", 1}, {"$GNGGA", 1}, {"$GLGSV", 1}};
     notRead.otherSystems = true;
-    const std::string longest = deviceStatusText("Port COM12", lost, 123456789, 0, 1234567, notRead);
+    const std::string longest = deviceStatusText(reportOf("Port COM12", lost, 123456789, 0, 1234567, notRead));
     HDC dc = GetDC(statusText);
     HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(statusText, WM_GETFONT, 0, 0)));
     for (const char* shown : {static_cast<const char*>(text), longest.c_str()}) {

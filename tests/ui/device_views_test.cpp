@@ -3,10 +3,14 @@
 #include "support/far_end.h"
 #include "support/ui_support.h"
 #include "support/windows_support.h"
+#include "ui/framework/drawing_resources.h"
 #include "ui/main/main_frame.h"
-#include "ui/main/shared_gdi.h"
+#include "ui/views/course_view.h"
+#include "ui/views/fix_readout.h"
 #include "ui/views/route_view.h"
 #include "ui/views/sat_signal_view.h"
+#include "ui/views/sat_tracking_view.h"
+#include "ui/views/speed_view.h"
 
 #include <gtest/gtest.h>
 
@@ -48,7 +52,7 @@ protected:
 TEST_F(DeviceViewsTest, StartedDeviceGetsSatStatsThenCurrentRouteUnderItsExpandedItem) {
     frame.startDevice(5, 4800, false, false, 0, 0);
     ASSERT_EQ(frame.nodes.size(), 4u);
-    TreeNode& device = *frame.nodes[1];
+    TreeNode& device = *test::nodesOf(frame, NODE_DEVICE).at(0);
     const HWND tree = frame.treeWindow;
     EXPECT_NE(itemOf(tree, device.item).state & TVIS_EXPANDED, 0u);
 
@@ -58,7 +62,7 @@ TEST_F(DeviceViewsTest, StartedDeviceGetsSatStatsThenCurrentRouteUnderItsExpande
     } expected[] = {{"Sat stats", 0}, {"Current route", 1}};
     HTREEITEM item = nextItem(tree, device.item, TVGN_CHILD);
     for (int i = 0; i < 2; ++i) {
-        TreeNode& view = *frame.nodes[static_cast<std::size_t>(2 + i)];
+        TreeNode& view = *test::nodesOf(frame, NODE_VIEW, expected[i].text).at(0);
         ASSERT_EQ(item, view.item) << expected[i].text;
         EXPECT_EQ(test::itemText(tree, item), expected[i].text);
         EXPECT_EQ(itemOf(tree, item).iImage, 3);
@@ -82,31 +86,34 @@ TEST_F(DeviceViewsTest, PagesLayTheirViewsOutInTheClientArea) {
     GetClientRect(frame.clientWindow, &client);
     const int w = client.right;
     const int h = client.bottom;
-    const int strip = textLineHeight() + 20;
+    const int strip = sharedGdi().lineHeight() + 20;
 
-    TreeNode& stats = *frame.nodes[2];
+    TreeNode& stats = *test::nodesOf(frame, NODE_VIEW, "Sat stats").at(0);
     select(stats);
     ASSERT_EQ(stats.panes.size(), 3u);
-    test::expectRect(stats.panes[1]->hwnd, test::box(0, 0, 150, h));       // signal bars
-    test::expectRect(stats.panes[2]->hwnd, test::box(150, 0, w - 150, h)); // sky plot
+    test::expectRect(test::paneOf<SatSignalView>(stats)->hwnd, test::box(0, 0, 150, h));
+    test::expectRect(test::paneOf<SatTrackingView>(stats)->hwnd, test::box(150, 0, w - 150, h));
 
-    TreeNode& route = *frame.nodes[3];
+    TreeNode& route = *test::nodesOf(frame, NODE_VIEW, "Current route").at(0);
     select(route);
     ASSERT_EQ(route.panes.size(), 6u);
-    test::expectRect(route.panes[1]->hwnd, test::box(0, 0, 150, h)); // the left column
-    test::expectRect(route.panes[3]->hwnd, test::box(0, 0, 150, 150));
-    test::expectRect(route.panes[4]->hwnd, test::box(0, 150, 150, strip));
-    test::expectRect(route.panes[5]->hwnd, test::box(0, 150 + strip, 150, h - 150 - strip));
+    CourseView* course = test::paneOf<CourseView>(route);
+    test::expectRect(course->parent->hwnd, test::box(0, 0, 150, h)); // the left column
+    test::expectRect(course->hwnd, test::box(0, 0, 150, 150));
+    test::expectRect(test::paneOf<SpeedView>(route)->hwnd, test::box(0, 150, 150, strip));
+    test::expectRect(test::paneOf<FixReadout>(route)->hwnd, test::box(0, 150 + strip, 150, h - 150 - strip));
     // The route view's window has a sunken edge; its window rectangle fills the rest.
-    test::expectRect(route.panes[2]->hwnd, test::box(150, 0, w - 150, h));
+    test::expectRect(test::paneOf<RouteView>(route)->hwnd, test::box(150, 0, w - 150, h));
     test::saveScreenshot("current_route_empty");
 }
 
 TEST_F(DeviceViewsTest, AReceiverStreamShowsSatellitesAndATrack) {
     frame.startDevice(5, 4800, false, false, 0, 0);
     ASSERT_EQ(frame.nodes.size(), 4u);
-    GpsDevice& device = *frame.nodes[1]->device;
-    auto& route = static_cast<RouteView&>(*frame.nodes[3]->panes[2]);
+    GpsDevice& device = *test::nodesOf(frame, NODE_DEVICE).at(0)->device;
+    TreeNode& stats = *test::nodesOf(frame, NODE_VIEW, "Sat stats").at(0);
+    TreeNode& routePage = *test::nodesOf(frame, NODE_VIEW, "Current route").at(0);
+    RouteView& route = *test::paneOf<RouteView>(routePage);
     test::FarEnd receiver(15);
     ASSERT_TRUE(receiver.write(test::readFile(VELTARO_NMEA_DIR "/isync.nmea")));
     // Its last fix is at 13:15:30, with 15 satellites in view.
@@ -115,14 +122,14 @@ TEST_F(DeviceViewsTest, AReceiverStreamShowsSatellitesAndATrack) {
     }));
     EXPECT_GT(route.track.count, 1);
 
-    auto& signal = static_cast<SatSignalView&>(*frame.nodes[2]->panes[1]);
+    SatSignalView& signal = *test::paneOf<SatSignalView>(stats);
     test::Canvas bars(150, 400);
     signal.draw(bars.dc(), 150, 400);
     EXPECT_GT(bars.count(RGB(255, 0, 0)), 15 * 20) << "a bar per satellite";
 
-    select(*frame.nodes[2]);
+    select(stats);
     test::saveScreenshot("sat_stats");
-    select(*frame.nodes[3]);
+    select(routePage);
     test::saveScreenshot("current_route");
 }
 
@@ -134,13 +141,13 @@ TEST_F(DeviceViewsTest, TwoDevicesDrawTheirOwnSnapshots) {
     first.active = 1;
     first.satellites.inView = 1;
     first.satellites.snr[0] = 40;
-    auto* signalA = static_cast<SatSignalView*>(a->panes[1].get());
-    auto* signalB = static_cast<SatSignalView*>(b->panes[1].get());
+    SatSignalView* signalA = test::paneOf<SatSignalView>(*a);
+    SatSignalView* signalB = test::paneOf<SatSignalView>(*b);
     test::Canvas pictureA(150, 200);
     test::Canvas pictureB(150, 200);
     signalA->draw(pictureA.dc(), 150, 200);
     signalB->draw(pictureB.dc(), 150, 200);
-    EXPECT_EQ(pictureA.count(RGB(255, 0, 0)), 40 * (textLineHeight()));
+    EXPECT_EQ(pictureA.count(RGB(255, 0, 0)), 40 * (sharedGdi().lineHeight()));
     EXPECT_EQ(pictureB.count(RGB(255, 0, 0)), 0) << "the second device is inactive";
 }
 

@@ -3,7 +3,7 @@
 #include "gps/nmea.h"
 #include "support/canvas.h"
 #include "support/ui_support.h"
-#include "ui/main/shared_gdi.h"
+#include "ui/framework/drawing_resources.h"
 
 #include <gtest/gtest.h>
 

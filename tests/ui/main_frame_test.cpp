@@ -6,8 +6,10 @@
 #include "support/far_end.h"
 #include "support/ui_support.h"
 #include "support/windows_support.h"
-#include "ui/main/shared_gdi.h"
+#include "ui/framework/drawing_resources.h"
 #include "ui/pages/device_page.h"
+#include "ui/views/fix_readout.h"
+#include "ui/views/route_view.h"
 
 #include <gtest/gtest.h>
 
@@ -183,7 +185,8 @@ TEST_F(MainFrameTest, ExitCommandEndsTheMessageLoop) {
     EXPECT_FALSE(IsWindow(frame.mainWindow));
     MSG message;
     EXPECT_TRUE(PeekMessageA(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
-    EXPECT_EQ(SendMessageA(frame.mainWindow, WM_COMMAND, 12345, 0), 0) << "a gone window answers nothing";
+    EXPECT_FALSE(IsWindow(frame.treeWindow));
+    EXPECT_FALSE(IsWindow(frame.rootNode->pane->hwnd)) << "the pages went with it";
 }
 
 TEST_F(MainFrameTest, DeviceThatCannotOpenAddsNothingAndSaysWhy) {
@@ -198,7 +201,7 @@ TEST_F(MainFrameTest, StartedDeviceGetsItsNodeSelectedWithItsPage) {
     frame.startDevice(5, 4800, false, true, 99, 4800); // the echo port cannot open: said, and not added
     EXPECT_EQ(reportedErrors, std::vector<std::string>{"Cannot open port."});
     ASSERT_EQ(frame.nodes.size(), 4u); // the device and its two view pages
-    TreeNode& node = *frame.nodes[1];
+    TreeNode& node = *test::nodesOf(frame, NODE_DEVICE).at(0);
     EXPECT_EQ(node.kind, NODE_DEVICE);
     EXPECT_EQ(node.live, 1);
     EXPECT_EQ(node.parentNode, frame.rootNode);
@@ -209,10 +212,7 @@ TEST_F(MainFrameTest, StartedDeviceGetsItsNodeSelectedWithItsPage) {
     EXPECT_FALSE(IsWindowVisible(frame.rootNode->pane->hwnd));
     EXPECT_EQ(nodeImage(node), 1);
 
-    std::vector<std::string> names;
-    std::vector<Port*> ports;
-    std::vector<ByteQueue*> queues;
-    EXPECT_EQ(node.device->copyOutputs(names, ports, queues), 0);
+    EXPECT_TRUE(node.device->report().outputs.empty());
     test::saveScreenshot("device_page");
 
     // Back to the start page through the tree.
@@ -224,7 +224,7 @@ TEST_F(MainFrameTest, StartedDeviceGetsItsNodeSelectedWithItsPage) {
 TEST_F(MainFrameTest, ClosingTheWindowDeliversWhatTheDevicesStillHold) {
     frame.startDevice(5, 4800, false, false, 0, 0);
     ASSERT_EQ(frame.nodes.size(), 4u);
-    GpsDevice& device = *frame.nodes[1]->device;
+    GpsDevice& device = *test::nodesOf(frame, NODE_DEVICE).at(0)->device;
     const std::string log = test::temporaryPath("closing.gpsl");
     ASSERT_TRUE(device.addLogFile(log.c_str()));
     ASSERT_TRUE(device.addEchoPort(std::make_unique<SerialPort>(7, 4800))) << "its far end, COM17, never reads";
@@ -249,7 +249,7 @@ TEST_F(MainFrameTest, ClosingTheWindowDeliversWhatTheDevicesStillHold) {
 TEST_F(MainFrameTest, StoppedDeviceDeliversWhatCameReleasesItsPortAndKeepsItsPages) {
     frame.startDevice(5, 4800, false, false, 0, 0);
     ASSERT_EQ(frame.nodes.size(), 4u);
-    TreeNode& node = *frame.nodes[1];
+    TreeNode& node = *test::nodesOf(frame, NODE_DEVICE).at(0);
     GpsDevice& device = *node.device;
     const std::string log = test::temporaryPath("stopped.gpsl");
     ASSERT_TRUE(device.addLogFile(log.c_str()));
@@ -284,16 +284,22 @@ TEST_F(MainFrameTest, StoppedDeviceDeliversWhatCameReleasesItsPortAndKeepsItsPag
 }
 
 TEST(DeviceStatusTextTest, StoppedDeviceSaysWhenInsteadOfHowDataFlows) {
-    SYSTEMTIME at{};
-    at.wHour = 7;
-    at.wMinute = 8;
-    at.wSecond = 9;
-    PortStatus source;
-    source.bytes = 1;
-    EXPECT_EQ(deviceStatusText("Port COM3", source, 2, 1, 3, {}, &at),
+    DeviceReport report;
+    report.source = "Port COM3";
+    report.sourceStatus.bytes = 1;
+    report.lines = 2;
+    report.secondsSinceLastLine = 1;
+    report.badChecksums = 3;
+    report.stoppedAt = SYSTEMTIME{};
+    report.stoppedAt->wHour = 7;
+    report.stoppedAt->wMinute = 8;
+    report.stoppedAt->wSecond = 9;
+    EXPECT_EQ(deviceStatusText(report),
               "Status:\n  Port COM3\n  1 bytes received, 2 lines decoded\n  stopped at 07:08:09\n  3 lines with a bad "
               "checksum");
-    EXPECT_EQ(deviceStatusText("Port COM3", source, 2, 9, 0, {}, &at),
+    report.secondsSinceLastLine = 9;
+    report.badChecksums = 0;
+    EXPECT_EQ(deviceStatusText(report),
               "Status:\n  Port COM3\n  1 bytes received, 2 lines decoded\n  stopped at 07:08:09");
 }
 
@@ -303,22 +309,19 @@ TEST_F(MainFrameTest, ClosingWhileALogHoldsWhatTheFullDiskRefusedAsksFirstAndSay
     volume.fill(1024 - 128);
     frame.startDevice(5, 4800, false, false, 0, 0);
     ASSERT_EQ(frame.nodes.size(), 4u);
-    GpsDevice& device = *frame.nodes[1]->device;
+    GpsDevice& device = *test::nodesOf(frame, NODE_DEVICE).at(0)->device;
     const std::string log = volume.windowsPath("full.gpsl");
     ASSERT_TRUE(device.addLogFile(log.c_str()));
-    std::vector<std::string> names;
-    std::vector<Port*> ports;
-    std::vector<ByteQueue*> queues;
-    ASSERT_EQ(device.copyOutputs(names, ports, queues), 1);
+    ASSERT_EQ(device.report().outputs.size(), 1u);
 
     const std::string stream = ggaStream(4000); // more than the volume has room for
     test::FarEnd receiver(15);
     ASSERT_TRUE(receiver.write(stream));
     ASSERT_TRUE(test::pumpMessagesUntil([&] {
-        const PortStatus status = ports[0]->status();
+        const PortStatus status = device.report().outputs[0].status;
         return status.held > 0 && status.bytes + status.held == static_cast<std::int64_t>(stream.size());
     }));
-    const PortStatus full = ports[0]->status();
+    const PortStatus full = device.report().outputs[0].status;
     const std::string question = "The log file " + log + " is missing " + std::to_string(full.held) +
                                  " bytes because the disk is full. It ends at byte " + std::to_string(full.bytes) +
                                  ".\n\nClose anyway?";
@@ -349,7 +352,7 @@ TEST_F(MainFrameTest, StartPageLogAndEchoHoldTheStreamFromItsFirstByte) {
     frame.startDevice(5, 4800, true, true, 6, 4800);
     ASSERT_EQ(frame.nodes.size(), 4u);
     EXPECT_EQ(reportedErrors, std::vector<std::string>{});
-    GpsDevice& device = *frame.nodes[1]->device;
+    GpsDevice& device = *test::nodesOf(frame, NODE_DEVICE).at(0)->device;
     ASSERT_TRUE(test::pumpMessagesUntil([&] { return device.snapshot.minute == 4 && device.snapshot.second == 59; }));
     // The echo is read while the device runs: what a stop does to bytes in transit is not the point here.
     const std::string echoed = echoReader.read(stream.size());
@@ -369,10 +372,7 @@ TEST_F(MainFrameTest, CancelledSaveDialogStartsTheDeviceWithoutALog) {
     frame.startDevice(5, 4800, true, false, 0, 0);
     ASSERT_EQ(frame.nodes.size(), 4u);
     EXPECT_EQ(reportedErrors, std::vector<std::string>{});
-    std::vector<std::string> names;
-    std::vector<Port*> ports;
-    std::vector<ByteQueue*> queues;
-    EXPECT_EQ(frame.nodes[1]->device->copyOutputs(names, ports, queues), 0);
+    EXPECT_TRUE(test::nodesOf(frame, NODE_DEVICE).at(0)->device->report().outputs.empty());
 }
 
 // Presses a key, with Shift held or not, as the keyboard does.
@@ -432,8 +432,8 @@ TEST_F(MainFrameTest, TabAndShiftTabRunThroughTheTreeAndTheShownPage) {
             ASSERT_EQ(frame.nodes.size(), 4u);
         }
         if (&c.order == &routePage) {
-            TreeNode& route = *frame.nodes[3];
-            routeView = route.panes[2]->hwnd;
+            TreeNode& route = *test::nodesOf(frame, NODE_VIEW, "Current route").at(0);
+            routeView = test::paneOf<RouteView>(route)->hwnd;
             SendMessageA(frame.treeWindow, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(route.item));
         }
         SetFocus(frame.treeWindow);
@@ -500,8 +500,8 @@ TEST_F(MainFrameTest, RightClickOpensTheMenuOfTheClickedDevice) {
     frame.startDevice(5, 4800, false, false, 0, 0);
     frame.startDevice(6, 4800, false, false, 0, 0);
     ASSERT_EQ(frame.nodes.size(), 7u);
-    TreeNode& first = *frame.nodes[1];
-    TreeNode& second = *frame.nodes[4];
+    TreeNode& first = *test::nodesOf(frame, NODE_DEVICE).at(0);
+    TreeNode& second = *test::nodesOf(frame, NODE_DEVICE).at(1);
     SendMessageA(frame.treeWindow, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(second.item));
     ASSERT_EQ(frame.currentNode, &second);
 
@@ -536,7 +536,7 @@ TEST_F(MainFrameTest, RightClickOpensTheMenuOfTheClickedDevice) {
 TEST_F(MainFrameTest, ReadEverySystemIsTickedOnTheDevicesMenuAndPickedWithR) {
     frame.startDevice(5, 4800, false, false, 0, 0);
     ASSERT_EQ(frame.nodes.size(), 4u);
-    TreeNode& device = *frame.nodes[1];
+    TreeNode& device = *test::nodesOf(frame, NODE_DEVICE).at(0);
     RECT item;
     std::memcpy(&item, &device.item, sizeof device.item);
     ASSERT_TRUE(SendMessageA(frame.treeWindow, TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(&item)));
@@ -597,10 +597,7 @@ TEST_F(MainFrameTest, RecordedLogReplaysAsADeviceOnRecordedData) {
     std::ofstream(path, std::ios::binary) << recording;
     ASSERT_TRUE(frame.startRecordedDevice(path));
     ASSERT_EQ(frame.nodes.size(), 4u) << "the device and its two view pages";
-    const auto found = std::find_if(frame.nodes.begin(), frame.nodes.end(),
-                                    [](const std::unique_ptr<TreeNode>& node) { return node->device != nullptr; });
-    ASSERT_NE(found, frame.nodes.end());
-    TreeNode& node = **found;
+    TreeNode& node = *test::nodesOf(frame, NODE_DEVICE).at(0);
     EXPECT_EQ(test::itemText(frame.treeWindow, node.item), path.substr(path.find_last_of('\\') + 1) + ": Recorded GPS");
     EXPECT_EQ(nodeImage(node), 2);
     EXPECT_EQ(frame.currentNode, &node);
@@ -625,18 +622,42 @@ TEST_F(MainFrameTest, RecordedLogReplaysAsADeviceOnRecordedData) {
                              {"Echo to another port...", "&Read every satellite system", "&Stop device"}}));
 }
 
-TEST_F(MainFrameTest, NodeImagesFollowKindAndLiveness) {
-    TreeNode node;
-    const struct {
-        std::int32_t kind;
-        std::int32_t live;
-        int image;
-    } cases[] = {{NODE_START, 0, 0}, {NODE_DEVICE, 1, 1}, {NODE_DEVICE, 0, 2}, {NODE_VIEW, 1, 3}, {7, 0, -1}};
-    for (const auto& c : cases) {
-        node.kind = c.kind;
-        node.live = c.live;
-        EXPECT_EQ(nodeImage(node), c.image) << c.kind << "/" << c.live;
+// Each item shows what it is: the start page, a live receiver, a recorded log, a view.
+TEST_F(MainFrameTest, TreeItemsShowTheImageOfWhatTheyAre) {
+    frame.startDevice(5, 4800, false, false, 0, 0);
+    const std::string path = test::temporaryPath("images.gpsl");
+    std::ofstream(path, std::ios::binary) << "$GPGGA,120000.00\r\n";
+    ASSERT_TRUE(frame.startRecordedDevice(path));
+    ASSERT_EQ(frame.nodes.size(), 7u);
+    std::vector<int> images;
+    for (const std::unique_ptr<TreeNode>& node : frame.nodes) {
+        TVITEMA item;
+        ZeroMemory(&item, sizeof item);
+        item.mask = TVIF_IMAGE | TVIF_SELECTEDIMAGE;
+        item.hItem = node->item;
+        ASSERT_TRUE(SendMessageA(frame.treeWindow, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item)));
+        EXPECT_EQ(item.iSelectedImage, item.iImage);
+        images.push_back(item.iImage);
     }
+    EXPECT_EQ(images, (std::vector<int>{0, 1, 3, 3, 2, 3, 3}));
+}
+
+// A GPS update reaches every page, shown or not: the hidden "Current route" readout follows the fix.
+TEST_F(MainFrameTest, GpsUpdateRefreshesEveryPage) {
+    frame.startDevice(5, 4800, false, false, 0, 0);
+    TreeNode& route = *test::nodesOf(frame, NODE_VIEW, "Current route").at(0);
+    ASSERT_FALSE(IsWindowVisible(route.pane->hwnd));
+    HWND readout = test::paneOf<FixReadout>(route)->hwnd;
+    const auto text = [&] {
+        char shown[512] = "";
+        GetWindowTextA(readout, shown, sizeof shown);
+        return std::string(shown);
+    };
+    const std::string before = text();
+    test::FarEnd receiver(15);
+    ASSERT_TRUE(receiver.write("$GPRMC,101112,A,4807.038,N,01131.000,E,0.0,0.0,230394,,*36\r\n"));
+    EXPECT_TRUE(test::pumpMessagesUntil([&] { return text().find("10:11:12") != std::string::npos; })) << text();
+    EXPECT_NE(text(), before);
 }
 
 } // namespace

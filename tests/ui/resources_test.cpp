@@ -1,5 +1,6 @@
 // The resources of the built program, read back from veltaro.exe as the system and the shell see them.
 #include "res/resource.h"
+#include "ui/main/device_error_text.h"
 
 #include <gtest/gtest.h>
 
@@ -146,6 +147,21 @@ TEST_F(ResourcesTest, ManifestAsksForCommonControlsSixOnSupportedWindows) {
         letter = static_cast<char>(std::tolower(static_cast<unsigned char>(letter)));
     }
     EXPECT_NE(folder.find("microsoft.windows.common-controls_6595b64144ccf1df_6.0."), std::string::npos) << path;
+}
+
+TEST(DeviceErrorTextTest, ComesFromTheStringTable) {
+    const char* texts[] = {"No error.",
+                           "Cannot initialize port.",
+                           "Cannot open port.",
+                           "No port has been specified.",
+                           "Not enough memory to construct a new object.",
+                           "PortTee class could not start.",
+                           "GPS Parser could not start."};
+    for (int code = 0; code < 7; ++code) {
+        EXPECT_EQ(deviceErrorText(code), texts[code]) << code;
+    }
+    EXPECT_EQ(deviceErrorText(-1), "Unknown error has occurred!");
+    EXPECT_EQ(deviceErrorText(7), "Unknown error has occurred!");
 }
 
 } // namespace

@@ -2,7 +2,7 @@
 
 #include "res/resource.h"
 #include "support/ui_support.h"
-#include "ui/main/shared_gdi.h"
+#include "ui/framework/drawing_resources.h"
 
 #include <gtest/gtest.h>
 
@@ -83,7 +83,7 @@ protected:
         registerComPorts({"COM10:", "COM7:"});
     }
 
-    StartPageTest() : window(700, 500), root(nullptr), page(&root) {
+    StartPageTest() : window(700, 500), root(nullptr), page(&root, sharedGdi()) {
         root.create(window.get());
         page.mainFrame = &starter;
         page.dock = DOCK_FILL;
@@ -145,7 +145,7 @@ TEST_F(StartPageTest, ControlsFollowTheWindowSize) {
     GetClientRect(page.hwnd, &client);
     ASSERT_EQ(client.right, 500);
     ASSERT_EQ(client.bottom, 400);
-    const int c = textLineHeight();
+    const int c = sharedGdi().lineHeight();
     const int b = 400 - 5 * c - 100;
     const int x = 250;
     struct Case {

@@ -1,7 +1,7 @@
 #include "gps/gps_state.h"
 #include "support/canvas.h"
 #include "support/ui_support.h"
-#include "ui/main/shared_gdi.h"
+#include "ui/framework/drawing_resources.h"
 #include "ui/views/course_view.h"
 #include "ui/views/fix_readout.h"
 #include "ui/views/sat_signal_view.h"
@@ -140,7 +140,7 @@ TEST_F(ViewTest, SignalRowsShowOneBarAsLongAsTheSnrFramedWhenUsedInAValidFix) {
         GetTextExtentPointA(dc, "Cy", 2, &cy);
         SelectObject(dc, old);
         const int left = 2 * static_cast<int>(cy.cx) + 12;
-        const int pitch = textLineHeight() + 2;
+        const int pitch = sharedGdi().lineHeight() + 2;
         const int middle = 2 + (pitch - 2) / 2;
         const bool framed = c.used && c.rmcValid && c.snr > 0;
 
@@ -288,34 +288,32 @@ TEST_F(ViewTest, ViewsDrawAbsurdReceiverValuesWithoutFailing) {
     }
 }
 
-// The speed as the view must show it, drawn by hand: bold, centred, the line height's half above centre.
-std::unique_ptr<Canvas> speedText(const char* text, int w, int h) {
-    auto canvas = std::make_unique<Canvas>(w, h);
-    canvas->clear(face());
-    HDC dc = canvas->dc();
-    HGDIOBJ old = SelectObject(dc, sharedGdi().boldFont);
-    SetTextAlign(dc, TA_CENTER | TA_TOP);
-    SetBkMode(dc, TRANSPARENT);
-    TextOutA(dc, w / 2, (h - textLineHeight()) / 2, text, static_cast<int>(std::strlen(text)));
-    SelectObject(dc, old);
-    return canvas;
-}
-
 TEST_F(ViewTest, SpeedViewShowsKilometresPerHourCentred) {
     const struct {
         double knots;
         int active;
         const char* text;
     } cases[] = {{0, 1, " 0.00 km/h"}, {10, 1, "18.52 km/h"}, {1000, 0, "1852.00 km/h"}, {0.5, 0, " 0.93 km/h"}};
-    const int h = textLineHeight() + 20;
+    const int h = sharedGdi().lineHeight() + 20;
     for (const auto& c : cases) {
         GpsState state;
         state.active = c.active;
         state.speedKnots = c.knots;
         auto canvas = paint<SpeedView>(&state, 150, h);
-        EXPECT_TRUE(canvas->sameAs(*speedText(c.text, 150, h))) << c.text;
+        // The text in the bold font, centred both ways.
+        const auto extent = [&](HGDIOBJ font) {
+            SIZE size{};
+            HGDIOBJ old = SelectObject(canvas->dc(), font);
+            GetTextExtentPoint32A(canvas->dc(), c.text, static_cast<int>(std::strlen(c.text)), &size);
+            SelectObject(canvas->dc(), old);
+            return static_cast<int>(size.cx);
+        };
         const RECT ink = inkBox(*canvas, face());
+        const int inked = ink.right - ink.left;
+        EXPECT_LT(std::abs(inked - extent(sharedGdi().boldFont)), std::abs(inked - extent(sharedGdi().guiFont)))
+            << c.text << ": in the bold font";
         EXPECT_NEAR((ink.left + ink.right) / 2.0, 75, 2) << c.text;
+        EXPECT_NEAR((ink.top + ink.bottom) / 2.0, h / 2.0, 3) << c.text;
     }
 }
 
@@ -358,7 +356,7 @@ TEST_F(ViewTest, SkyPlotKeepsTheLastFixAndMarksOldData) {
         state.quietSeconds = quiet;
         state.sourceLost = lost;
         auto old = paint<SatTrackingView>(&state, 201, 201);
-        const int lineBelow = textLineHeight() + 8;
+        const int lineBelow = sharedGdi().lineHeight() + 8;
         int inCaption = 0;
         int differing = 0;
         for (int y = 0; y < 201; ++y) {

@@ -5,8 +5,8 @@
 // Run under scripts/virtual-com.sh with the pairs 5:15 to 12:22, on an X display.
 #include "support/captures.h"
 #include "support/far_end.h"
+#include "ui/framework/drawing_resources.h"
 #include "ui/main/main_frame.h"
-#include "ui/main/shared_gdi.h"
 #include "ui/views/route_view.h"
 
 #include <windows.h>
@@ -81,8 +81,10 @@ int main() {
         if (node->kind == NODE_DEVICE) {
             devices.push_back(node.get());
         }
-        if (node->kind == NODE_VIEW && node->live == 1) {
-            routes.push_back(static_cast<RouteView*>(node->panes[2].get()));
+        for (const auto& pane : node->panes) {
+            if (auto* route = dynamic_cast<RouteView*>(pane.get())) {
+                routes.push_back(route);
+            }
         }
     }
     if (static_cast<int>(devices.size()) != DEVICES) {

@@ -28,4 +28,9 @@ struct SharedGdi {
     int lineHeight() const { return guiLogFont.lfHeight < 0 ? -guiLogFont.lfHeight : guiLogFont.lfHeight; }
 };
 
+// Fills the shared resources; a resource that cannot be made stays null.
+void createSharedGdi();
+
+const SharedGdi& sharedGdi();
+
 } // namespace veltaro

@@ -236,28 +236,4 @@ LRESULT CALLBACK PaneWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     }
 }
 
-bool routePaneDialogMessage(Pane& pane, HWND dialog, UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) {
-    switch (message) {
-    case WM_MOVE:
-        result = pane.onMove(lParam);
-        return true;
-    case WM_SIZE:
-        result = pane.onSize(wParam, lParam);
-        return true;
-    case WM_SETFOCUS:
-        result = pane.onSetFocus(wParam);
-        return true;
-    case WM_KILLFOCUS:
-        result = pane.onKillFocus(wParam);
-        return true;
-    case WM_NCHITTEST:
-        // A dialog procedure hands a message's result over through DWLP_MSGRESULT.
-        SetWindowLongPtrA(dialog, DWLP_MSGRESULT, pane.hitTest(wParam, lParam));
-        result = TRUE;
-        return true;
-    default:
-        return false;
-    }
-}
-
 } // namespace veltaro

@@ -85,8 +85,4 @@ public:
 // The window procedure of every container window.
 LRESULT CALLBACK PaneWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
-// Routes the move, size, focus and hit-test messages of a dialog-based pane to the pane. True when the
-// message was one of them; result is then the dialog procedure's answer.
-bool routePaneDialogMessage(Pane& pane, HWND dialog, UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result);
-
 } // namespace veltaro

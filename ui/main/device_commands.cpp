@@ -4,8 +4,8 @@
 #include "ports/serial_port.h"
 #include "ports/system_error.h"
 #include "res/resource.h"
+#include "ui/framework/drawing_resources.h"
 #include "ui/main/main_frame.h"
-#include "ui/main/shared_gdi.h"
 #include "ui/pages/add_echo_dialog.h"
 #include "ui/pages/device_page.h"
 
@@ -117,10 +117,17 @@ bool MainFrame::startRecordedDevice(const std::string& path) {
 }
 
 void MainFrame::addDeviceNode(std::unique_ptr<GpsDevice> device, const char* title, std::int32_t live) {
+    // Every page is made before anything joins the tree: a device shows whole or not at all.
     std::unique_ptr<TreeNode> node = newPageNode(rootNode, NODE_DEVICE, title, &device->snapshot);
-    auto* page = node->own(std::make_unique<DevicePage>(device.get(), node->pane));
+    auto page = std::make_unique<DevicePage>(device.get(), node->pane, sharedGdi());
     page->dock = DOCK_FILL;
-    page->create(node->pane->hwnd);
+    node->make(std::move(page), node->pane->hwnd);
+    std::unique_ptr<TreeNode> stats = buildSatStats(&device->snapshot);
+    std::unique_ptr<TreeNode> route = buildCurrentRoute(&device->snapshot, &device->newFixes);
+    if (!node->made || !stats->made || !route->made) {
+        showError(std::string("Cannot show ") + title + ": its windows could not be made.");
+        return; // the device stops as it goes
+    }
     node->live = live;
     node->device = device.get();
     node->ownedDevice = std::move(device);
@@ -128,7 +135,13 @@ void MainFrame::addDeviceNode(std::unique_ptr<GpsDevice> device, const char* tit
     addNode(std::move(node));
     // Selecting reports the change at once, and showNode shows the device page.
     SendMessageA(treeWindow, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(added->item));
-    addDeviceViews(*added);
+    stats->parentNode = added;
+    stats->live = 0;
+    addNode(std::move(stats));
+    route->parentNode = added;
+    route->live = 1;
+    addNode(std::move(route));
+    SendMessageA(treeWindow, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(added->item));
 }
 
 void MainFrame::addLogFile(GpsDevice& device) {
@@ -232,15 +245,11 @@ bool MainFrame::confirmClose() {
         if (node->device == nullptr) {
             continue;
         }
-        std::vector<std::string> names;
-        std::vector<Port*> ports;
-        std::vector<ByteQueue*> queues;
-        node->device->copyOutputs(names, ports, queues);
-        for (std::size_t i = 0; i < ports.size(); ++i) {
-            const PortStatus status = ports[i]->status();
+        for (const OutputReport& output : node->device->report().outputs) {
+            const PortStatus& status = output.status;
             if (status.held > 0) {
                 const bool full = status.failure != nullptr && std::strcmp(status.failure, "disk full") == 0;
-                losses += "The log file " + names[i] + " is missing " + std::to_string(status.held) +
+                losses += "The log file " + output.name + " is missing " + std::to_string(status.held) +
                           " bytes because " + (full ? "the disk is full" : "it cannot be written") +
                           ". It ends at byte " + std::to_string(status.bytes) + ".\n";
             }

@@ -1,6 +1,6 @@
 // The two view pages of every started device: "Sat stats" and "Current route".
+#include "ui/framework/drawing_resources.h"
 #include "ui/main/main_frame.h"
-#include "ui/main/shared_gdi.h"
 #include "ui/views/course_view.h"
 #include "ui/views/fix_readout.h"
 #include "ui/views/route_view.h"
@@ -16,27 +16,13 @@ namespace {
 // made in the container's.
 template <typename P>
 P* dockPane(TreeNode& node, std::unique_ptr<P> pane, DockSide side, int cx = 100, int cy = 100) {
-    P* placed = node.own(std::move(pane));
-    placed->dock = side;
-    placed->setSize(cx, cy);
-    placed->create(placed->parent->hwnd);
-    return placed;
+    pane->dock = side;
+    pane->setSize(cx, cy);
+    HWND parentWindow = pane->parent->hwnd;
+    return node.make(std::move(pane), parentWindow);
 }
 
 } // namespace
-
-void MainFrame::addDeviceViews(TreeNode& deviceNode) {
-    GpsState* state = &deviceNode.device->snapshot;
-    std::unique_ptr<TreeNode> stats = buildSatStats(state);
-    stats->parentNode = &deviceNode;
-    stats->live = 0;
-    addNode(std::move(stats));
-    std::unique_ptr<TreeNode> route = buildCurrentRoute(state, &deviceNode.device->newFixes);
-    route->parentNode = &deviceNode;
-    route->live = 1;
-    addNode(std::move(route));
-    SendMessageA(treeWindow, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(deviceNode.item));
-}
 
 std::unique_ptr<TreeNode> MainFrame::buildSatStats(GpsState* state) {
     const SharedGdi& gdi = sharedGdi();
@@ -53,10 +39,7 @@ std::unique_ptr<TreeNode> MainFrame::buildCurrentRoute(GpsState* state, std::vec
     const SharedGdi& gdi = sharedGdi();
     std::unique_ptr<TreeNode> node = newPageNode(nullptr, NODE_VIEW, "Current route", state);
     ContainerPane* root = node->pane;
-    auto* column = node->own(std::make_unique<ContainerPane>(root));
-    column->dock = DOCK_LEFT;
-    column->setSize(150, 100);
-    column->create(root->hwnd);
+    auto* column = dockPane(*node, std::make_unique<ContainerPane>(root), DOCK_LEFT, 150, 100);
     dockPane(*node, std::make_unique<RouteView>(root, true, gdi), DOCK_FILL)->fixes = fixes;
     dockPane(*node, std::make_unique<CourseView>(column, true, gdi), DOCK_TOP, 150, 150);
     auto speed = std::make_unique<SpeedView>(column, true, gdi);

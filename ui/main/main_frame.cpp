@@ -1,9 +1,9 @@
 #include "ui/main/main_frame.h"
 
 #include "res/resource.h"
+#include "ui/framework/drawing_resources.h"
 #include "ui/framework/gdi_owners.h"
 #include "ui/framework/splitter.h"
-#include "ui/main/shared_gdi.h"
 
 #include <cstring>
 #include <string>
@@ -116,11 +116,11 @@ MainFrame::~MainFrame() {
 
 void MainFrame::buildStartNode() {
     std::unique_ptr<TreeNode> node = newPageNode(nullptr, NODE_START, "Veltaro", nullptr);
-    auto* page = node->own(std::make_unique<StartPage>(node->pane));
+    auto page = std::make_unique<StartPage>(node->pane, sharedGdi());
     page->mainFrame = this;
     page->dock = DOCK_FILL;
-    page->create(node->pane->hwnd);
-    startPage = page;
+    // Without its page the window still opens, and closes as usual.
+    startPage = node->make(std::move(page), node->pane->hwnd);
     rootNode = node.get();
     addNode(std::move(node));
     SendMessageA(treeWindow, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(rootNode->item));
@@ -134,7 +134,7 @@ std::unique_ptr<TreeNode> MainFrame::newPageNode(TreeNode* parentNode, NodeKind 
     node->kind = kind;
     auto* root = node->own(std::make_unique<ContainerPane>(nullptr));
     root->data = data; // before anything is built on it: every pane takes its parent's
-    root->create(clientWindow);
+    node->made = root->create(clientWindow);
     SetWindowTextA(root->hwnd, title);
     node->pane = root;
     return node;

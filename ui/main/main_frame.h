@@ -2,6 +2,7 @@
 
 #include "gps/gps_device.h"
 #include "ui/framework/pane.h"
+#include "ui/main/device_error_text.h"
 #include "ui/pages/start_page.h"
 
 #include <windows.h>
@@ -35,11 +36,20 @@ struct TreeNode {
     std::vector<std::unique_ptr<Pane>> panes;
     std::unique_ptr<GpsDevice> ownedDevice;
 
+    bool made = true; // every pane's window was made
+
     // Keeps a pane built on this node's page; panes are handed over parents first.
     template <typename P>
     P* own(std::unique_ptr<P> pane) {
         P* kept = pane.get();
         panes.push_back(std::move(pane));
+        return kept;
+    }
+    // Keeps a pane and makes its window in parentWindow, noting whether that worked.
+    template <typename P>
+    P* make(std::unique_ptr<P> pane, HWND parentWindow) {
+        P* kept = own(std::move(pane));
+        made = kept->create(parentWindow) && made;
         return kept;
     }
 
@@ -62,7 +72,7 @@ public:
     MainFrame& operator=(const MainFrame&) = delete;
 
     // A node not yet added, whose root pane is made in the client area, titled title, with data handed
-    // down to every pane built on it.
+    // down to every pane built on it; its made says whether the root's window was.
     std::unique_ptr<TreeNode> newPageNode(TreeNode* parentNode, NodeKind kind, const char* title, void* data);
     void addNode(std::unique_ptr<TreeNode> node);
     void showNode(HTREEITEM item);
@@ -83,8 +93,7 @@ public:
     bool startRecordedDevice(const std::string& path);
     void showDeviceMenu();
 
-    // The "Sat stats" and "Current route" pages of a started device, under its node.
-    void addDeviceViews(TreeNode& deviceNode);
+    // The "Sat stats" and "Current route" pages of a started device.
     std::unique_ptr<TreeNode> buildSatStats(GpsState* state);
     // fixes: the positions the device reported since the route view last took them.
     std::unique_ptr<TreeNode> buildCurrentRoute(GpsState* state, std::vector<TrackFix>* fixes);

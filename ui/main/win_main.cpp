@@ -1,7 +1,7 @@
 // The program's entry: shared resources, the main frame, and the message loop until the window is gone.
 #include "res/resource.h"
+#include "ui/framework/drawing_resources.h"
 #include "ui/main/main_frame.h"
-#include "ui/main/shared_gdi.h"
 
 #include <windows.h>
 

@@ -1,7 +1,7 @@
 #include "ui/pages/add_echo_dialog.h"
 
 #include "res/resource.h"
-#include "ui/main/shared_gdi.h"
+#include "ui/framework/drawing_resources.h"
 #include "ui/pages/com_ports.h"
 #include "ui/pages/dialog_controls.h"
 #include "ui/pages/start_page.h"

@@ -2,7 +2,6 @@
 
 #include "ports/system_error.h"
 #include "res/resource.h"
-#include "ui/main/shared_gdi.h"
 #include "ui/pages/dialog_controls.h"
 
 #include <commctrl.h>
@@ -40,7 +39,8 @@ std::string clockTime(const SYSTEMTIME& time) {
 
 } // namespace
 
-DevicePage::DevicePage(GpsDevice* device, ContainerPane* parent) : Pane(parent, true), device(device) {
+DevicePage::DevicePage(GpsDevice* device, ContainerPane* parent, const SharedGdi& gdi)
+    : DialogPage(parent, gdi, dlgDevice), device(device) {
     data = &device->snapshot;
 }
 
@@ -50,12 +50,7 @@ DevicePage::~DevicePage() {
     }
 }
 
-bool DevicePage::create(HWND parentWindow) {
-    CreateDialogParamA(sharedGdi().appInstance, dlgDevice, parentWindow, dialogProc, reinterpret_cast<LPARAM>(this));
-    return true;
-}
-
-void DevicePage::setUp() {
+INT_PTR DevicePage::onInitDialog() {
     updateStatus();
     insertColumn(0, "File", FILE_COLUMN_WIDTH);
     insertColumn(1, "Status", FILE_COLUMN_WIDTH);
@@ -63,9 +58,23 @@ void DevicePage::setUp() {
     if (!device->recordedFile.empty()) {
         SetDlgItemTextA(hwnd, IDC_DEVICE_TITLE, "Recorded GPS Device");
     }
-    SendDlgItemMessageA(hwnd, IDC_DEVICE_TITLE, WM_SETFONT, reinterpret_cast<WPARAM>(sharedGdi().boldFont), FALSE);
+    SendDlgItemMessageA(hwnd, IDC_DEVICE_TITLE, WM_SETFONT, reinterpret_cast<WPARAM>(gdi.boldFont), FALSE);
     // Outputs can be added from the tree's menu at any time: the page looks again every 2 seconds.
     SetTimer(hwnd, STATUS_TIMER, STATUS_PERIOD_MS, nullptr);
+    return TRUE;
+}
+
+INT_PTR DevicePage::onTimer(WPARAM) {
+    updateStatus();
+    return TRUE;
+}
+
+INT_PTR DevicePage::onNotify(const NMHDR* header) {
+    if (header->idFrom == IDC_DEVICE_OUTPUT_LIST && header->code == NM_RCLICK) {
+        offerStop(reinterpret_cast<const NMITEMACTIVATE*>(header)->iItem);
+        return TRUE;
+    }
+    return FALSE;
 }
 
 void DevicePage::insertColumn(int index, const char* text, int width) {
@@ -80,39 +89,19 @@ void DevicePage::insertColumn(int index, const char* text, int width) {
 }
 
 void DevicePage::updateStatus() {
-    std::unique_ptr<char[]> name = device->port ? device->port->displayName() : nullptr;
-    const std::string sourceName =
-        device->recordedFile.empty() ? "Port " + std::string(name ? name.get() : "") : "File " + device->recordedFile;
-    const PortStatus source = device->port ? device->port->status() : PortStatus{};
-    const std::int64_t lines = device->parser ? device->parser->linesDecoded() : 0;
-    const std::int64_t quiet = device->parser ? device->parser->secondsSinceLastLine() : 0;
-    const std::int64_t bad = device->parser ? device->parser->badChecksumLines() : 0;
-    const NotReadLines notRead = device->parser ? device->parser->notReadLines() : NotReadLines{};
-    const bool stopped = device->stoppedByUser();
-    const std::string status =
-        deviceStatusText(sourceName, source, lines, quiet, bad, notRead, stopped ? &device->stoppedAt : nullptr);
-    SetDlgItemTextA(hwnd, IDC_DEVICE_STATUS, status.c_str());
-
-    std::vector<std::string> names;
-    std::vector<Port*> ports;
-    std::vector<ByteQueue*> queues;
-    device->copyOutputs(names, ports, queues);
+    const DeviceReport report = device->report();
+    SetDlgItemTextA(hwnd, IDC_DEVICE_STATUS, deviceStatusText(report).c_str());
     HWND list = GetDlgItem(hwnd, IDC_DEVICE_OUTPUT_LIST);
     SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
-    for (std::size_t i = 0; i < names.size(); ++i) {
+    for (const OutputReport& output : report.outputs) {
         LVITEMA row;
         ZeroMemory(&row, sizeof row);
         row.mask = LVIF_TEXT;
         row.iItem = 0; // each at the top: the newest output comes first
-        row.pszText = names[i].data();
+        std::string name = output.name;
+        row.pszText = name.data();
         SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&row));
-        const PortStatus output = ports[i]->status();
         std::string status = outputStatusText(output);
-        if (stopped || device->isOutputStopped(static_cast<int>(i))) {
-            // Closed with its device or on its own: what it had written is all it holds.
-            status =
-                "stopped at byte " + std::to_string(output.bytes) + (output.failure != nullptr ? ", " + status : "");
-        }
         row.iSubItem = 1;
         row.pszText = status.data();
         SendMessageA(list, LVM_SETITEMTEXTA, 0, reinterpret_cast<LPARAM>(&row));
@@ -148,16 +137,19 @@ void DevicePage::fitColumns() {
     SendMessageA(list, LVM_SETCOLUMNWIDTH, 1, MAKELPARAM(std::max(width - file, 0), 0));
 }
 
-std::string deviceStatusText(const std::string& sourceName, const PortStatus& source, std::int64_t lines,
-                             std::int64_t secondsSinceLastLine, std::int64_t badChecksums, const NotReadLines& notRead,
-                             const SYSTEMTIME* stoppedAt) {
+std::string deviceStatusText(const DeviceReport& report) {
+    const PortStatus& source = report.sourceStatus;
+    const std::int64_t lines = report.lines;
+    const std::int64_t secondsSinceLastLine = report.secondsSinceLastLine;
     char text[4000];
-    int length = std::snprintf(text, sizeof text, "Status:\n  %s\n  %lld bytes received, %lld lines decoded\n",
-                               sourceName.c_str(), static_cast<long long>(source.bytes), static_cast<long long>(lines));
+    int length =
+        std::snprintf(text, sizeof text, "Status:\n  %s\n  %lld bytes received, %lld lines decoded\n",
+                      report.source.c_str(), static_cast<long long>(source.bytes), static_cast<long long>(lines));
     std::size_t used = static_cast<std::size_t>(std::max(length, 0));
-    if (stoppedAt != nullptr) {
+    if (report.stoppedAt) {
         // Nothing flows any more: when it stopped takes the place of how data flows.
-        length = std::snprintf(text + used, sizeof text - used, "  stopped at %s", clockTime(*stoppedAt).c_str());
+        length =
+            std::snprintf(text + used, sizeof text - used, "  stopped at %s", clockTime(*report.stoppedAt).c_str());
     } else if (source.failure != nullptr) {
         length = std::snprintf(text + used, sizeof text - used, "  %s since %s, reopening", source.failure,
                                clockTime(source.since).c_str());
@@ -171,11 +163,12 @@ std::string deviceStatusText(const std::string& sourceName, const PortStatus& so
                                static_cast<long long>(secondsSinceLastLine));
     }
     used = std::min(used + static_cast<std::size_t>(std::max(length, 0)), sizeof text - 1);
-    if (badChecksums > 0) {
+    if (report.badChecksums > 0) {
         std::snprintf(text + used, sizeof text - used, "\n  %lld lines with a bad checksum",
-                      static_cast<long long>(badChecksums));
+                      static_cast<long long>(report.badChecksums));
     }
     std::string status = text;
+    const NotReadLines& notRead = report.notRead;
     if (notRead.lines > 0) {
         status += "\n  " + withThousands(notRead.lines) + " lines not read:";
         const std::size_t shown = std::min<std::size_t>(notRead.names.size(), MOST_NAMES_SHOWN);
@@ -189,7 +182,8 @@ std::string deviceStatusText(const std::string& sourceName, const PortStatus& so
     return status;
 }
 
-std::string outputStatusText(const PortStatus& status) {
+std::string outputStatusText(const OutputReport& output) {
+    const PortStatus& status = output.status;
     std::string text = "writing";
     if (status.failure != nullptr) {
         text = std::string(status.failure) + " since " + clockTime(status.since);
@@ -204,16 +198,16 @@ std::string outputStatusText(const PortStatus& status) {
     if (status.droppedLines > 0) {
         text += ", " + std::to_string(status.droppedLines) + " lines dropped";
     }
+    if (output.stopped) {
+        // Closed with its device or on its own: what it had written is all it holds.
+        text = "stopped at byte " + std::to_string(status.bytes) + (status.failure != nullptr ? ", " + text : "");
+    }
     return text;
 }
 
 void DevicePage::offerStop(int row) {
-    std::vector<std::string> names;
-    std::vector<Port*> ports;
-    std::vector<ByteQueue*> queues;
-    const int count = device->copyOutputs(names, ports, queues);
     // Rows list the newest output first.
-    const int index = count - 1 - row;
+    const int index = static_cast<int>(device->report().outputs.size()) - 1 - row;
     if (row < 0 || index < 0 || device->stoppedByUser() || device->isOutputStopped(index)) {
         return;
     }
@@ -240,7 +234,7 @@ void DevicePage::layoutControls() {
     GetClientRect(hwnd, &client);
     const int w = client.right - client.left;
     const int h = client.bottom - client.top;
-    const int c = textLineHeight();
+    const int c = gdi.lineHeight();
     placeControls(hwnd,
                   {
                       {IDC_DEVICE_TITLE, 4, 4, w - 8, c},
@@ -252,35 +246,6 @@ void DevicePage::layoutControls() {
                   },
                   5);
     fitColumns();
-}
-
-INT_PTR CALLBACK DevicePage::dialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_INITDIALOG) {
-        auto* page = reinterpret_cast<DevicePage*>(lParam);
-        SetWindowLongPtrA(dialog, GWLP_USERDATA, lParam);
-        page->hwnd = dialog;
-        page->setUp();
-        return 1;
-    }
-    auto* page = reinterpret_cast<DevicePage*>(GetWindowLongPtrA(dialog, GWLP_USERDATA));
-    if (page == nullptr) {
-        return 0;
-    }
-    if (message == WM_TIMER) {
-        page->updateStatus();
-        return 1;
-    }
-    if (message == WM_NOTIFY) {
-        const auto* header = reinterpret_cast<const NMHDR*>(lParam);
-        if (header->idFrom == IDC_DEVICE_OUTPUT_LIST && header->code == NM_RCLICK) {
-            page->offerStop(reinterpret_cast<const NMITEMACTIVATE*>(lParam)->iItem);
-            return 1;
-        }
-    }
-    // Anything else is left to the dialog manager's default handling.
-    INT_PTR result = 0;
-    routePaneDialogMessage(*page, dialog, message, wParam, lParam, result);
-    return result;
 }
 
 } // namespace veltaro

@@ -1,21 +1,19 @@
 #pragma once
 
 #include "gps/gps_device.h"
-#include "ui/framework/pane.h"
+#include "ui/framework/dialog_page.h"
 
-#include <cstdint>
 #include <string>
 
 namespace veltaro {
 
 // What a device's node shows: the port or file it reads and the outputs that receive a copy of its data,
 // newest first. Its window is the modeless dialog dlgDevice; it looks at its device every 2 seconds.
-class DevicePage : public Pane {
+class DevicePage : public DialogPage {
 public:
-    DevicePage(GpsDevice* device, ContainerPane* parent);
+    DevicePage(GpsDevice* device, ContainerPane* parent, const SharedGdi& gdi);
     ~DevicePage() override;
 
-    bool create(HWND parentWindow) override;
     LRESULT onSize(WPARAM wParam, LPARAM lParam) override;
 
     GpsDevice* device; // not owned
@@ -24,12 +22,13 @@ public:
     void updateStatus();
 
 private:
+    INT_PTR onInitDialog() override;
+    INT_PTR onTimer(WPARAM wParam) override;
+    INT_PTR onNotify(const NMHDR* header) override;
     void insertColumn(int index, const char* text, int width);
     // A right click on a row of the output list: "Stop" that output.
     void offerStop(int row);
     void fitColumns();
-    static INT_PTR CALLBACK dialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
-    void setUp();
     void layoutControls();
 };
 
@@ -37,12 +36,10 @@ private:
 // long ago the last line did (or that its device is gone and is being looked for, or that a replay reached
 // the end of its file), the lines whose checksum did not match, and the lines not read with the most
 // frequent names. A device the user stopped says when instead of how data flows.
-std::string deviceStatusText(const std::string& sourceName, const PortStatus& source, std::int64_t lines,
-                             std::int64_t secondsSinceLastLine, std::int64_t badChecksums, const NotReadLines& notRead,
-                             const SYSTEMTIME* stoppedAt = nullptr);
+std::string deviceStatusText(const DeviceReport& report);
 
 // An output's "Status" column: "writing", or what failed since when with the system's reason (and where a
-// log ended that gave up), and the lines a lagging echo dropped.
-std::string outputStatusText(const PortStatus& status);
+// log ended that gave up), and the lines a lagging echo dropped; "stopped at byte N" once it was stopped.
+std::string outputStatusText(const OutputReport& output);
 
 } // namespace veltaro

@@ -2,7 +2,6 @@
 
 #include "res/resource.h"
 #include "ui/framework/gdi_owners.h"
-#include "ui/main/shared_gdi.h"
 #include "ui/pages/com_ports.h"
 #include "ui/pages/dialog_controls.h"
 
@@ -39,17 +38,13 @@ int textWidth(HWND control) {
 
 } // namespace
 
-StartPage::StartPage(ContainerPane* parent) : Pane(parent, true) {}
+StartPage::StartPage(ContainerPane* parent, const SharedGdi& gdi) : DialogPage(parent, gdi, dlgStartPage) {}
 
-bool StartPage::create(HWND parentWindow) {
-    CreateDialogParamA(sharedGdi().appInstance, dlgStartPage, parentWindow, dialogProc, reinterpret_cast<LPARAM>(this));
-    return true;
-}
-
-void StartPage::fillLists() {
+INT_PTR StartPage::onInitDialog() {
     fillBaudBox(GetDlgItem(hwnd, IDC_START_BAUD), 4800);
     fillBaudBox(GetDlgItem(hwnd, IDC_START_ECHO_BAUD), 115200);
     fillPorts();
+    return FALSE;
 }
 
 void StartPage::fillPorts() {
@@ -63,7 +58,7 @@ void StartPage::fillPorts() {
     SendMessageA(list, LB_SETCURSEL, 0, 0);
 }
 
-LRESULT StartPage::onCommand(WPARAM wParam) {
+INT_PTR StartPage::onCommand(WPARAM wParam) {
     switch (LOWORD(wParam)) {
     case IDC_START_DEVICE:
         if (mainFrame != nullptr) {
@@ -99,7 +94,7 @@ void StartPage::layoutControls() {
     GetClientRect(hwnd, &client);
     const int w = client.right - client.left;
     const int h = client.bottom - client.top;
-    const int c = textLineHeight();
+    const int c = gdi.lineHeight();
     const int b = h - 5 * c - 100; // the port list's height and the boxes' drop-down height
     const int x = w / 2;
     placeControls(hwnd,
@@ -123,7 +118,7 @@ void StartPage::layoutControls() {
 SIZE StartPage::minimumSize() const {
     // Heights follow the layout: the right column ends with the start button 8 pixels above the live
     // group's lower edge, as the port list does, so B >= 6c + 92.
-    const int c = textLineHeight();
+    const int c = gdi.lineHeight();
     const int height = (6 * c + 92) + 5 * c + 100;
     // Widths: the right column is half the page less 16 pixels, a lower button the page less 16; each
     // holds its text, the check boxes their box too, the buttons an edge on either side.
@@ -138,26 +133,6 @@ SIZE StartPage::minimumSize() const {
         width = std::max(width, textWidth(GetDlgItem(hwnd, id)) + edges + 16);
     }
     return SIZE{width, height};
-}
-
-INT_PTR CALLBACK StartPage::dialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_INITDIALOG) {
-        auto* page = reinterpret_cast<StartPage*>(lParam);
-        SetWindowLongPtrA(dialog, GWLP_USERDATA, lParam);
-        page->hwnd = dialog;
-        page->fillLists();
-        return 0;
-    }
-    auto* page = reinterpret_cast<StartPage*>(GetWindowLongPtrA(dialog, GWLP_USERDATA));
-    if (page == nullptr) {
-        return 0;
-    }
-    if (message == WM_COMMAND) {
-        return page->onCommand(wParam);
-    }
-    INT_PTR result = 0;
-    routePaneDialogMessage(*page, dialog, message, wParam, lParam, result);
-    return result;
 }
 
 } // namespace veltaro

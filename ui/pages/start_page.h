@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/framework/pane.h"
+#include "ui/framework/dialog_page.h"
 
 namespace veltaro {
 
@@ -17,11 +17,10 @@ protected:
 // The page of the tree's root: pick a COM port and baud rate, choose saving and echoing, start a device;
 // or replay a recorded log.
 // Its window is the modeless dialog dlgStartPage; the page itself starts nothing.
-class StartPage : public Pane {
+class StartPage : public DialogPage {
 public:
-    explicit StartPage(ContainerPane* parent);
+    StartPage(ContainerPane* parent, const SharedGdi& gdi);
 
-    bool create(HWND parentWindow) override;
     void refresh() override {} // shows no GPS data
     LRESULT onSize(WPARAM wParam, LPARAM lParam) override;
 
@@ -31,10 +30,9 @@ public:
     DeviceStarter* mainFrame = nullptr; // not owned
 
 private:
-    static INT_PTR CALLBACK dialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
-    void fillLists();
+    INT_PTR onInitDialog() override;
+    INT_PTR onCommand(WPARAM wParam) override;
     void fillPorts();
-    LRESULT onCommand(WPARAM wParam);
     void layoutControls();
 };
 

@@ -1,4 +1,4 @@
-#include "ui/main/shared_gdi.h"
+#include "ui/framework/drawing_resources.h"
 
 #include "res/resource.h"
 
@@ -45,10 +45,6 @@ void createSharedGdi() {
 
 const SharedGdi& sharedGdi() {
     return shared;
-}
-
-int textLineHeight() {
-    return shared.lineHeight();
 }
 
 } // namespace veltaro
