@@ -335,7 +335,7 @@ TEST_F(MainFrameTest, ClosingWhileALogHoldsWhatTheFullDiskRefusedAsksFirstAndSay
     close();
     EXPECT_EQ(questionAsked, question);
     EXPECT_FALSE(IsWindow(frame.mainWindow));
-    EXPECT_EQ(ports[0]->status().endedAt, full.bytes);
+    EXPECT_EQ(device.report().outputs[0].status.endedAt, full.bytes);
     EXPECT_TRUE(test::readFile(log) == stream.substr(0, static_cast<std::size_t>(full.bytes)))
         << "the log ends where the question said";
 }

@@ -300,18 +300,17 @@ TEST_F(ViewTest, SpeedViewShowsKilometresPerHourCentred) {
         state.active = c.active;
         state.speedKnots = c.knots;
         auto canvas = paint<SpeedView>(&state, 150, h);
-        // The text in the bold font, centred both ways.
-        const auto extent = [&](HGDIOBJ font) {
-            SIZE size{};
-            HGDIOBJ old = SelectObject(canvas->dc(), font);
-            GetTextExtentPoint32A(canvas->dc(), c.text, static_cast<int>(std::strlen(c.text)), &size);
-            SelectObject(canvas->dc(), old);
-            return static_cast<int>(size.cx);
-        };
+        // The text's ink has the size the bold font gives it anywhere, and is centred both ways.
+        Canvas alone(300, 60);
+        alone.clear(face());
+        HGDIOBJ old = SelectObject(alone.dc(), sharedGdi().boldFont);
+        SetBkMode(alone.dc(), TRANSPARENT);
+        TextOutA(alone.dc(), 10, 10, c.text, static_cast<int>(std::strlen(c.text)));
+        SelectObject(alone.dc(), old);
+        const RECT expected = inkBox(alone, face());
         const RECT ink = inkBox(*canvas, face());
-        const int inked = ink.right - ink.left;
-        EXPECT_LT(std::abs(inked - extent(sharedGdi().boldFont)), std::abs(inked - extent(sharedGdi().guiFont)))
-            << c.text << ": in the bold font";
+        EXPECT_EQ(ink.right - ink.left, expected.right - expected.left) << c.text;
+        EXPECT_EQ(ink.bottom - ink.top, expected.bottom - expected.top) << c.text;
         EXPECT_NEAR((ink.left + ink.right) / 2.0, 75, 2) << c.text;
         EXPECT_NEAR((ink.top + ink.bottom) / 2.0, h / 2.0, 3) << c.text;
     }
