@@ -19,7 +19,7 @@ constexpr DWORD REOPEN_MS = 1500;    // a lost device is looked for again this o
 constexpr int INITIAL_READ_BUFFER = 512;
 constexpr std::size_t ECHO_BACKLOG_LIMIT = 64 * 1024; // an echo that cannot keep up drops lines beyond this
 constexpr std::size_t WRITE_PIECE = 1024;             // an echo writes at most this much at a time
-constexpr DWORD WRITE_SLICE_MS = 100;                 // and looks at its queue and the stop this often
+constexpr DWORD WRITE_SLICE_MS = 100;                 // and looks at its queue, the stop and the device this often
 
 bool runsOnWine() {
     const HMODULE ntdll = GetModuleHandleA("ntdll.dll");

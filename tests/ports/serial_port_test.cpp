@@ -235,7 +235,12 @@ TEST(SerialPortTest, PulledEchoIsReopenedAndResumesWithWhatItsBacklogHeld) {
     EXPECT_TRUE(test::pollUntil([&] {
         return port.status().bytes == static_cast<std::int64_t>(pulledAt + received.size());
     })) << "nothing written beyond what arrived";
-    port.stop();
+
+    // Pulled again and stopped while out: it does not wait for its device to come back.
+    ASSERT_TRUE(pair.remove());
+    queue.append(stream.data(), static_cast<int>(LINE_SIZE));
+    ASSERT_TRUE(test::pollUntil([&] { return port.status().failure != nullptr; }));
+    test::expectToEnd([&] { port.stop(); });
 }
 
 TEST(SerialPortTest, QueueOfARunningPortIsKept) {
