@@ -1,6 +1,7 @@
 #include "ports/serial_port.h"
 
 #include "ports/echo_backlog.h"
+#include "ports/overlapped_op.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -18,17 +19,7 @@ constexpr DWORD REOPEN_MS = 1500;    // a lost device is looked for again this o
 constexpr int INITIAL_READ_BUFFER = 512;
 constexpr std::size_t ECHO_BACKLOG_LIMIT = 64 * 1024; // an echo that cannot keep up drops lines beyond this
 constexpr std::size_t WRITE_PIECE = 1024;             // an echo writes at most this much at a time
-constexpr DWORD WRITE_SLICE_MS = 100;                 // and looks at its queue and the stop this often
-
-// One overlapped operation with its own manual-reset event.
-struct Overlapped {
-    explicit Overlapped(bool signalled) : event(CreateEventA(nullptr, TRUE, signalled ? TRUE : FALSE, nullptr)) {
-        std::memset(&overlapped, 0, sizeof overlapped);
-        overlapped.hEvent = event.get();
-    }
-    OVERLAPPED overlapped;
-    WinHandle event;
-};
+constexpr DWORD WRITE_SLICE_MS = 100;                 // and looks at its queue, the stop and the device this often
 
 bool runsOnWine() {
     const HMODULE ntdll = GetModuleHandleA("ntdll.dll");
@@ -153,40 +144,49 @@ void SerialPort::runReader() {
             eventsWork = false;
             continue;
         }
-        // The device went away (an adapter pulled): keep everything downstream and try it again now and
-        // then, so its data goes on into the same queue when it comes back. The line it was sending is never
-        // finished: the break keeps its start from being read as one with what comes after.
+        // Everything downstream is kept, so the data goes on into the same queue once the device is back. The
+        // line it was sending is never finished: the break keeps its start from being read as one with what
+        // comes after.
         if (queue != nullptr) {
             queue->markBreak();
         }
-        reportFailure("port lost", error);
-        handle.reset();
-        while (!handle.valid()) {
-            if (WaitForSingleObject(stopSignal.get(), REOPEN_MS) != WAIT_TIMEOUT) {
-                return;
-            }
-            handle.reset(openDevice());
+        if (!reopen(error, nullptr)) {
+            return;
         }
-        prepareWorker();
-        reportWorking();
     }
+}
+
+// The device went away (an adapter pulled): looks for it again now and then until it is back and set up as at
+// open (true), or until stopped (false). An echo's queue goes on into its backlog meanwhile, so its memory stays
+// bounded and the lines beyond it are counted.
+bool SerialPort::reopen(DWORD error, EchoBacklog* backlog) {
+    reportFailure("port lost", error);
+    handle.reset();
+    while (!handle.valid()) {
+        if (WaitForSingleObject(stopSignal.get(), REOPEN_MS) != WAIT_TIMEOUT) {
+            return false;
+        }
+        if (backlog != nullptr) {
+            takeQueue(*backlog);
+        }
+        handle.reset(openDevice());
+    }
+    prepareWorker();
+    reportWorking();
+    return true;
 }
 
 // Reads what arrives, woken by the driver's received-character event, until stopped, until the device is
 // gone (error says why), or until the driver shows that it cannot wait for events.
 SerialPort::ReadEnd SerialPort::readOnEvents(std::vector<char>& buffer, DWORD& error) {
-    Overlapped eventWait(false);
-    const HANDLE waits[] = {stopSignal.get(), eventWait.event.get()}; // the stop signal wins a tie
     SetCommMask(handle.get(), EV_RXCHAR);
-    DWORD mask = 0;       // written by the event wait while it is outstanding
-    bool waiting = false; // an event wait is outstanding: after a time-out it goes on
+    DWORD mask = 0; // written by the event wait while it is outstanding: it outlives the wait's owner
+    OverlappedOp eventWait(handle.get(), stopSignal.get());
     ReadEnd end = ReadEnd::stopped;
-
     while (end == ReadEnd::stopped && !stopFlag) {
-        if (!waiting) {
-            waiting = WaitCommEvent(handle.get(), &mask, &eventWait.overlapped) || GetLastError() == ERROR_IO_PENDING;
-            if (!waiting) {
-                end = deviceGone(error) ? ReadEnd::lost : ReadEnd::noEvents;
+        if (!eventWait.outstanding()) {
+            if (!eventWait.start([&](OVERLAPPED* o) { return WaitCommEvent(handle.get(), &mask, o); }, error)) {
+                end = deviceGone(handle.get(), error) ? ReadEnd::lost : ReadEnd::noEvents;
                 continue;
             }
             // Characters that came before the wait began raise no event (those at the start, and with drivers
@@ -194,46 +194,23 @@ SerialPort::ReadEnd SerialPort::readOnEvents(std::vector<char>& buffer, DWORD& e
             end = readPending(buffer, error) ? end : ReadEnd::lost;
             continue;
         }
-        const DWORD woke = WaitForMultipleObjects(2, waits, FALSE, EVENT_WAIT_MS);
-        if (woke == WAIT_TIMEOUT) {
-            end = deviceGone(error) ? ReadEnd::lost : end; // a pulled adapter need not end the event wait
-            continue;
-        }
-        if (woke != WAIT_OBJECT_0 + 1) {
-            continue;
-        }
-        DWORD unused = 0;
-        if (!GetOverlappedResult(handle.get(), &eventWait.overlapped, &unused, FALSE)) {
-            const DWORD failure = GetLastError();
-            ResetEvent(eventWait.event.get());
-            if (failure == ERROR_IO_INCOMPLETE) {
-                // Woken too early: the wait goes on, and it writes into mask. Had it ended just before the reset,
-                // its signal would be gone and what it announced would wait for ever.
-                if (HasOverlappedIoCompleted(&eventWait.overlapped)) {
-                    SetEvent(eventWait.event.get());
-                }
-                continue;
+        const OverlappedOp::Wait woke = eventWait.wait(EVENT_WAIT_MS, error);
+        if (woke == OverlappedOp::Wait::deviceGone) {
+            end = ReadEnd::lost;
+        } else if (woke == OverlappedOp::Wait::done) {
+            DWORD unused = 0;
+            if (!eventWait.finish(unused, error)) {
+                // Some drivers end every event wait this way, a millisecond after it began (a terminal without
+                // modem lines, for one): waiting again would spin.
+                end = deviceGone(handle.get(), error) ? ReadEnd::lost : ReadEnd::noEvents;
+            } else if ((mask & EV_RXCHAR) != 0) {
+                Sleep(GATHER_MS); // characters that arrive meanwhile are read together with the first
+                end = readPending(buffer, error) ? end : ReadEnd::lost;
             }
-            // Some drivers end every event wait this way, a millisecond after it began (a terminal without
-            // modem lines, for one): waiting again would spin.
-            waiting = false;
-            end = deviceGone(error) ? ReadEnd::lost : ReadEnd::noEvents;
-            continue;
-        }
-        waiting = false;
-        if ((mask & EV_RXCHAR) != 0) {
-            Sleep(GATHER_MS); // characters that arrive meanwhile are read together with the first
-            end = readPending(buffer, error) ? end : ReadEnd::lost;
         }
     }
-
     SetCommMask(handle.get(), 0);
-    if (waiting) {
-        // The wait writes into mask and eventWait: let it finish before they go away.
-        CancelIo(handle.get());
-        DWORD unused = 0;
-        GetOverlappedResult(handle.get(), &eventWait.overlapped, &unused, TRUE);
-    }
+    eventWait.cancel();
     if (end == ReadEnd::stopped) {
         PurgeComm(handle.get(), PURGE_RXCLEAR);
     }
@@ -250,65 +227,34 @@ SerialPort::ReadEnd SerialPort::readOnFirstByte(std::vector<char>& buffer, DWORD
     timeouts.ReadTotalTimeoutConstant = 0;
     SetCommTimeouts(handle.get(), &timeouts);
 
-    Overlapped firstRead(false);
-    const HANDLE waits[] = {stopSignal.get(), firstRead.event.get()}; // the stop signal wins a tie
-    // first is written by the read while it is outstanding.
-    char first = 0;
-    bool reading = false;
+    char first = 0; // written by the read while it is outstanding: it outlives the read's owner
+    OverlappedOp read(handle.get(), stopSignal.get());
     bool alive = true;
     while (alive && !stopFlag) {
-        DWORD got = 0;
-        if (!reading) {
-            reading =
-                ReadFile(handle.get(), &first, 1, &got, &firstRead.overlapped) || GetLastError() == ERROR_IO_PENDING;
-            if (!reading) {
-                error = GetLastError();
-                alive = false;
-            }
+        if (!read.outstanding()) {
+            alive = read.start([&](OVERLAPPED* o) { return ReadFile(handle.get(), &first, 1, nullptr, o); }, error);
             continue;
         }
-        const DWORD woke = WaitForMultipleObjects(2, waits, FALSE, EVENT_WAIT_MS);
-        if (woke == WAIT_TIMEOUT) {
-            alive = !deviceGone(error); // a pulled adapter need not end the read
-            continue;
-        }
-        if (woke != WAIT_OBJECT_0 + 1) {
-            continue;
-        }
-        reading = false;
-        if (!GetOverlappedResult(handle.get(), &firstRead.overlapped, &got, FALSE)) {
-            error = GetLastError();
+        const OverlappedOp::Wait woke = read.wait(EVENT_WAIT_MS, error);
+        if (woke == OverlappedOp::Wait::deviceGone) {
             alive = false;
-            continue;
-        }
-        deliver(&first, static_cast<int>(got));
-        Sleep(GATHER_MS);
-        alive = readPending(buffer, error);
-    }
-
-    if (reading) {
-        // The read writes into first: let it end, and keep a byte it took meanwhile.
-        CancelIo(handle.get());
-        DWORD got = 0;
-        if (GetOverlappedResult(handle.get(), &firstRead.overlapped, &got, TRUE)) {
-            deliver(&first, static_cast<int>(got));
+        } else if (woke == OverlappedOp::Wait::done) {
+            DWORD got = 0;
+            alive = read.finish(got, error);
+            if (alive) {
+                deliver(&first, static_cast<int>(got));
+                Sleep(GATHER_MS);
+                alive = readPending(buffer, error);
+            }
         }
     }
+    // Keep a byte the read took before it was cancelled.
+    const DWORD got = read.cancel();
+    deliver(&first, static_cast<int>(got));
     if (alive) {
         PurgeComm(handle.get(), PURGE_RXCLEAR);
     }
     return alive ? ReadEnd::stopped : ReadEnd::lost;
-}
-
-// True when the driver no longer answers for the device, with the system's reason in error.
-bool SerialPort::deviceGone(DWORD& error) {
-    DWORD errors = 0;
-    COMSTAT status;
-    if (ClearCommError(handle.get(), &errors, &status)) {
-        return false;
-    }
-    error = GetLastError();
-    return true;
 }
 
 // Reads everything the driver holds into the queue; false when the device is gone.
@@ -320,6 +266,7 @@ bool SerialPort::readPending(std::vector<char>& buffer, DWORD& error) {
         error = GetLastError();
         return false;
     }
+    OverlappedOp read(handle.get(), nullptr);
     DWORD pending = status.cbInQue;
     while (pending > 0) {
         // One read takes everything the driver holds. If the buffer cannot grow to that, the bytes are
@@ -331,14 +278,13 @@ bool SerialPort::readPending(std::vector<char>& buffer, DWORD& error) {
             }
         }
         const DWORD wanted = std::min<DWORD>(pending, static_cast<DWORD>(buffer.size()));
-        Overlapped read(true);
-        DWORD got = 0;
-        if (!ReadFile(handle.get(), buffer.data(), wanted, &got, &read.overlapped) &&
-            GetLastError() == ERROR_IO_PENDING) {
-            WaitForSingleObject(read.event.get(), INFINITE);
+        if (!read.start([&](OVERLAPPED* o) { return ReadFile(handle.get(), buffer.data(), wanted, nullptr, o); },
+                        error)) {
+            return false;
         }
-        if (!GetOverlappedResult(handle.get(), &read.overlapped, &got, FALSE)) {
-            error = GetLastError();
+        read.wait(INFINITE, error); // what the driver holds is there: the read ends at once
+        DWORD got = 0;
+        if (!read.finish(got, error)) {
             return false;
         }
         if (got == 0) {
@@ -357,73 +303,86 @@ void SerialPort::runWriter() {
         return;
     }
     EchoBacklog backlog(ECHO_BACKLOG_LIMIT);
-    Overlapped write(false);
     std::string piece; // the bytes of the write in flight stay here until the far end took them all
-    bool inFlight = false;
+    DWORD error = 0;
+    // A lost device is looked for again as a source is; the echo then goes on with the rest of its piece and
+    // what its backlog held, and lines beyond the backlog's bound are dropped whole meanwhile.
+    while (!writeBacklog(backlog, piece, error)) {
+        if (!reopen(error, &backlog)) {
+            return;
+        }
+    }
+    SetCommMask(handle.get(), 0);
+    // Only the input: bytes handed to the driver are on their way to the far end.
+    PurgeComm(handle.get(), PURGE_RXCLEAR);
+}
+
+// Writes what the queue brings, through the backlog, until stopped (true) or until the device is gone or
+// refuses (false, error says why).
+bool SerialPort::writeBacklog(EchoBacklog& backlog, std::string& piece, DWORD& error) {
+    // Not woken by the stop: a stopping echo goes on writing until its queue is empty or its deadline passed.
+    OverlappedOp write(handle.get(), nullptr);
+    // What the driver took leaves the piece; the rest is written again.
+    const auto took = [&](DWORD written) {
+        piece.erase(0, written);
+        countWritten(written);
+    };
     for (;;) {
         const bool stopping = stopFlag; // read before the take: what came before the stop is taken
-        if (!inFlight && piece.empty() && backlog.empty() && !stopping) {
+        if (!write.outstanding() && piece.empty() && backlog.empty() && !stopping) {
             queue->waitForData();
         }
-        int n = 0;
-        if (std::unique_ptr<char[]> block = queue->takeAll(n)) {
-            backlog.add(block.get(), static_cast<std::size_t>(n));
-            reportDroppedLines(backlog.droppedLines());
-        }
+        takeQueue(backlog);
         if (piece.empty()) {
             backlog.takeFront(piece, WRITE_PIECE);
         }
-        DWORD failure = ERROR_SUCCESS;
-        if (!inFlight && !piece.empty()) {
-            DWORD unused = 0;
-            inFlight =
-                WriteFile(handle.get(), piece.data(), static_cast<DWORD>(piece.size()), &unused, &write.overlapped) ||
-                GetLastError() == ERROR_IO_PENDING;
-            failure = inFlight ? ERROR_SUCCESS : GetLastError();
+        if (!write.outstanding() && !piece.empty() &&
+            !write.start(
+                [&](OVERLAPPED* o) {
+                    return WriteFile(handle.get(), piece.data(), static_cast<DWORD>(piece.size()), nullptr, o);
+                },
+                error)) {
+            return false;
         }
-        // A short wait: the queue is looked at again soon, and a stop's deadline is kept.
-        if (inFlight && WaitForSingleObject(write.event.get(), untilDeadline(WRITE_SLICE_MS)) == WAIT_OBJECT_0) {
-            inFlight = false;
-            DWORD written = 0;
-            const bool wrote = GetOverlappedResult(handle.get(), &write.overlapped, &written, FALSE) != FALSE;
-            const DWORD error = wrote ? ERROR_SUCCESS : GetLastError();
-            // A write ends at its time-out with what the far end took by then: success and a short count, or under
-            // Wine ERROR_TIMEOUT when it took nothing. The rest is written again, so the far end never sees the
-            // halves of a line with something in between.
-            if (wrote || error == ERROR_TIMEOUT) {
-                piece.erase(0, written);
-                countWritten(written);
+        if (write.outstanding()) {
+            // A short wait: the queue is looked at again soon, and a stop's deadline is kept.
+            const OverlappedOp::Wait woke = write.wait(untilDeadline(WRITE_SLICE_MS), error);
+            if (woke == OverlappedOp::Wait::deviceGone) {
+                took(write.cancel());
+                return false;
+            }
+            if (woke == OverlappedOp::Wait::done) {
+                DWORD written = 0;
+                const bool wrote = write.finish(written, error);
+                took(written);
+                // A write ends at its time-out with what the far end took by then: success and a short count, or
+                // under Wine ERROR_TIMEOUT when it took nothing. The rest is written again, so the far end never
+                // sees the halves of a line with something in between.
+                if (!wrote && error != ERROR_TIMEOUT) {
+                    return false;
+                }
                 if (written > 0) {
                     reportWorking();
                 } else {
                     reportFailure("far end not reading", 0);
                 }
-            } else {
-                failure = error;
             }
         }
-        if (failure != ERROR_SUCCESS) {
-            // The adapter is gone or refuses: the piece waits to be written again, and lines beyond the
-            // backlog's bound are dropped whole meanwhile.
-            reportFailure("port lost", failure);
-            if (stopping) {
-                break;
-            }
-            WaitForSingleObject(stopSignal.get(), REOPEN_MS);
-        }
-        if (stopping && ((!inFlight && piece.empty() && backlog.empty()) || pastDeadline())) {
-            break;
+        if (stopping && ((!write.outstanding() && piece.empty() && backlog.empty()) || pastDeadline())) {
+            // What the far end did not take by the deadline is given up; the piece stays until the write ends.
+            took(write.cancel());
+            return true;
         }
     }
-    if (inFlight) {
-        // What the far end did not take by the deadline is given up; the buffer stays until the write ends.
-        CancelIo(handle.get());
-        DWORD unused = 0;
-        GetOverlappedResult(handle.get(), &write.overlapped, &unused, TRUE);
+}
+
+// Moves what the queue holds into the backlog, which drops whole lines beyond its bound and counts them.
+void SerialPort::takeQueue(EchoBacklog& backlog) {
+    int n = 0;
+    if (std::unique_ptr<char[]> block = queue->takeAll(n)) {
+        backlog.add(block.get(), static_cast<std::size_t>(n));
+        reportDroppedLines(backlog.droppedLines());
     }
-    SetCommMask(handle.get(), 0);
-    // Only the input: bytes handed to the driver are on their way to the far end.
-    PurgeComm(handle.get(), PURGE_RXCLEAR);
 }
 
 } // namespace veltaro

@@ -3,9 +3,12 @@
 #include "ports/port.h"
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace veltaro {
+
+class EchoBacklog;
 
 // A Port over a COM port: a live receiver's input as a source, an echo of the stream as a sink.
 // Runs 8 data bits, no parity, one stop bit at the chosen speed unless told otherwise.
@@ -34,13 +37,15 @@ private:
     HANDLE openDevice() const;
     bool applyLineSettings();
     void prepareWorker();
+    bool reopen(DWORD error, EchoBacklog* backlog);
     void runReader() override;
     enum class ReadEnd { stopped, lost, noEvents };
     ReadEnd readOnEvents(std::vector<char>& buffer, DWORD& error);
     ReadEnd readOnFirstByte(std::vector<char>& buffer, DWORD& error);
-    bool deviceGone(DWORD& error);
     bool readPending(std::vector<char>& buffer, DWORD& error);
     void runWriter() override;
+    bool writeBacklog(EchoBacklog& backlog, std::string& piece, DWORD& error);
+    void takeQueue(EchoBacklog& backlog);
 
     LineSettings settings;
     WinHandle claim; // held while open: this program's claim on the COM port

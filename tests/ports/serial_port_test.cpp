@@ -22,6 +22,9 @@ constexpr int SINK = 6;
 constexpr int SINK_FAR = 16;
 constexpr int HIGH = 12;
 constexpr int HIGH_FAR = 22;
+// A pair a test makes and removes itself, as an adapter plugged in and pulled.
+constexpr int PLUGGED = 8;
+constexpr int PLUGGED_FAR = 18;
 
 std::string sampleBytes(std::size_t size) {
     std::string bytes;
@@ -29,6 +32,42 @@ std::string sampleBytes(std::size_t size) {
         bytes += static_cast<char>((i * 7 + i / 256) & 0xff); // every byte value, CR, LF, XON and XOFF included
     }
     return bytes;
+}
+
+// Numbered lines of one length, as an echo's input: what its far end receives shows which lines came, in which
+// order, and whether each came whole.
+constexpr std::size_t LINE_SIZE = 37; // does not divide the echo's write piece: a lost piece would cut a line
+constexpr std::size_t NUMBER_AT = 26;
+
+std::string numberedLines(int count) {
+    std::string stream;
+    for (int i = 0; i < count; ++i) {
+        char line[LINE_SIZE + 1];
+        std::snprintf(line, sizeof line, "$GPTXT,01,01,02,ECHO LINE %06d*00\r\n", i);
+        stream += line;
+    }
+    return stream;
+}
+
+// Whether received is whole lines of stream, in order, each at most once, from line first on; lines counts them.
+testing::AssertionResult wholeLinesInOrder(const std::string& received, const std::string& stream, int first,
+                                           std::int64_t& lines) {
+    const int count = static_cast<int>(stream.size() / LINE_SIZE);
+    int next = first;
+    lines = 0;
+    for (std::size_t at = 0; at < received.size(); at += LINE_SIZE) {
+        const std::string line = received.substr(at, LINE_SIZE);
+        const int number = std::atoi(line.c_str() + std::min(NUMBER_AT, line.size()));
+        if (number < next || number >= count) {
+            return testing::AssertionFailure() << "out of order at byte " << at << ": " << line;
+        }
+        if (line != stream.substr(static_cast<std::size_t>(number) * LINE_SIZE, LINE_SIZE)) {
+            return testing::AssertionFailure() << "cut at byte " << at << ": " << line;
+        }
+        next = number + 1;
+        ++lines;
+    }
+    return testing::AssertionSuccess();
 }
 
 TEST(SerialPortTest, SourceQueuesEveryBurstInOrder) {
@@ -131,16 +170,9 @@ TEST(SerialPortTest, EchoWhoseFarEndPausesSendsWholeLinesAndCountsTheOnesItDropp
     test::FarEnd remote(SINK_FAR); // reads only once the echo has waited out a whole write time-out
     ASSERT_TRUE(remote.isOpen());
 
-    // Numbered lines of one length: more than the virtual pair, a write and the echo's backlog hold.
+    // More lines than the virtual pair, a write and the echo's backlog hold.
     constexpr int LINES = 4000;
-    constexpr std::size_t LINE_SIZE = 37; // does not divide the echo's write piece: a lost piece would cut a line
-    constexpr std::size_t NUMBER_AT = 26;
-    std::string stream;
-    for (int i = 0; i < LINES; ++i) {
-        char line[LINE_SIZE + 1];
-        std::snprintf(line, sizeof line, "$GPTXT,01,01,02,ECHO LINE %06d*00\r\n", i);
-        stream += line;
-    }
+    const std::string stream = numberedLines(LINES);
     queue.append(stream.data(), static_cast<int>(stream.size())); // taken whole: the drops are known at once
     ASSERT_TRUE(test::pollUntil([&] {
         const char* failure = port.status().failure;
@@ -150,21 +182,65 @@ TEST(SerialPortTest, EchoWhoseFarEndPausesSendsWholeLinesAndCountsTheOnesItDropp
     EXPECT_GT(dropped, 0);
 
     const std::string received = remote.read(static_cast<std::size_t>(LINES - dropped) * LINE_SIZE);
-    int next = 0;
     std::int64_t lines = 0;
-    for (std::size_t at = 0; at < received.size(); at += LINE_SIZE) {
-        const std::string line = received.substr(at, LINE_SIZE);
-        const int number = std::atoi(line.c_str() + std::min(NUMBER_AT, line.size()));
-        ASSERT_TRUE(number >= next && number < LINES) << "out of order at byte " << at << ": " << line;
-        ASSERT_EQ(line, stream.substr(static_cast<std::size_t>(number) * LINE_SIZE, LINE_SIZE)) << "at byte " << at;
-        next = number + 1;
-        ++lines;
-    }
+    ASSERT_TRUE(wholeLinesInOrder(received, stream, 0, lines));
     EXPECT_EQ(lines + dropped, LINES) << "every line sent was received whole or counted as dropped";
     EXPECT_TRUE(test::pollUntil([&] {
         return port.status().failure == nullptr && port.status().bytes == static_cast<std::int64_t>(received.size());
     })) << "writing again, and nothing written beyond what arrived";
     port.stop();
+}
+
+TEST(SerialPortTest, PulledEchoIsReopenedAndResumesWithWhatItsBacklogHeld) {
+    test::ComPair pair(PLUGGED, PLUGGED_FAR);
+    ASSERT_TRUE(pair.make());
+    ByteQueue queue;
+    SerialPort port(PLUGGED, 115200);
+    port.initialize();
+    ASSERT_TRUE(port.open(false, &queue));
+
+    // A few lines go through, then the adapter is pulled. Two blocks of lines come while it is out, each more
+    // than the echo's backlog holds: the first meets the echo's first write, the second its search for the device.
+    constexpr int BEFORE = 10;
+    constexpr int BLOCK = 2000;
+    const std::string stream = numberedLines(BEFORE + 2 * BLOCK);
+    const std::size_t pulledAt = BEFORE * LINE_SIZE;
+    const std::size_t blockSize = BLOCK * LINE_SIZE;
+    {
+        test::FarEnd remote(PLUGGED_FAR);
+        queue.append(stream.data(), static_cast<int>(pulledAt));
+        ASSERT_EQ(remote.read(pulledAt), stream.substr(0, pulledAt));
+    }
+    ASSERT_TRUE(pair.remove());
+    queue.append(stream.data() + pulledAt, static_cast<int>(blockSize));
+    ASSERT_TRUE(test::pollUntil([&] { return port.status().failure != nullptr; }));
+    EXPECT_STREQ(port.status().failure, "port lost");
+    EXPECT_NE(port.status().systemError, 0u) << "the system's reason is shown with it";
+    const std::int64_t droppedBeforeSearch = port.status().droppedLines;
+    queue.append(stream.data() + pulledAt + blockSize, static_cast<int>(blockSize));
+    ASSERT_TRUE(test::pollUntil([&] { return port.status().droppedLines > droppedBeforeSearch; }))
+        << "a lost echo goes on taking its queue into its bounded backlog";
+    EXPECT_STREQ(port.status().failure, "port lost");
+
+    ASSERT_TRUE(pair.make());
+    test::FarEnd remote(PLUGGED_FAR);
+    ASSERT_TRUE(remote.isOpen());
+    ASSERT_TRUE(test::pollUntil([&] { return port.status().failure == nullptr; })) << "reopened";
+    const std::int64_t dropped = port.status().droppedLines;
+    const std::string received = remote.read(static_cast<std::size_t>(2 * BLOCK - dropped) * LINE_SIZE);
+    std::int64_t lines = 0;
+    ASSERT_TRUE(wholeLinesInOrder(received, stream, BEFORE, lines));
+    EXPECT_EQ(lines + dropped, 2 * BLOCK) << "every line since the pull was received whole or counted as dropped";
+    EXPECT_EQ(received.substr(0, LINE_SIZE), stream.substr(pulledAt, LINE_SIZE)) << "the refused write comes first";
+    EXPECT_TRUE(test::pollUntil([&] {
+        return port.status().bytes == static_cast<std::int64_t>(pulledAt + received.size());
+    })) << "nothing written beyond what arrived";
+
+    // Pulled again and stopped while out: it does not wait for its device to come back.
+    ASSERT_TRUE(pair.remove());
+    queue.append(stream.data(), static_cast<int>(LINE_SIZE));
+    ASSERT_TRUE(test::pollUntil([&] { return port.status().failure != nullptr; }));
+    test::expectToEnd([&] { port.stop(); });
 }
 
 TEST(SerialPortTest, QueueOfARunningPortIsKept) {
