@@ -496,6 +496,16 @@ void CALLBACK watchForMenu(HWND, UINT, UINT_PTR, DWORD) {
     }
 }
 
+// A point of a node's item on the screen: near its start, as a long text runs past the tree's edge.
+POINT onItem(const MainFrame& frame, const TreeNode& node) {
+    RECT item;
+    std::memcpy(&item, &node.item, sizeof node.item); // the item goes in where the rectangle comes out
+    EXPECT_TRUE(SendMessageA(frame.treeWindow, TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(&item)));
+    POINT point{item.left + 4, (item.top + item.bottom) / 2};
+    ClientToScreen(frame.treeWindow, &point);
+    return point;
+}
+
 TEST_F(MainFrameTest, RightClickOpensTheMenuOfTheClickedDevice) {
     frame.startDevice(5, 4800, false, false, 0, 0);
     frame.startDevice(6, 4800, false, false, 0, 0);
@@ -505,11 +515,6 @@ TEST_F(MainFrameTest, RightClickOpensTheMenuOfTheClickedDevice) {
     SendMessageA(frame.treeWindow, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(second.item));
     ASSERT_EQ(frame.currentNode, &second);
 
-    RECT item;
-    std::memcpy(&item, &first.item, sizeof first.item); // the item goes in where the rectangle comes out
-    ASSERT_TRUE(SendMessageA(frame.treeWindow, TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(&item)));
-    POINT onItem{(item.left + item.right) / 2, (item.top + item.bottom) / 2};
-    ClientToScreen(frame.treeWindow, &onItem);
     RECT tree;
     GetClientRect(frame.treeWindow, &tree);
     POINT empty{tree.right / 2, tree.bottom - 4};
@@ -522,7 +527,7 @@ TEST_F(MainFrameTest, RightClickOpensTheMenuOfTheClickedDevice) {
     const UINT_PTR timer = SetTimer(nullptr, 0, 20, watchForMenu);
     menuHandled = false;
     test::rightClickAt(empty); // no menu: input is handled in order, so a menu here would be the first one seen
-    test::rightClickAt(onItem);
+    test::rightClickAt(onItem(frame, first));
     const bool shown = test::pumpMessagesUntil([&] { return !menusShown.empty(); },
                                                [&](MSG& message) { return frame.handleDialogKeys(message); });
     KillTimer(nullptr, timer);
@@ -537,11 +542,6 @@ TEST_F(MainFrameTest, ReadEverySystemIsTickedOnTheDevicesMenuAndPickedWithR) {
     frame.startDevice(5, 4800, false, false, 0, 0);
     ASSERT_EQ(frame.nodes.size(), 4u);
     TreeNode& device = *test::nodesOf(frame, NODE_DEVICE).at(0);
-    RECT item;
-    std::memcpy(&item, &device.item, sizeof device.item);
-    ASSERT_TRUE(SendMessageA(frame.treeWindow, TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(&item)));
-    POINT onItem{(item.left + item.right) / 2, (item.top + item.bottom) / 2};
-    ClientToScreen(frame.treeWindow, &onItem);
     menuFrame = &frame;
     menusShown.clear();
     everySystemTicked.clear();
@@ -549,7 +549,7 @@ TEST_F(MainFrameTest, ReadEverySystemIsTickedOnTheDevicesMenuAndPickedWithR) {
     const UINT_PTR timer = SetTimer(nullptr, 0, 20, watchForMenu);
     device.device->parser->setEverySystem(true);
     menuHandled = false;
-    test::rightClickAt(onItem);
+    test::rightClickAt(onItem(frame, device));
     EXPECT_TRUE(test::pumpMessagesUntil([&] { return !device.device->parser->readsEverySystem(); },
                                         [&](MSG& message) { return frame.handleDialogKeys(message); }));
     KillTimer(nullptr, timer);
@@ -558,20 +558,13 @@ TEST_F(MainFrameTest, ReadEverySystemIsTickedOnTheDevicesMenuAndPickedWithR) {
 
 // Right-clicks a node's item and runs messages until its menu was shown and closed; false if none was.
 bool showMenuOf(MainFrame& frame, const TreeNode& node) {
-    RECT item;
-    std::memcpy(&item, &node.item, sizeof node.item);
-    if (!SendMessageA(frame.treeWindow, TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(&item))) {
-        return false;
-    }
-    POINT onItem{item.left + 4, (item.top + item.bottom) / 2}; // a long text runs past the tree's edge
-    ClientToScreen(frame.treeWindow, &onItem);
     menuFrame = &frame;
     menusShown.clear();
     menuTexts.clear();
     pressR = false;
     const UINT_PTR timer = SetTimer(nullptr, 0, 20, watchForMenu);
     menuHandled = false;
-    test::rightClickAt(onItem);
+    test::rightClickAt(onItem(frame, node));
     const bool shown = test::pumpMessagesUntil([&] { return !menusShown.empty(); },
                                                [&](MSG& message) { return frame.handleDialogKeys(message); });
     KillTimer(nullptr, timer);

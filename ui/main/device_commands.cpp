@@ -174,14 +174,9 @@ void MainFrame::showDeviceMenu() {
         return;
     }
     SendMessageA(treeWindow, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(item));
-    TVITEMA query;
-    ZeroMemory(&query, sizeof query);
-    query.mask = TVIF_PARAM;
-    query.hItem = item;
-    if (!SendMessageA(treeWindow, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&query))) {
+    if (!nodeOfItem(item, menuNode)) {
         return;
     }
-    menuNode = reinterpret_cast<TreeNode*>(query.lParam);
     if (menuNode == nullptr || menuNode->kind != NODE_DEVICE) {
         return;
     }

@@ -165,18 +165,27 @@ void MainFrame::addNode(std::unique_ptr<TreeNode> owned) {
     InvalidateRect(treeWindow, nullptr, FALSE);
 }
 
-void MainFrame::showNode(HTREEITEM item) {
+bool MainFrame::nodeOfItem(HTREEITEM item, TreeNode*& node) const {
     TVITEMA query;
     ZeroMemory(&query, sizeof query);
     query.mask = TVIF_PARAM;
     query.hItem = item;
     if (!SendMessageA(treeWindow, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&query))) {
+        return false;
+    }
+    node = reinterpret_cast<TreeNode*>(query.lParam);
+    return true;
+}
+
+void MainFrame::showNode(HTREEITEM item) {
+    TreeNode* shown = nullptr;
+    if (!nodeOfItem(item, shown)) {
         return;
     }
     if (currentNode != nullptr) {
         ShowWindow(currentNode->pane->hwnd, SW_HIDE);
     }
-    currentNode = reinterpret_cast<TreeNode*>(query.lParam);
+    currentNode = shown;
     if (currentNode == nullptr) {
         return;
     }

@@ -138,6 +138,8 @@ private:
     void addLogFile(GpsDevice& device);
     void addEchoPort(GpsDevice& device, int portNumber, int baudRate);
     GpsDevice* menuDevice() const;
+    // The node an item of the tree stands for; false when the tree does not know the item.
+    bool nodeOfItem(HTREEITEM item, TreeNode*& node) const;
     bool confirmClose();
 
     StartPage* startPage = nullptr; // owned by the root node; its layout sets the window's minimum size
