@@ -66,10 +66,11 @@ bool GpsDevice::open(HWND observerWindow) {
     // A hidden window of this thread, so the snapshot is refreshed on the thread that reads it.
     notifyWindow =
         CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
-    if (notifyWindow != nullptr) {
-        SetWindowLongPtrA(notifyWindow, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-        SetWindowLongPtrA(notifyWindow, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&GpsDevice::notifyProc));
+    if (notifyWindow == nullptr) {
+        return fail(DEVICE_ERROR_NOTIFY_WINDOW);
     }
+    SetWindowLongPtrA(notifyWindow, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    SetWindowLongPtrA(notifyWindow, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&GpsDevice::notifyProc));
 
     parser.reset(new (std::nothrow) GpsParser(postGpsUpdate));
     if (!parser) {
@@ -81,9 +82,7 @@ bool GpsDevice::open(HWND observerWindow) {
     parser->addObserver(observerWindow);
     observer = observerWindow;
     // No line means no notification: the age of the data is looked at on a clock of its own.
-    if (notifyWindow != nullptr) {
-        SetTimer(notifyWindow, AGE_TIMER, AGE_PERIOD_MS, nullptr);
-    }
+    SetTimer(notifyWindow, AGE_TIMER, AGE_PERIOD_MS, nullptr);
     if (!parser->start(parserQueue.get())) {
         return fail(DEVICE_ERROR_PARSER_START);
     }

@@ -25,6 +25,7 @@ enum DeviceError : std::int32_t {
     DEVICE_ERROR_NO_MEMORY = 4,
     DEVICE_ERROR_TEE_START = 5,
     DEVICE_ERROR_PARSER_START = 6,
+    DEVICE_ERROR_NOTIFY_WINDOW = 7, // without it the pages would never hear of the data
 };
 
 // A receiver sends every second: this long without a line is news.

@@ -156,12 +156,13 @@ TEST(DeviceErrorTextTest, ComesFromTheStringTable) {
                            "No port has been specified.",
                            "Not enough memory to construct a new object.",
                            "PortTee class could not start.",
-                           "GPS Parser could not start."};
-    for (int code = 0; code < 7; ++code) {
+                           "GPS Parser could not start.",
+                           "Cannot create the device's message window."};
+    for (int code = 0; code < 8; ++code) {
         EXPECT_EQ(deviceErrorText(code), texts[code]) << code;
     }
     EXPECT_EQ(deviceErrorText(-1), "Unknown error has occurred!");
-    EXPECT_EQ(deviceErrorText(7), "Unknown error has occurred!");
+    EXPECT_EQ(deviceErrorText(8), "Unknown error has occurred!");
 }
 
 } // namespace
