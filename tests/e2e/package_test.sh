@@ -19,22 +19,12 @@ cleanup() {
 }
 trap cleanup EXIT
 
-wine_run() { "$scripts/wine-run.sh" "$prefix" "$@"; }
-at() { wine_run "$probe" "$@" | tr -d '\r'; }
 fail() {
     echo "FAIL: $*"
     exit 1
 }
-# Waits for a condition to hold, giving up after a generous minute.
-wait_for() {
-    local what=$1
-    shift
-    for _ in $(seq 300); do
-        if "$@"; then return 0; fi
-        sleep 0.2
-    done
-    fail "timed out waiting for $what"
-}
+# shellcheck source=tests/e2e/common.sh
+. "$(dirname "$0")/common.sh"
 shows() { [ "$(at exists Veltaro)" = 1 ]; }
 gone() { ! kill -0 "$app" 2>/dev/null; }
 # Starts a program, waits for its main window, and closes it as its close button does.

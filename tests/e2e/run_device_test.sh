@@ -7,6 +7,7 @@ set -euo pipefail
 probe=$1 capture=$2
 : "${DISPLAY:?an X display is needed}"
 root=$(cd "$(dirname "$0")/../.." && pwd)
+scripts=$root/scripts
 prefix=$root/build/run/wineprefix # the run command's own
 
 work=$(mktemp -d /tmp/veltaro-device.XXXXXX)
@@ -24,23 +25,9 @@ fail() {
     [ -f "$work/run.log" ] && sed 's/^/   run: /' "$work/run.log"
     exit 1
 }
-wait_for() {
-    local what=$1
-    shift
-    for _ in $(seq 600); do
-        if "$@"; then return 0; fi
-        [ -z "$run" ] || kill -0 "$run" 2>/dev/null || fail "the run command ended early"
-        sleep 0.2
-    done
-    fail "timed out waiting for $what"
-}
-at() { "$root/scripts/wine-run.sh" "$prefix" "$probe" "$@" | tr -d '\r'; }
-click() {
-    local point
-    point=$(at "$@") || fail "cannot find $*"
-    # shellcheck disable=SC2086
-    xdotool mousemove --sync $point click 1
-}
+# shellcheck source=tests/e2e/common.sh
+. "$(dirname "$0")/common.sh"
+between_looks() { [ -z "$run" ] || kill -0 "$run" 2>/dev/null || fail "the run command ended early"; }
 
 echo "== a missing device and a file that is no serial device are refused with what to do"
 for bad in /dev/ttyUSB-missing "$capture"; do
@@ -62,9 +49,9 @@ said() { grep -q "The receiver on $(readlink -f "$work/device") is COM3 in Velta
 wait_for "the run command to say which COM port the device is" said
 shows() { [ "$(at exists Veltaro)" = 1 ]; }
 wait_for "Veltaro's window" shows
-click listitem Veltaro 1001 COM3
+click 1 listitem Veltaro 1001 COM3
 at choose Veltaro 1002 9600 >/dev/null
-click control Veltaro 1004
+click 1 control Veltaro 1004
 listed() { [ "$(at treecount)" = 4 ]; }
 wait_for "the device in the tree" listed
 cat "$capture" >"$work/receiver"

@@ -22,8 +22,6 @@ cleanup() {
 }
 trap cleanup EXIT
 
-wine_run() { "$scripts/wine-run.sh" "$prefix" "$@"; }
-at() { wine_run "$probe" "$@" | tr -d '\r'; }
 shot() { import -window root "$shots/session-$1.png"; }
 fail() {
     echo "FAIL: $*"
@@ -31,16 +29,8 @@ fail() {
     exit 1
 }
 size() { stat -c %s "$1" 2>/dev/null || echo 0; }
-# Waits for a condition to hold, giving up after a generous minute.
-wait_for() {
-    local what=$1
-    shift
-    for _ in $(seq 300); do
-        if "$@"; then return 0; fi
-        sleep 0.2
-    done
-    fail "timed out waiting for $what${detail:+ ($detail)}"
-}
+# shellcheck source=tests/e2e/common.sh
+. "$(dirname "$0")/common.sh"
 shows() { [ "$(at exists "$1")" = 1 ]; }
 focused() { [ "$(at focused "$1")" = 1 ]; }
 menu_shown() { [ "$(at menu)" = 1 ]; }
@@ -50,12 +40,6 @@ device_listed() {
     [ "$(at treecount)" = 4 ] # the device and its two view pages
 }
 has_bytes() { [ "$(size "$1")" -ge "$2" ]; }
-click() {
-    local point
-    point=$(at "${@:2}") || fail "cannot find ${*:2}"
-    # shellcheck disable=SC2086
-    xdotool mousemove --sync $point click "$1"
-}
 
 echo "== registering COM5 and COM6 so the port lists offer them"
 for n in 5 6; do
