@@ -141,11 +141,15 @@ void FilePort::replayInBursts() {
     std::optional<ULONGLONG> sentAt;                    // when it was due; none: the next goes at once
 
     const auto send = [&](std::optional<std::chrono::milliseconds> stamp) {
-        const ULONGLONG now = GetTickCount64();
+        ULONGLONG now = GetTickCount64();
         const ULONGLONG due = sentAt ? *sentAt + static_cast<ULONGLONG>(burstInterval(sentStamp, stamp).count()) : now;
-        if (WaitForSingleObject(stopSignal.get(), due > now ? static_cast<DWORD>(due - now) : 0) != WAIT_TIMEOUT) {
-            return false;
-        }
+        // A timed wait may end a little before the tick it was meant for; no burst goes early.
+        do {
+            if (WaitForSingleObject(stopSignal.get(), due > now ? static_cast<DWORD>(due - now) : 0) != WAIT_TIMEOUT) {
+                return false;
+            }
+            now = GetTickCount64();
+        } while (now < due);
         deliver(burst.data(), static_cast<int>(burst.size()));
         burst.clear();
         sentStamp = stamp;
