@@ -14,6 +14,24 @@ constexpr UINT ACKNOWLEDGE_DELAY_MS = 40; // at most 25 refreshes a second
 constexpr UINT_PTR AGE_TIMER = 2;
 constexpr UINT AGE_PERIOD_MS = 1000; // the age is told in whole seconds
 
+constexpr const char* NOTIFY_CLASS = "VeltaroDeviceNotify";
+
+// A message-only window of its own class, bound to its device through the creation parameter, so no
+// message reaches it before it knows its device.
+HWND createNotifyWindow(GpsDevice* device, WNDPROC proc) {
+    WNDCLASSA windowClass{};
+    if (!GetClassInfoA(GetModuleHandleA(nullptr), NOTIFY_CLASS, &windowClass)) {
+        windowClass.lpfnWndProc = proc;
+        windowClass.hInstance = GetModuleHandleA(nullptr);
+        windowClass.lpszClassName = NOTIFY_CLASS;
+        if (RegisterClassA(&windowClass) == 0) {
+            return nullptr;
+        }
+    }
+    return CreateWindowExA(0, NOTIFY_CLASS, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, GetModuleHandleA(nullptr),
+                           device);
+}
+
 // The parser thread's only way to a window: posted, so it never waits for the user-interface thread.
 void postGpsUpdate(ObserverHandle observer, GpsParser* parser) {
     PostMessageA(static_cast<HWND>(observer), WM_GPSUPDATE, 0, reinterpret_cast<LPARAM>(parser));
@@ -26,6 +44,7 @@ GpsDevice::GpsDevice(std::unique_ptr<Port> source) : port(std::move(source)) {}
 GpsDevice::~GpsDevice() {
     stop();
     if (notifyWindow != nullptr) {
+        SetWindowLongPtrA(notifyWindow, GWLP_USERDATA, 0); // the device is going: no message may reach it
         DestroyWindow(notifyWindow);
     }
 }
@@ -64,13 +83,10 @@ bool GpsDevice::open(HWND observerWindow) {
     tee->addOutput(parserQueue.get());
 
     // A hidden window of this thread, so the snapshot is refreshed on the thread that reads it.
-    notifyWindow =
-        CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    notifyWindow = createNotifyWindow(this, &GpsDevice::notifyProc);
     if (notifyWindow == nullptr) {
         return fail(DEVICE_ERROR_NOTIFY_WINDOW);
     }
-    SetWindowLongPtrA(notifyWindow, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-    SetWindowLongPtrA(notifyWindow, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&GpsDevice::notifyProc));
 
     parser.reset(new (std::nothrow) GpsParser(postGpsUpdate));
     if (!parser) {
@@ -100,6 +116,10 @@ bool GpsDevice::run() {
 }
 
 LRESULT CALLBACK GpsDevice::notifyProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCCREATE) {
+        SetWindowLongPtrA(window, GWLP_USERDATA,
+                          reinterpret_cast<LONG_PTR>(reinterpret_cast<const CREATESTRUCTA*>(lParam)->lpCreateParams));
+    }
     auto* device = reinterpret_cast<GpsDevice*>(GetWindowLongPtrA(window, GWLP_USERDATA));
     if (message == WM_GPSUPDATE) {
         // A stopped device keeps its last state: the parser's ending reset is not shown.

@@ -22,30 +22,11 @@ TestPane::TestPane(ContainerPane* parent, std::int32_t dockSide) : Pane(parent, 
 }
 
 bool TestPane::create(HWND parentWindow) {
-    HWND window = CreateWindowExA(0, "STATIC", "", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, parentWindow, nullptr,
-                                  GetModuleHandleA(nullptr), nullptr);
-    if (window == nullptr) {
-        return false;
-    }
-    bindWindow(window, proc);
-    return true;
+    return createWindow(0, "", WS_CHILD | WS_VISIBLE, parentWindow);
 }
 
-LRESULT CALLBACK TestPane::proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    Pane* pane = fromWindow(window);
-    if (pane != nullptr) {
-        switch (message) {
-        case WM_MOVE:
-            return pane->onMove(lParam);
-        case WM_SIZE:
-            return pane->onSize(wParam, lParam);
-        case WM_NCHITTEST:
-            return pane->hitTest(wParam, lParam);
-        default:
-            break;
-        }
-    }
-    return DefWindowProcA(window, message, wParam, lParam);
+LRESULT TestPane::onMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    return message == WM_NCHITTEST ? hitTest(wParam, lParam) : Pane::onMessage(message, wParam, lParam);
 }
 
 std::vector<TreeNode*> nodesOf(const MainFrame& frame, NodeKind kind, const char* title) {

@@ -26,14 +26,14 @@ private:
     HWND window;
 };
 
-// A leaf pane over a plain static window that routes what every pane routes.
+// A leaf pane over a plain window that routes what every pane routes.
 class TestPane : public Pane {
 public:
     explicit TestPane(ContainerPane* parent, std::int32_t dockSide = DOCK_NONE);
     bool create(HWND parentWindow) override;
 
-private:
-    static LRESULT CALLBACK proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+protected:
+    LRESULT onMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 };
 
 // The frame's nodes of a kind in the order added, found by what they are; views also by their title.

@@ -194,10 +194,13 @@ void expectToEnd(const std::function<void()>& work) {
 }
 
 UpdateCounter::UpdateCounter() {
-    handle =
-        CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
-    SetWindowLongPtrA(handle, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-    SetWindowLongPtrA(handle, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&UpdateCounter::proc));
+    WNDCLASSA windowClass{};
+    windowClass.lpfnWndProc = &UpdateCounter::proc;
+    windowClass.hInstance = GetModuleHandleA(nullptr);
+    windowClass.lpszClassName = "VeltaroUpdateCounter";
+    RegisterClassA(&windowClass); // fails harmlessly for every counter after the first
+    handle = CreateWindowExA(0, windowClass.lpszClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                             windowClass.hInstance, this);
 }
 
 UpdateCounter::~UpdateCounter() {
@@ -205,6 +208,10 @@ UpdateCounter::~UpdateCounter() {
 }
 
 LRESULT CALLBACK UpdateCounter::proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCCREATE) {
+        SetWindowLongPtrA(window, GWLP_USERDATA,
+                          reinterpret_cast<LONG_PTR>(reinterpret_cast<const CREATESTRUCTA*>(lParam)->lpCreateParams));
+    }
     auto* counter = reinterpret_cast<UpdateCounter*>(GetWindowLongPtrA(window, GWLP_USERDATA));
     if (message == WM_GPSUPDATE && counter != nullptr) {
         ++counter->received;

@@ -83,7 +83,7 @@ TEST_F(DeviceViewsTest, PagesLayTheirViewsOutInTheClientArea) {
     frame.startDevice(5, 4800, false, false, 0, 0);
     ASSERT_EQ(frame.nodes.size(), 4u);
     RECT client;
-    GetClientRect(frame.clientWindow, &client);
+    GetClientRect(frame.clientWindow.hwnd, &client);
     const int w = client.right;
     const int h = client.bottom;
     const int strip = sharedGdi().lineHeight() + 20;

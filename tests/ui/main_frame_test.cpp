@@ -94,7 +94,7 @@ protected:
     // Closes the main window as Alt+X does; the quit message the loop would end on is taken away, so
     // the next test's dialogs do not end on it.
     void close() {
-        SendMessageA(frame.mainWindow, WM_COMMAND, IDM_EXIT, 0);
+        SendMessageA(frame.mainWindow.hwnd, WM_COMMAND, IDM_EXIT, 0);
         MSG quit;
         PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
     }
@@ -110,14 +110,14 @@ protected:
 
 TEST_F(MainFrameTest, OpensAtItsPlaceWithTheStartPageAndNoSelection) {
     RECT rect;
-    GetWindowRect(frame.mainWindow, &rect);
+    GetWindowRect(frame.mainWindow.hwnd, &rect);
     EXPECT_EQ(rect.left, 100);
     EXPECT_EQ(rect.top, 20);
     EXPECT_EQ(rect.right - rect.left, 680);
     EXPECT_EQ(rect.bottom - rect.top, 550);
     EXPECT_EQ(width(frame.treeWindow), 150);
     EXPECT_EQ(width(frame.splitterWindow), 4);
-    EXPECT_EQ(test::rectInParent(frame.clientWindow).left, 154);
+    EXPECT_EQ(test::rectInParent(frame.clientWindow.hwnd).left, 154);
 
     ASSERT_EQ(frame.nodes.size(), 1u);
     EXPECT_EQ(frame.currentNode, frame.rootNode);
@@ -125,33 +125,33 @@ TEST_F(MainFrameTest, OpensAtItsPlaceWithTheStartPageAndNoSelection) {
     EXPECT_EQ(SendMessageA(frame.treeWindow, TVM_GETNEXTITEM, TVGN_CARET, 0), 0) << "no item selected";
     EXPECT_EQ(test::itemText(frame.treeWindow, frame.rootNode->item), "Veltaro");
     char title[32] = "";
-    GetWindowTextA(frame.mainWindow, title, sizeof title);
+    GetWindowTextA(frame.mainWindow.hwnd, title, sizeof title);
     EXPECT_STREQ(title, "Veltaro");
     test::saveScreenshot("main_frame");
 }
 
 TEST_F(MainFrameTest, DraggedBarKeepsItsPlaceWhenTheWindowIsResized) {
     POINT point{202, 100};
-    ClientToScreen(frame.mainWindow, &point);
+    ClientToScreen(frame.mainWindow.hwnd, &point);
     SetCursorPos(point.x, point.y);
     SendMessageA(frame.splitterWindow, WM_MOUSEMOVE, MK_LBUTTON, 0);
     EXPECT_EQ(frame.splitPosition, 200);
-    MoveWindow(frame.mainWindow, 100, 20, 800, 600, TRUE);
+    MoveWindow(frame.mainWindow.hwnd, 100, 20, 800, 600, TRUE);
     EXPECT_EQ(width(frame.treeWindow), 200);
     EXPECT_EQ(test::rectInParent(frame.splitterWindow).left, 200);
-    EXPECT_EQ(test::rectInParent(frame.clientWindow).left, 204);
+    EXPECT_EQ(test::rectInParent(frame.clientWindow.hwnd).left, 204);
     RECT page;
     GetClientRect(frame.rootNode->pane->hwnd, &page);
     RECT client;
-    GetClientRect(frame.clientWindow, &client);
+    GetClientRect(frame.clientWindow.hwnd, &client);
     EXPECT_EQ(page.right, client.right) << "the shown page fills the client area";
     EXPECT_EQ(page.bottom, client.bottom);
 }
 
 TEST_F(MainFrameTest, WindowStopsShrinkingWhereTheStartPageWouldOverlap) {
-    MoveWindow(frame.mainWindow, 100, 20, 200, 150, TRUE);
+    MoveWindow(frame.mainWindow.hwnd, 100, 20, 200, 150, TRUE);
     RECT outer;
-    GetWindowRect(frame.mainWindow, &outer);
+    GetWindowRect(frame.mainWindow.hwnd, &outer);
     EXPECT_GT(outer.right - outer.left, 200);
     EXPECT_GT(outer.bottom - outer.top, 150);
 
@@ -181,8 +181,8 @@ TEST_F(MainFrameTest, WindowStopsShrinkingWhereTheStartPageWouldOverlap) {
 }
 
 TEST_F(MainFrameTest, ExitCommandEndsTheMessageLoop) {
-    SendMessageA(frame.mainWindow, WM_COMMAND, IDM_EXIT, 0);
-    EXPECT_FALSE(IsWindow(frame.mainWindow));
+    SendMessageA(frame.mainWindow.hwnd, WM_COMMAND, IDM_EXIT, 0);
+    EXPECT_FALSE(IsWindow(frame.mainWindow.hwnd));
     MSG message;
     EXPECT_TRUE(PeekMessageA(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
     EXPECT_FALSE(IsWindow(frame.treeWindow));
@@ -262,7 +262,7 @@ TEST_F(MainFrameTest, StoppedDeviceDeliversWhatCameReleasesItsPortAndKeepsItsPag
     const GpsState before = device.snapshot;
 
     frame.menuNode = &node;
-    SendMessageA(frame.mainWindow, WM_COMMAND, IDM_STOP_DEVICE, 0);
+    SendMessageA(frame.mainWindow.hwnd, WM_COMMAND, IDM_STOP_DEVICE, 0);
     EXPECT_TRUE(device.stoppedByUser());
     EXPECT_TRUE(test::readFile(log) == stream) << "the log holds everything received before the stop";
     EXPECT_TRUE(echo.read(stream.size()) == stream) << "so does the echo's far end";
@@ -327,14 +327,14 @@ TEST_F(MainFrameTest, ClosingWhileALogHoldsWhatTheFullDiskRefusedAsksFirstAndSay
                                  ".\n\nClose anyway?";
 
     test::whenWindowAppears("Veltaro", answerNo);
-    SendMessageA(frame.mainWindow, WM_CLOSE, 0, 0);
+    SendMessageA(frame.mainWindow.hwnd, WM_CLOSE, 0, 0);
     EXPECT_EQ(questionAsked, question);
-    ASSERT_TRUE(IsWindow(frame.mainWindow)) << "kept open, the log still trying";
+    ASSERT_TRUE(IsWindow(frame.mainWindow.hwnd)) << "kept open, the log still trying";
 
     test::whenWindowAppears("Veltaro", answerYes);
     close();
     EXPECT_EQ(questionAsked, question);
-    EXPECT_FALSE(IsWindow(frame.mainWindow));
+    EXPECT_FALSE(IsWindow(frame.mainWindow.hwnd));
     EXPECT_EQ(device.report().outputs[0].status.endedAt, full.bytes);
     EXPECT_TRUE(test::readFile(log) == stream.substr(0, static_cast<std::size_t>(full.bytes)))
         << "the log ends where the question said";

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -193,6 +194,40 @@ TEST(PaneTest, CloseDestroysTheContainersWindowsDepthFirst) {
     EXPECT_FALSE(IsWindow(layout.root.hwnd));
     EXPECT_FALSE(IsWindow(inner.hwnd));
     EXPECT_FALSE(IsWindow(leaf.hwnd));
+}
+
+// A pane that keeps the messages its window sent it.
+class RecordingPane : public TestPane {
+public:
+    using TestPane::TestPane;
+    std::vector<UINT> messages;
+
+protected:
+    LRESULT onMessage(UINT message, WPARAM wParam, LPARAM lParam) override {
+        messages.push_back(message);
+        return TestPane::onMessage(message, wParam, lParam);
+    }
+};
+
+TEST(PaneTest, WindowIsBoundFromItsFirstMessageToTheObjectsEnd) {
+    Layout layout;
+    auto pane = std::make_unique<RecordingPane>(&layout.root);
+    ASSERT_TRUE(pane->create(layout.root.hwnd));
+    ASSERT_FALSE(pane->messages.empty());
+    EXPECT_EQ(pane->messages.front(), static_cast<UINT>(WM_NCCREATE));
+    EXPECT_NE(std::find(pane->messages.begin(), pane->messages.end(), static_cast<UINT>(WM_CREATE)),
+              pane->messages.end());
+
+    const HWND window = pane->hwnd;
+    pane.reset();
+    EXPECT_FALSE(IsWindow(window)) << "the window goes with its pane";
+
+    // A window that cannot be made is told as such, and leaves no handle behind.
+    const HWND gone = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
+    DestroyWindow(gone);
+    RecordingPane orphan(nullptr);
+    EXPECT_FALSE(orphan.create(gone));
+    EXPECT_EQ(orphan.hwnd, nullptr);
 }
 
 } // namespace

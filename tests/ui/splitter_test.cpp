@@ -1,4 +1,5 @@
 #include "ui/framework/splitter.h"
+#include "ui/framework/window.h"
 
 #include "support/ui_support.h"
 
@@ -10,21 +11,21 @@ namespace veltaro {
 namespace {
 
 // The parent of a splitter: records the notifications and may refuse the steps.
-struct Parent {
+struct Parent : Window {
     static constexpr int WIDTH = 400;
     static constexpr int HEIGHT = 300;
 
     // Away from the screen's edge, so the cursor can go left of the parent.
-    explicit Parent(int barWidth) : window(WIDTH, HEIGHT, 100, 100) {
-        SetWindowLongPtrA(window.get(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-        SetWindowLongPtrA(window.get(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Parent::proc));
-        left = CreateWindowExA(0, "STATIC", "", WS_CHILD | WS_VISIBLE, 0, 0, 150, HEIGHT, window.get(), nullptr,
-                               nullptr, nullptr);
-        right = CreateWindowExA(0, "STATIC", "", WS_CHILD | WS_VISIBLE, 154, 0, WIDTH - 154, HEIGHT, window.get(),
-                                nullptr, nullptr, nullptr);
+    explicit Parent(int barWidth) {
+        EXPECT_TRUE(createWindow(0, "", WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN, nullptr, nullptr,
+                                 RECT{100, 100, 100 + WIDTH, 100 + HEIGHT}));
+        left =
+            CreateWindowExA(0, "STATIC", "", WS_CHILD | WS_VISIBLE, 0, 0, 150, HEIGHT, hwnd, nullptr, nullptr, nullptr);
+        right = CreateWindowExA(0, "STATIC", "", WS_CHILD | WS_VISIBLE, 154, 0, WIDTH - 154, HEIGHT, hwnd, nullptr,
+                                nullptr, nullptr);
         SplitterInfo info{left, right, 150, barWidth};
-        bar = CreateWindowExA(0, "SPLITTER", "", WS_CHILD | WS_VISIBLE, 150, 0, 4, HEIGHT, window.get(), nullptr,
-                              nullptr, &info);
+        bar =
+            CreateWindowExA(0, "SPLITTER", "", WS_CHILD | WS_VISIBLE, 150, 0, 4, HEIGHT, hwnd, nullptr, nullptr, &info);
     }
 
     SplitterInfo& info() const { return *reinterpret_cast<SplitterInfo*>(GetWindowLongPtrA(bar, 0)); }
@@ -32,23 +33,20 @@ struct Parent {
     // One drag step with the real cursor at x in the parent's client area.
     void dragTo(int x) {
         POINT point{x, HEIGHT / 2};
-        ClientToScreen(window.get(), &point);
+        ClientToScreen(hwnd, &point);
         SetCursorPos(point.x, point.y);
         SendMessageA(bar, WM_MOUSEMOVE, MK_LBUTTON, 0);
     }
 
-    static LRESULT CALLBACK proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-        auto* parent = reinterpret_cast<Parent*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
-        if (parent != nullptr && (message == SPN_POSCHANGING || message == SPN_POSCHANGED)) {
-            parent->notifications.push_back(message);
-            parent->positions.push_back(reinterpret_cast<const SplitterInfo*>(lParam)->position);
-            EXPECT_EQ(reinterpret_cast<HWND>(wParam), parent->bar);
-            return message == SPN_POSCHANGING && parent->refuse ? 1 : 0;
+    LRESULT onMessage(UINT message, WPARAM wParam, LPARAM lParam) override {
+        if (message == SPN_POSCHANGING || message == SPN_POSCHANGED) {
+            notifications.push_back(message);
+            positions.push_back(reinterpret_cast<const SplitterInfo*>(lParam)->position);
+            EXPECT_EQ(reinterpret_cast<HWND>(wParam), bar);
+            return message == SPN_POSCHANGING && refuse ? 1 : 0;
         }
-        return DefWindowProcA(hwnd, message, wParam, lParam);
+        return Window::onMessage(message, wParam, lParam);
     }
-
-    test::TestWindow window;
     HWND left;
     HWND right;
     HWND bar;

@@ -13,16 +13,15 @@ bool DialogPage::create(HWND parentWindow) {
 INT_PTR CALLBACK DialogPage::dialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_INITDIALOG) {
         auto* page = reinterpret_cast<DialogPage*>(lParam);
-        SetWindowLongPtrA(dialog, GWLP_USERDATA, lParam);
-        page->hwnd = dialog;
+        page->bind(dialog);
         return page->onInitDialog();
     }
     // Messages before WM_INITDIALOG (the font, the creation) and after the page let go go to the dialog manager.
     auto* page = static_cast<DialogPage*>(fromWindow(dialog));
-    return page != nullptr ? page->onMessage(message, wParam, lParam) : FALSE;
+    return page != nullptr ? page->onDialogMessage(message, wParam, lParam) : FALSE;
 }
 
-INT_PTR DialogPage::onMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+INT_PTR DialogPage::onDialogMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_COMMAND:
         return onCommand(wParam);

@@ -8,7 +8,8 @@
 namespace veltaro {
 
 // A pane whose window is a modeless dialog made from a resource. The dialog is bound to the page in
-// WM_INITDIALOG, before any message reaches the page, and its messages go to the page's members.
+// WM_INITDIALOG, before any message reaches the page, and its messages go to the page's members; the
+// dialog manager's own procedure stands where a plain window's would, so onMessage is not used.
 class DialogPage : public Pane {
 public:
     // Makes the dialog in parentWindow; false when it could not be made.
@@ -28,7 +29,7 @@ protected:
 
 private:
     static INT_PTR CALLBACK dialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
-    INT_PTR onMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    INT_PTR onDialogMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
     const char* resource;
 };

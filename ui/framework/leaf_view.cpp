@@ -10,15 +10,8 @@ LeafView::LeafView(ContainerPane* parent, bool ownedByParent, const SharedGdi& g
 bool LeafView::create(HWND parentWindow) {
     // A view that takes keys is a tab stop, so the keyboard reaches it as well as a click.
     const DWORD style = WS_CHILD | WS_VISIBLE | ((spec.input & VIEW_KEYS) != 0 ? WS_TABSTOP : 0);
-    HWND window = spec.placed ? CreateWindowExA(spec.exStyle, "STATIC", spec.text, style, posX, posY, width, height,
-                                                parentWindow, nullptr, gdi.appInstance, nullptr)
-                              : CreateWindowExA(spec.exStyle, "STATIC", spec.text, style, 0, 0, 0, 0, parentWindow,
-                                                nullptr, gdi.appInstance, nullptr);
-    if (window == nullptr) {
-        return false;
-    }
-    bindWindow(window, windowProc);
-    return true;
+    const RECT place = spec.placed ? RECT{posX, posY, posX + width, posY + height} : RECT{};
+    return createWindow(spec.exStyle, spec.text, style, parentWindow, nullptr, place);
 }
 
 void LeafView::paint() {
@@ -35,18 +28,10 @@ void LeafView::paint() {
     }
 }
 
-LRESULT LeafView::onMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& handled) {
-    handled = true;
-    switch (message) {
-    case WM_MOVE:
-        return onMove(lParam);
-    case WM_SIZE:
-        return onSize(wParam, lParam);
-    case WM_PAINT:
+LRESULT LeafView::onMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_PAINT) {
         paint();
         return 0;
-    default:
-        break;
     }
     if ((spec.input & VIEW_FOCUS) != 0) {
         switch (message) {
@@ -80,20 +65,7 @@ LRESULT LeafView::onMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& ha
             break;
         }
     }
-    handled = false;
-    return 0;
-}
-
-LRESULT CALLBACK LeafView::windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    auto* view = static_cast<LeafView*>(fromWindow(window));
-    if (view != nullptr) {
-        bool handled = false;
-        const LRESULT result = view->onMessage(message, wParam, lParam, handled);
-        if (handled) {
-            return result;
-        }
-    }
-    return DefWindowProcA(window, message, wParam, lParam);
+    return Pane::onMessage(message, wParam, lParam);
 }
 
 } // namespace veltaro

@@ -11,7 +11,7 @@ enum ViewInput : unsigned {
     VIEW_KEYS = 2,  // keys, the mouse wheel, scroll requests and a click that takes the focus
 };
 
-// How a view's "STATIC" window is made.
+// How a view's window is made.
 struct ViewWindow {
     DWORD exStyle;
     const char* text;
@@ -38,9 +38,9 @@ protected:
     virtual LRESULT onMouseWheel(WPARAM) { return 0; }
     virtual LRESULT onVScroll(WPARAM) { return 0; }
 
+    LRESULT onMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+
 private:
-    static LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-    LRESULT onMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& handled);
     void paint();
 
     ViewWindow spec;

@@ -21,21 +21,6 @@ Pane::~Pane() {
     if (parent != nullptr && ownedByParent) {
         parent->removeChild(this);
     }
-    if (hwnd != nullptr && IsWindow(hwnd)) {
-        // The object is going: the window must not reach it any more.
-        SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
-        DestroyWindow(hwnd);
-    }
-}
-
-void Pane::bindWindow(HWND window, WNDPROC proc) {
-    hwnd = window;
-    SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-    SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(proc));
-}
-
-Pane* Pane::fromWindow(HWND window) {
-    return reinterpret_cast<Pane*>(GetWindowLongPtrA(window, GWLP_USERDATA));
 }
 
 void Pane::refresh() {
@@ -59,15 +44,32 @@ LRESULT Pane::destroyWindow() {
 }
 
 LRESULT Pane::onMove(LPARAM lParam) {
+    if (!made) {
+        return 0; // a window being made has no place yet: the layout gives it one
+    }
     posX = static_cast<std::int16_t>(LOWORD(lParam));
     posY = static_cast<std::int16_t>(HIWORD(lParam));
     return 0;
 }
 
 LRESULT Pane::onSize(WPARAM, LPARAM lParam) {
+    if (!made) {
+        return 0; // nor a size: the creator's extents stand until then
+    }
     width = LOWORD(lParam);
     height = HIWORD(lParam);
     return 0;
+}
+
+LRESULT Pane::onMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_MOVE:
+        return onMove(lParam);
+    case WM_SIZE:
+        return onSize(wParam, lParam);
+    default:
+        return Window::onMessage(message, wParam, lParam);
+    }
 }
 
 LRESULT Pane::hitTest(WPARAM, LPARAM lParam) {
@@ -103,13 +105,7 @@ ContainerPane::~ContainerPane() {
 }
 
 bool ContainerPane::create(HWND parentWindow) {
-    HWND window = CreateWindowExA(0, "STATIC", "", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, parentWindow, nullptr,
-                                  GetModuleHandleA(nullptr), nullptr);
-    if (window == nullptr) {
-        return false;
-    }
-    bindWindow(window, PaneWndProc);
-    return true;
+    return createWindow(0, "", WS_CHILD | WS_VISIBLE, parentWindow);
 }
 
 void ContainerPane::refresh() {
@@ -131,8 +127,10 @@ LRESULT ContainerPane::destroyWindow() {
 }
 
 LRESULT ContainerPane::onSize(WPARAM wParam, LPARAM lParam) {
-    Pane::onSize(wParam, lParam);
-    layout();
+    if (made) {
+        Pane::onSize(wParam, lParam);
+        layout();
+    }
     return 0;
 }
 
@@ -222,18 +220,8 @@ void ContainerPane::layout() {
     }
 }
 
-LRESULT CALLBACK PaneWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    Pane* pane = reinterpret_cast<Pane*>(GetWindowLongPtrA(window, GWLP_USERDATA));
-    switch (message) {
-    case WM_MOVE:
-        return pane != nullptr ? pane->onMove(lParam) : 0;
-    case WM_SIZE:
-        return pane != nullptr ? pane->onSize(wParam, lParam) : 0;
-    case WM_PANEDESTROY:
-        return pane != nullptr ? pane->destroyWindow() : 0;
-    default:
-        return DefWindowProcA(window, message, wParam, lParam);
-    }
+LRESULT ContainerPane::onMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    return message == WM_PANEDESTROY ? destroyWindow() : Pane::onMessage(message, wParam, lParam);
 }
 
 } // namespace veltaro

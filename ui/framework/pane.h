@@ -1,6 +1,6 @@
 #pragma once
 
-#include <windows.h>
+#include "ui/framework/window.h"
 
 #include <cstdint>
 #include <mutex>
@@ -25,12 +25,10 @@ class ContainerPane;
 
 // An object bound one-to-one to a window, receiving its move, size, focus and hit-test messages.
 // All operations run on the user-interface thread, except close(), which any thread may call.
-class Pane {
+class Pane : public Window {
 public:
     Pane(ContainerPane* parent, bool ownedByParent);
-    virtual ~Pane();
-    Pane(const Pane&) = delete;
-    Pane& operator=(const Pane&) = delete;
+    ~Pane() override;
 
     virtual bool create(HWND parentWindow) = 0;
     virtual void refresh();
@@ -43,7 +41,6 @@ public:
     virtual LRESULT onSetFocus(WPARAM wParam);
     virtual LRESULT onKillFocus(WPARAM wParam);
 
-    HWND hwnd = nullptr;
     std::int32_t dock = DOCK_NONE;
     std::int32_t posY = 0; // order among top and bottom siblings; follows the window's y
     std::int32_t posX = 0; // order among left and right siblings; follows the window's x
@@ -55,9 +52,8 @@ public:
     bool ownedByParent;
 
 protected:
-    // Binds a created window to this pane and routes its messages to proc.
-    void bindWindow(HWND window, WNDPROC proc);
-    static Pane* fromWindow(HWND window);
+    // Every pane's window tells it where it is and how large.
+    LRESULT onMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 };
 
 // A pane that docks child panes: stacked along the top or bottom, side by side along the left or right,
@@ -80,9 +76,9 @@ public:
     HWND focusedWindow = nullptr; // the descendant's window that has the keyboard focus
     std::recursive_mutex lock;    // guards children in addChild, removeChild, refresh and destroyWindow
     std::vector<Pane*> children;  // in the order added; removeChild moves the last into the gap
-};
 
-// The window procedure of every container window.
-LRESULT CALLBACK PaneWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+protected:
+    LRESULT onMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+};
 
 } // namespace veltaro

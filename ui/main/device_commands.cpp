@@ -71,9 +71,9 @@ std::string fileName(const std::string& path) {
 void MainFrame::startDevice(int port, int baud, bool saveToFile, bool echo, int echoPort, int echoBaud) {
     // Asked before the device starts: what arrives while the dialog is open belongs in the log too.
     std::string logPath;
-    const bool log = saveToFile && askLogPath(mainWindow, logPath);
+    const bool log = saveToFile && askLogPath(mainWindow.hwnd, logPath);
     auto device = std::make_unique<GpsDevice>(std::make_unique<SerialPort>(port, baud));
-    if (!device->open(mainWindow)) {
+    if (!device->open(mainWindow.hwnd)) {
         showError(deviceErrorText(device->error));
         return; // the device and its port stop and go with it
     }
@@ -95,14 +95,14 @@ void MainFrame::startDevice(int port, int baud, bool saveToFile, bool echo, int 
 
 void MainFrame::openGpsDataFile() {
     std::string path;
-    if (askRecordingPath(mainWindow, path)) {
+    if (askRecordingPath(mainWindow.hwnd, path)) {
         startRecordedDevice(path);
     }
 }
 
 bool MainFrame::startRecordedDevice(const std::string& path) {
     auto device = std::make_unique<GpsDevice>(std::make_unique<FilePort>(path.c_str(), ReplayPace::RECEIVER));
-    if (!device->start(mainWindow)) {
+    if (!device->start(mainWindow.hwnd)) {
         std::string message = deviceErrorText(device->error);
         if (device->error == DEVICE_ERROR_OPEN_PORT) {
             const std::string reason = systemErrorText(device->port->status().systemError);
@@ -146,7 +146,7 @@ void MainFrame::addDeviceNode(std::unique_ptr<GpsDevice> device, const char* tit
 
 void MainFrame::addLogFile(GpsDevice& device) {
     std::string path;
-    if (askLogPath(mainWindow, path) && !device.addLogFile(path.c_str())) {
+    if (askLogPath(mainWindow.hwnd, path) && !device.addLogFile(path.c_str())) {
         showError(deviceErrorText(device.error));
     }
 }
@@ -190,7 +190,8 @@ void MainFrame::showDeviceMenu() {
             EnableMenuItem(menu, id, MF_BYCOMMAND | MF_GRAYED);
         }
     }
-    TrackPopupMenu(GetSubMenu(menu, 0), TPM_RIGHTBUTTON, GET_X_LPARAM(at), GET_Y_LPARAM(at), 0, mainWindow, nullptr);
+    TrackPopupMenu(GetSubMenu(menu, 0), TPM_RIGHTBUTTON, GET_X_LPARAM(at), GET_Y_LPARAM(at), 0, mainWindow.hwnd,
+                   nullptr);
     DestroyMenu(menu);
 }
 
@@ -204,7 +205,7 @@ void MainFrame::echoToPort() {
     GpsDevice* device = menuDevice();
     int portNumber = 0;
     int baudRate = 0;
-    if (device != nullptr && showAddEchoDialog(mainWindow, portNumber, baudRate)) {
+    if (device != nullptr && showAddEchoDialog(mainWindow.hwnd, portNumber, baudRate)) {
         addEchoPort(*device, portNumber, baudRate);
     }
 }
@@ -229,7 +230,7 @@ void showErrorBox(const std::string& message) {
 
 void MainFrame::close() {
     if (confirmClose()) {
-        DestroyWindow(mainWindow);
+        DestroyWindow(mainWindow.hwnd);
     }
 }
 
@@ -254,7 +255,8 @@ bool MainFrame::confirmClose() {
         return true;
     }
     const std::string question = losses + "\nClose anyway?";
-    return MessageBoxA(mainWindow, question.c_str(), "Veltaro", MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) == IDYES;
+    return MessageBoxA(mainWindow.hwnd, question.c_str(), "Veltaro", MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) ==
+           IDYES;
 }
 
 void MainFrame::stopDevices() {

@@ -39,10 +39,6 @@ std::string windowText(HWND window) {
     return text;
 }
 
-MainFrame* frameOf(HWND window) {
-    return reinterpret_cast<MainFrame*>(GetWindowLongPtrA(window, GWLP_USERDATA));
-}
-
 bool isDialog(HWND window) {
     char name[16] = "";
     GetClassNameA(window, name, sizeof name);
@@ -58,11 +54,6 @@ BOOL CALLBACK collectTabStop(HWND window, LPARAM stops) {
     return TRUE;
 }
 
-void bindFrame(HWND window, MainFrame* frame, WNDPROC proc) {
-    SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(frame));
-    SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(proc));
-}
-
 } // namespace
 
 MainFrame::MainFrame(int showCommand) {
@@ -70,17 +61,15 @@ MainFrame::MainFrame(int showCommand) {
     registerSplitterClass();
     const SharedGdi& gdi = sharedGdi();
 
-    HMENU menu = LoadMenuA(gdi.appInstance, mMain);
-    mainWindow = CreateWindowExA(0, "STATIC", "Veltaro", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, 0, 0, 0, 0, nullptr,
-                                 menu, gdi.appInstance, nullptr);
-    bindFrame(mainWindow, this, mainWndProc);
-    // A static window's class has no icons of its own; these are the program's.
-    SetClassLongPtrA(mainWindow, GCLP_HICON, reinterpret_cast<LONG_PTR>(gdi.mainIconLarge));
-    SetClassLongPtrA(mainWindow, GCLP_HICONSM, reinterpret_cast<LONG_PTR>(gdi.mainIconSmall));
-
-    clientWindow = CreateWindowExA(0, "STATIC", "", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, 0, 0, mainWindow,
-                                   nullptr, gdi.appInstance, nullptr);
-    bindFrame(clientWindow, this, clientWndProc);
+    // Without these two there is nothing to show: WinMain tells the user.
+    if (!mainWindow.create("Veltaro", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, nullptr,
+                           LoadMenuA(gdi.appInstance, mMain)) ||
+        !clientWindow.create("", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, mainWindow.hwnd, nullptr)) {
+        mainWindow.destroy();
+        return;
+    }
+    SendMessageA(mainWindow.hwnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(gdi.mainIconLarge));
+    SendMessageA(mainWindow.hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(gdi.mainIconSmall));
 
     // Full colour: with the mask alone the list may hold 16 colours only.
     imageList =
@@ -92,26 +81,23 @@ MainFrame::MainFrame(int showCommand) {
     treeWindow = CreateWindowExA(WS_EX_STATICEDGE, WC_TREEVIEWA, "",
                                  WS_CHILD | WS_VISIBLE | TVS_HASBUTTONS | TVS_HASLINES | TVS_DISABLEDRAGDROP |
                                      TVS_SHOWSELALWAYS | TVS_NONEVENHEIGHT,
-                                 0, 0, 0, 0, mainWindow, nullptr, gdi.appInstance, nullptr);
+                                 0, 0, 0, 0, mainWindow.hwnd, nullptr, gdi.appInstance, nullptr);
     SendMessageA(treeWindow, WM_SETFONT, reinterpret_cast<WPARAM>(gdi.guiFont), FALSE);
     SendMessageA(treeWindow, TVM_SETIMAGELIST, TVSIL_NORMAL, reinterpret_cast<LPARAM>(imageList));
 
-    SplitterInfo splitter{treeWindow, clientWindow, splitPosition, splitterWidth};
-    splitterWindow = CreateWindowExA(0, "SPLITTER", "", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, mainWindow, nullptr,
+    SplitterInfo splitter{treeWindow, clientWindow.hwnd, splitPosition, splitterWidth};
+    splitterWindow = CreateWindowExA(0, "SPLITTER", "", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, mainWindow.hwnd, nullptr,
                                      gdi.appInstance, &splitter);
 
     buildStartNode();
-    MoveWindow(mainWindow, 100, 20, 680, 550, TRUE);
-    ShowWindow(mainWindow, showCommand);
+    MoveWindow(mainWindow.hwnd, 100, 20, 680, 550, TRUE);
+    ShowWindow(mainWindow.hwnd, showCommand);
 }
 
 MainFrame::~MainFrame() {
     stopDevices();
-    if (IsWindow(mainWindow)) {
-        SetWindowLongPtrA(mainWindow, GWLP_USERDATA, 0);
-        SetWindowLongPtrA(clientWindow, GWLP_USERDATA, 0);
-        DestroyWindow(mainWindow);
-    }
+    clientWindow.destroy();
+    mainWindow.destroy();
 }
 
 void MainFrame::buildStartNode() {
@@ -134,7 +120,7 @@ std::unique_ptr<TreeNode> MainFrame::newPageNode(TreeNode* parentNode, NodeKind 
     node->kind = kind;
     auto* root = node->own(std::make_unique<ContainerPane>(nullptr));
     root->data = data; // before anything is built on it: every pane takes its parent's
-    node->made = root->create(clientWindow);
+    node->made = root->create(clientWindow.hwnd);
     SetWindowTextA(root->hwnd, title);
     node->pane = root;
     return node;
@@ -190,7 +176,7 @@ void MainFrame::showNode(HTREEITEM item) {
         return;
     }
     RECT client;
-    GetClientRect(clientWindow, &client);
+    GetClientRect(clientWindow.hwnd, &client);
     MoveWindow(currentNode->pane->hwnd, 0, 0, client.right - client.left, client.bottom - client.top, TRUE);
     ShowWindow(currentNode->pane->hwnd, SW_SHOW);
     currentNode->pane->refresh();
@@ -198,17 +184,17 @@ void MainFrame::showNode(HTREEITEM item) {
 
 void MainFrame::layoutFrame() {
     RECT client;
-    GetClientRect(mainWindow, &client);
+    GetClientRect(mainWindow.hwnd, &client);
     const int w = client.right - client.left;
     const int h = client.bottom - client.top;
     MoveWindow(splitterWindow, splitPosition, 0, splitterWidth, h, TRUE);
     MoveWindow(treeWindow, 0, 0, splitPosition, h, TRUE);
-    MoveWindow(clientWindow, splitPosition + splitterWidth, 0, w - splitPosition - splitterWidth, h, TRUE);
+    MoveWindow(clientWindow.hwnd, splitPosition + splitterWidth, 0, w - splitPosition - splitterWidth, h, TRUE);
 }
 
 void MainFrame::layoutPages() {
     RECT client;
-    GetClientRect(clientWindow, &client);
+    GetClientRect(clientWindow.hwnd, &client);
     const int w = client.right - client.left;
     const int h = client.bottom - client.top;
     {
@@ -237,14 +223,14 @@ void MainFrame::refreshAll() {
 }
 
 void MainFrame::onPaint() {
-    PaintScope paint(mainWindow);
+    PaintScope paint(mainWindow.hwnd);
     RECT client;
-    GetClientRect(mainWindow, &client);
+    GetClientRect(mainWindow.hwnd, &client);
     FillRect(paint.get(), &client, GetSysColorBrush(COLOR_BTNFACE));
 }
 
 bool MainFrame::handleDialogKeys(MSG& message) {
-    if (currentNode == nullptr || (message.hwnd != mainWindow && !IsChild(mainWindow, message.hwnd))) {
+    if (currentNode == nullptr || (message.hwnd != mainWindow.hwnd && !IsChild(mainWindow.hwnd, message.hwnd))) {
         return false;
     }
     const bool plainKey = GetKeyState(VK_CONTROL) >= 0 && GetKeyState(VK_MENU) >= 0;
@@ -301,8 +287,8 @@ void MainFrame::onGetMinMaxInfo(MINMAXINFO* info) {
     // enough for its controls.
     const SIZE page = startPage->minimumSize();
     RECT outer{0, 0, splitPosition + splitterWidth + page.cx, page.cy};
-    AdjustWindowRectEx(&outer, static_cast<DWORD>(GetWindowLongPtrA(mainWindow, GWL_STYLE)), TRUE,
-                       static_cast<DWORD>(GetWindowLongPtrA(mainWindow, GWL_EXSTYLE)));
+    AdjustWindowRectEx(&outer, static_cast<DWORD>(GetWindowLongPtrA(mainWindow.hwnd, GWL_STYLE)), TRUE,
+                       static_cast<DWORD>(GetWindowLongPtrA(mainWindow.hwnd, GWL_EXSTYLE)));
     info->ptMinTrackSize.x = outer.right - outer.left;
     info->ptMinTrackSize.y = outer.bottom - outer.top;
 }
@@ -347,55 +333,59 @@ LRESULT MainFrame::onCommand(WPARAM wParam) {
     }
 }
 
-LRESULT CALLBACK MainFrame::mainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    MainFrame* frame = frameOf(window);
-    if (frame == nullptr) {
-        return DefWindowProcA(window, message, wParam, lParam);
-    }
+FrameWindow::FrameWindow(MainFrame& frame, Handler handler) : frame(frame), handler(handler) {}
+
+bool FrameWindow::create(const char* title, DWORD style, HWND parent, HMENU menu) {
+    return createWindow(0, title, style, parent, menu);
+}
+
+LRESULT FrameWindow::onMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    return (frame.*handler)(message, wParam, lParam);
+}
+
+LRESULT MainFrame::onMainMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_CLOSE:
-        frame->close();
+        close();
         return 0;
     case WM_DESTROY:
         // Everything received until now still reaches the log files and echo ports.
-        frame->stopDevices();
+        stopDevices();
         PostQuitMessage(0);
         break;
     case WM_SIZE:
-        frame->layoutFrame();
+        layoutFrame();
         return 0;
     case WM_PAINT:
-        frame->onPaint();
+        onPaint();
         return 0;
     case WM_GETMINMAXINFO:
-        frame->onGetMinMaxInfo(reinterpret_cast<MINMAXINFO*>(lParam));
+        onGetMinMaxInfo(reinterpret_cast<MINMAXINFO*>(lParam));
         return 0;
     case WM_NOTIFY:
-        return frame->onNotify(reinterpret_cast<const NMHDR*>(lParam));
+        return onNotify(reinterpret_cast<const NMHDR*>(lParam));
     case WM_COMMAND:
-        return frame->onCommand(wParam);
+        return onCommand(wParam);
     case SPN_POSCHANGED:
-        if (reinterpret_cast<HWND>(wParam) == frame->splitterWindow) {
-            frame->splitPosition = reinterpret_cast<const SplitterInfo*>(lParam)->position;
+        if (reinterpret_cast<HWND>(wParam) == splitterWindow) {
+            splitPosition = reinterpret_cast<const SplitterInfo*>(lParam)->position;
         }
         return 0;
     case WM_GPSUPDATE:
-        frame->refreshAll();
+        refreshAll();
         return 0;
     default:
         break;
     }
-    return DefWindowProcA(window, message, wParam, lParam);
+    return DefWindowProcA(mainWindow.hwnd, message, wParam, lParam);
 }
 
-LRESULT CALLBACK MainFrame::clientWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT MainFrame::onClientMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_SIZE) {
-        if (MainFrame* frame = frameOf(window)) {
-            frame->layoutPages();
-        }
+        layoutPages();
         return 0;
     }
-    return DefWindowProcA(window, message, wParam, lParam);
+    return DefWindowProcA(clientWindow.hwnd, message, wParam, lParam);
 }
 
 } // namespace veltaro

@@ -59,6 +59,23 @@ struct TreeNode {
     ~TreeNode();
 };
 
+class MainFrame;
+
+// One of the frame's own windows, whose messages go to one of the frame's handlers.
+class FrameWindow : public Window {
+public:
+    using Handler = LRESULT (MainFrame::*)(UINT, WPARAM, LPARAM);
+    FrameWindow(MainFrame& frame, Handler handler);
+    bool create(const char* title, DWORD style, HWND parent, HMENU menu);
+
+protected:
+    LRESULT onMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+private:
+    MainFrame& frame;
+    Handler handler;
+};
+
 // Shows message in an error box captioned "Error".
 void showErrorBox(const std::string& message);
 
@@ -109,8 +126,8 @@ public:
     // Stops every device without losing a byte; the window is closing.
     void stopDevices();
 
-    HWND mainWindow = nullptr;
-    HWND clientWindow = nullptr;
+    FrameWindow mainWindow{*this, &MainFrame::onMainMessage};
+    FrameWindow clientWindow{*this, &MainFrame::onClientMessage}; // the parent of the node panes
     HWND splitterWindow = nullptr;
     HWND treeWindow = nullptr;
     TreeNode* rootNode = nullptr;
@@ -126,8 +143,8 @@ public:
     void (*showError)(const std::string& message) = showErrorBox;
 
 private:
-    static LRESULT CALLBACK mainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-    static LRESULT CALLBACK clientWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT onMainMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT onClientMessage(UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT onNotify(const NMHDR* header);
     LRESULT onCommand(WPARAM wParam);
     void onPaint();

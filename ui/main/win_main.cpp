@@ -9,6 +9,10 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int showCommand) {
     using namespace veltaro;
     createSharedGdi();
     MainFrame frame(showCommand);
+    if (frame.mainWindow.hwnd == nullptr) {
+        showErrorBox("Cannot create Veltaro's main window.");
+        return 1;
+    }
 
     // The exit item promises Alt+X: the keys reach whichever control has the focus, so the loop
     // translates them before they are dispatched.
@@ -16,7 +20,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int showCommand) {
 
     MSG message;
     while (GetMessageA(&message, nullptr, 0, 0) > 0) {
-        if (!TranslateAcceleratorA(frame.mainWindow, accelerators, &message) && !frame.handleDialogKeys(message)) {
+        if (!TranslateAcceleratorA(frame.mainWindow.hwnd, accelerators, &message) && !frame.handleDialogKeys(message)) {
             TranslateMessage(&message);
             DispatchMessageA(&message);
         }
