@@ -106,7 +106,11 @@ DWORD Port::untilDeadline(DWORD most) const {
 
 void Port::reportFailure(const char* what, DWORD error) {
     std::lock_guard guard(statusLock);
-    // The time and text of the first failure stand until it works again.
+    recordFailure(what, error);
+}
+
+void Port::recordFailure(const char* what, DWORD error) {
+    // The time of the first failure stands until it works again.
     if (current.failure == nullptr) {
         GetLocalTime(&current.since);
     }
@@ -119,7 +123,14 @@ void Port::reportWorking() {
     if (current.endedAt < 0) {
         current.failure = nullptr;
         current.systemError = 0;
+        current.reopening = false;
     }
+}
+
+void Port::reportLost(DWORD error) {
+    std::lock_guard guard(statusLock);
+    recordFailure("port lost", error);
+    current.reopening = true;
 }
 
 void Port::countWritten(std::int64_t n) {

@@ -58,6 +58,8 @@ protected:
     DWORD untilDeadline(DWORD most) const; // at most this long, and not past the stop's deadline
     void reportFailure(const char* what, DWORD error);
     void reportWorking();
+    // The device went away; the worker looks for it again until it is back.
+    void reportLost(DWORD error);
     void countWritten(std::int64_t n);
     void reportDroppedLines(std::int64_t total);
     void reportEnd(std::int64_t at);
@@ -79,6 +81,7 @@ protected:
 
 private:
     static DWORD WINAPI workerMain(void* port);
+    void recordFailure(const char* what, DWORD error); // with statusLock held
 
     mutable std::mutex statusLock; // guards current: the worker writes, the user-interface thread reads
     PortStatus current;

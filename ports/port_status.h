@@ -17,6 +17,7 @@ struct PortStatus {
     std::int64_t endedAt = -1;     // a log that could not keep its unwritten bytes ends at this byte
     std::int64_t held = 0;         // bytes a log took and could not write yet: lost if it is closed now
     bool atEnd = false;            // a replayed file: everything in it so far is delivered
+    bool reopening = false;        // the device went away and is looked for again
 };
 
 } // namespace veltaro

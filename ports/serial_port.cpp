@@ -160,7 +160,7 @@ void SerialPort::runReader() {
 // open (true), or until stopped (false). An echo's queue goes on into its backlog meanwhile, so its memory stays
 // bounded and the lines beyond it are counted.
 bool SerialPort::reopen(DWORD error, EchoBacklog* backlog) {
-    reportFailure("port lost", error);
+    reportLost(error);
     handle.reset();
     while (!handle.valid()) {
         if (WaitForSingleObject(stopSignal.get(), REOPEN_MS) != WAIT_TIMEOUT) {

@@ -215,7 +215,8 @@ TEST(SerialPortTest, PulledEchoIsReopenedAndResumesWithWhatItsBacklogHeld) {
     queue.append(stream.data() + pulledAt, static_cast<int>(blockSize));
     ASSERT_TRUE(test::pollUntil([&] { return port.status().failure != nullptr; }));
     EXPECT_STREQ(port.status().failure, "port lost");
-    EXPECT_NE(port.status().systemError, 0u) << "the system's reason is shown with it";
+    EXPECT_NE(port.status().systemError, 0u) << "the system's reason is kept with it";
+    EXPECT_TRUE(port.status().reopening);
     const std::int64_t droppedBeforeSearch = port.status().droppedLines;
     queue.append(stream.data() + pulledAt + blockSize, static_cast<int>(blockSize));
     ASSERT_TRUE(test::pollUntil([&] { return port.status().droppedLines > droppedBeforeSearch; }))

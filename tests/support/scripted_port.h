@@ -19,7 +19,7 @@ public:
     // What a source's worker would do with bytes from its channel.
     void send(const std::string& bytes) { deliver(bytes.data(), static_cast<int>(bytes.size())); }
     // What a source's worker reports when its device goes and comes back.
-    void lose() { reportFailure("port lost", ERROR_BAD_COMMAND); }
+    void lose(DWORD error = ERROR_BAD_COMMAND) { reportLost(error); }
     void regain() { reportWorking(); }
     // What any worker would report of its channel.
     void fail(const char* what, DWORD error) { reportFailure(what, error); }

@@ -169,19 +169,23 @@ TEST_F(DevicePageTest, OutputStatusReadsWholeAtTheDefaultWindowSize) {
     MoveWindow(root.hwnd, 0, 0, 680 - (frame.right - frame.left) - 154, 300, TRUE);
     struct Case {
         const char* name;
-        const char* failure;
+        const char* failure; // none: the port went away and is looked for again
         DWORD error;
         std::int64_t dropped;
         std::int64_t endedAt;
     };
     const Case cases[] = {
-        {"COM5", "port lost", ERROR_INVALID_FUNCTION, 123456, -1},
+        {"COM5", nullptr, ERROR_INVALID_FUNCTION, 123456, -1},
         {"COM6", "far end not reading", 0, 654321, -1},
         {"C:\\Users\\someone\\Documents\\receiver.gpsl", "disk full", ERROR_DISK_FULL, 0, 3988291},
     };
     for (const Case& c : cases) {
         auto port = std::make_unique<test::ScriptedPort>(c.name);
-        port->fail(c.failure, c.error);
+        if (c.failure == nullptr) {
+            port->lose(c.error);
+        } else {
+            port->fail(c.failure, c.error);
+        }
         port->dropLines(c.dropped);
         if (c.endedAt >= 0) {
             port->end(c.endedAt);
@@ -190,7 +194,8 @@ TEST_F(DevicePageTest, OutputStatusReadsWholeAtTheDefaultWindowSize) {
     }
     page.updateStatus();
     ASSERT_EQ(rowCount(list()), 3);
-    EXPECT_NE(rowText(list(), 2, 1).find(", 123456 lines dropped"), std::string::npos) << rowText(list(), 2, 1);
+    EXPECT_NE(rowText(list(), 2, 1).find(", reopening, 123456 lines dropped"), std::string::npos)
+        << rowText(list(), 2, 1);
 
     RECT client;
     GetClientRect(list(), &client);
@@ -242,6 +247,7 @@ TEST(DeviceStatusTextTest, SaysWhatCameAndHowLongAgo) {
     }
     PortStatus lost;
     lost.failure = "port lost";
+    lost.reopening = true;
     lost.since.wHour = 9;
     lost.since.wMinute = 5;
     lost.since.wSecond = 7;
@@ -268,13 +274,14 @@ TEST(DeviceStatusTextTest, OutputStatusSaysWhatFailedSinceWhenAndWhatWasDropped)
     ended.endedAt = 1234;
     PortStatus lost;
     lost.failure = "port lost";
+    lost.reopening = true;
     lost.droppedLines = 3;
     EXPECT_EQ(outputStatusText({"", writing, false}), "writing");
     EXPECT_EQ(outputStatusText({"", lagging, false}), "writing, 12 lines dropped");
     EXPECT_EQ(outputStatusText({"", full, false}).rfind("disk full since 23:59:01 (", 0), 0u)
         << "with the system's words";
     EXPECT_EQ(outputStatusText({"", ended, false}).rfind("ended at byte 1234: disk full since 23:59:01 (", 0), 0u);
-    EXPECT_EQ(outputStatusText({"", lost, false}), "port lost since 00:00:00, 3 lines dropped");
+    EXPECT_EQ(outputStatusText({"", lost, false}), "port lost since 00:00:00, reopening, 3 lines dropped");
 }
 
 TEST_F(DevicePageTest, ControlsStackAndTheListTakesTheRest) {

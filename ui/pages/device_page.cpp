@@ -151,8 +151,8 @@ std::string deviceStatusText(const DeviceReport& report) {
         length =
             std::snprintf(text + used, sizeof text - used, "  stopped at %s", clockTime(*report.stoppedAt).c_str());
     } else if (source.failure != nullptr) {
-        length = std::snprintf(text + used, sizeof text - used, "  %s since %s, reopening", source.failure,
-                               clockTime(source.since).c_str());
+        length = std::snprintf(text + used, sizeof text - used, "  %s since %s%s", source.failure,
+                               clockTime(source.since).c_str(), source.reopening ? ", reopening" : "");
     } else if (source.atEnd) {
         length = std::snprintf(text + used, sizeof text - used, "  end of file");
     } else if (lines == 0 || secondsSinceLastLine >= QUIET_SECONDS) {
@@ -188,7 +188,9 @@ std::string outputStatusText(const OutputReport& output) {
     if (status.failure != nullptr) {
         text = std::string(status.failure) + " since " + clockTime(status.since);
         const std::string reason = status.systemError != 0 ? systemErrorText(status.systemError) : "";
-        if (!reason.empty()) {
+        if (status.reopening) {
+            text += ", reopening"; // as the source says of itself: the reason of a pulled adapter tells nothing
+        } else if (!reason.empty()) {
             text += " (" + reason + ")";
         }
         if (status.endedAt >= 0) {
