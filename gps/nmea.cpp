@@ -28,6 +28,13 @@ void readTime(GpsState& state, const char* field, int n) {
     }
 }
 
+// A hemisphere letter after a coordinate: only an upper-case S or W makes it negative.
+void applyHemisphere(double& coordinate, const char* field, char negative) {
+    if (field[0] == negative) {
+        coordinate = -coordinate;
+    }
+}
+
 // What one GGA or RMC line said about the position. Only a fix whose coordinates were both sent and lie
 // on the globe is a position: a receiver that loses its fix sends empty fields, which read as 0, and a
 // corrupted line can read as 100 degrees north.
@@ -36,6 +43,27 @@ struct PositionFields {
     bool latitudeSent = false;
     bool longitudeSent = false;
     bool complete = false; // both hemisphere fields reached
+
+    // The latitude, N/S, longitude and E/W fields, index 0 to 3, in the order every sentence sends them.
+    void read(GpsState& state, int index, const char* field, int n) {
+        switch (index) {
+        case 0:
+            state.latitude = convertCoordinate(field, n);
+            latitudeSent = n > 0;
+            break;
+        case 1:
+            applyHemisphere(state.latitude, field, 'S');
+            break;
+        case 2:
+            state.longitude = convertCoordinate(field, n);
+            longitudeSent = n > 0;
+            break;
+        case 3:
+            applyHemisphere(state.longitude, field, 'W');
+            complete = true;
+            break;
+        }
+    }
 
     bool record(GpsState& state) const {
         if (!fix || !latitudeSent || !longitudeSent || !complete || !(std::abs(state.latitude) <= 9000.0) ||
@@ -48,13 +76,6 @@ struct PositionFields {
         return true;
     }
 };
-
-// A hemisphere letter after a coordinate: only an upper-case S or W makes it negative.
-void applyHemisphere(double& coordinate, const char* field, char negative) {
-    if (field[0] == negative) {
-        coordinate = -coordinate;
-    }
-}
 
 // The read that defines a real field's value: the longest prefix that forms a number, as "%lf" reads it,
 // correctly rounded. strtod rather than sscanf, because MinGW's scanf rounds twice (through long double)
@@ -170,24 +191,13 @@ bool decodeGga(GpsState& state, const char* fields) {
     int n = 0;
     PositionFields position;
     for (int number = 1; number <= 9 && reader.read(field, n); ++number) {
+        if (number >= 2 && number <= 5) {
+            position.read(state, number - 2, field, n);
+            continue;
+        }
         switch (number) {
         case 1:
             readTime(state, field, n);
-            break;
-        case 2:
-            state.latitude = convertCoordinate(field, n);
-            position.latitudeSent = n > 0;
-            break;
-        case 3:
-            applyHemisphere(state.latitude, field, 'S');
-            break;
-        case 4:
-            state.longitude = convertCoordinate(field, n);
-            position.longitudeSent = n > 0;
-            break;
-        case 5:
-            applyHemisphere(state.longitude, field, 'W');
-            position.complete = true;
             break;
         case 6:
             // An empty field reads its separator, as receivers without a fix have always been shown.
@@ -222,6 +232,10 @@ bool decodeRmc(GpsState& state, const char* fields) {
     int n = 0;
     PositionFields position;
     for (int number = 1; number <= 9 && reader.read(field, n); ++number) {
+        if (number >= 3 && number <= 6) {
+            position.read(state, number - 3, field, n);
+            continue;
+        }
         switch (number) {
         case 1:
             readTime(state, field, n);
@@ -229,21 +243,6 @@ bool decodeRmc(GpsState& state, const char* fields) {
         case 2:
             state.rmcValid = field[0] == 'A' ? 1 : 0;
             position.fix = state.rmcValid == 1;
-            break;
-        case 3:
-            state.latitude = convertCoordinate(field, n);
-            position.latitudeSent = n > 0;
-            break;
-        case 4:
-            applyHemisphere(state.latitude, field, 'S');
-            break;
-        case 5:
-            state.longitude = convertCoordinate(field, n);
-            position.longitudeSent = n > 0;
-            break;
-        case 6:
-            applyHemisphere(state.longitude, field, 'W');
-            position.complete = true;
             break;
         case 7:
             state.speedKnots = parseReal(field, n);

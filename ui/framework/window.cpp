@@ -32,6 +32,7 @@ void Window::destroy() {
         SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0); // the object may be going: no message may reach it
         DestroyWindow(hwnd);
     }
+    hwnd = nullptr;
 }
 
 bool Window::createWindow(DWORD exStyle, const char* title, DWORD style, HWND parent, HMENU menu, const RECT& place) {

@@ -13,7 +13,7 @@ public:
     Window(const Window&) = delete;
     Window& operator=(const Window&) = delete;
 
-    // Lets go of the window and destroys it, if it is still there.
+    // Lets go of the window and destroys it, if it is still there; hwnd is null after.
     void destroy();
 
     HWND hwnd = nullptr;

@@ -61,11 +61,10 @@ MainFrame::MainFrame(int showCommand) {
     registerSplitterClass();
     const SharedGdi& gdi = sharedGdi();
 
-    // Without these two there is nothing to show: WinMain tells the user.
     if (!mainWindow.create("Veltaro", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, nullptr,
                            LoadMenuA(gdi.appInstance, mMain)) ||
         !clientWindow.create("", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, mainWindow.hwnd, nullptr)) {
-        mainWindow.destroy();
+        mainWindow.destroy(); // nothing to show: WinMain tells the user
         return;
     }
     SendMessageA(mainWindow.hwnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(gdi.mainIconLarge));
@@ -88,6 +87,10 @@ MainFrame::MainFrame(int showCommand) {
     SplitterInfo splitter{treeWindow, clientWindow.hwnd, splitPosition, splitterWidth};
     splitterWindow = CreateWindowExA(0, "SPLITTER", "", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, mainWindow.hwnd, nullptr,
                                      gdi.appInstance, &splitter);
+    if (treeWindow == nullptr || splitterWindow == nullptr) {
+        mainWindow.destroy();
+        return;
+    }
 
     buildStartNode();
     MoveWindow(mainWindow.hwnd, 100, 20, 680, 550, TRUE);
