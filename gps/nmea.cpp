@@ -46,22 +46,13 @@ struct PositionFields {
 
     // The latitude, N/S, longitude and E/W fields, index 0 to 3, in the order every sentence sends them.
     void read(GpsState& state, int index, const char* field, int n) {
-        switch (index) {
-        case 0:
-            state.latitude = convertCoordinate(field, n);
-            latitudeSent = n > 0;
-            break;
-        case 1:
-            applyHemisphere(state.latitude, field, 'S');
-            break;
-        case 2:
-            state.longitude = convertCoordinate(field, n);
-            longitudeSent = n > 0;
-            break;
-        case 3:
-            applyHemisphere(state.longitude, field, 'W');
-            complete = true;
-            break;
+        double& coordinate = index < 2 ? state.latitude : state.longitude;
+        if (index % 2 == 0) {
+            coordinate = convertCoordinate(field, n);
+            (index == 0 ? latitudeSent : longitudeSent) = n > 0;
+        } else {
+            applyHemisphere(coordinate, field, index == 1 ? 'S' : 'W');
+            complete = complete || index == 3;
         }
     }
 
