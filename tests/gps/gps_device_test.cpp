@@ -87,11 +87,15 @@ TEST(GpsDeviceTest, StartReportsWhyItFailed) {
     EXPECT_EQ(missing.error, DEVICE_ERROR_OPEN_PORT);
 }
 
-TEST(GpsDeviceTest, SnapshotCatchesUpWithTheLastLine) {
-    auto source = std::make_unique<ScriptedPort>();
-    ScriptedPort* scripted = source.get();
-    GpsDevice device(std::move(source));
+// A device over a scripted source that the test feeds, and a window that counts its notifications.
+class ScriptedDeviceTest : public testing::Test {
+protected:
+    ScriptedPort* scripted = new ScriptedPort; // owned by the device
+    GpsDevice device{std::unique_ptr<Port>(scripted)};
     test::UpdateCounter observer;
+};
+
+TEST_F(ScriptedDeviceTest, SnapshotCatchesUpWithTheLastLine) {
     ASSERT_NE(observer.window(), nullptr) << "no window: Wine needs an X display";
     ASSERT_TRUE(device.start(observer.window()));
     ASSERT_NE(scripted->fed, nullptr);
@@ -112,11 +116,7 @@ TEST(GpsDeviceTest, SnapshotCatchesUpWithTheLastLine) {
 }
 
 // The views learn that the source is lost from the snapshot; the main window is told only of a change.
-TEST(GpsDeviceTest, SnapshotSaysWhileTheSourceIsLost) {
-    auto source = std::make_unique<ScriptedPort>();
-    ScriptedPort* scripted = source.get();
-    GpsDevice device(std::move(source));
-    test::UpdateCounter observer;
+TEST_F(ScriptedDeviceTest, SnapshotSaysWhileTheSourceIsLost) {
     ASSERT_TRUE(device.start(observer.window()));
     EXPECT_FALSE(device.markAge());
     scripted->lose();
@@ -128,9 +128,7 @@ TEST(GpsDeviceTest, SnapshotSaysWhileTheSourceIsLost) {
     EXPECT_EQ(device.snapshot.sourceLost, 0);
 }
 
-TEST(GpsDeviceTest, OutputsJoinOnlyOnceTheirPortIsOpen) {
-    auto source = std::make_unique<ScriptedPort>();
-    GpsDevice device(std::move(source));
+TEST_F(ScriptedDeviceTest, OutputsJoinOnlyOnceTheirPortIsOpen) {
     ASSERT_TRUE(device.start(nullptr));
 
     EXPECT_FALSE(device.addLogFile("Z:\\no\\such\\folder\\log.gpsl"));
@@ -151,10 +149,7 @@ TEST(GpsDeviceTest, OutputsJoinOnlyOnceTheirPortIsOpen) {
 }
 
 // One log stopped while the stream goes on: it holds what came before, the other log and the device go on.
-TEST(GpsDeviceTest, StoppedOutputEndsWhereItWasStoppedAndTheOthersGoOn) {
-    auto source = std::make_unique<ScriptedPort>();
-    ScriptedPort* scripted = source.get();
-    GpsDevice device(std::move(source));
+TEST_F(ScriptedDeviceTest, StoppedOutputEndsWhereItWasStoppedAndTheOthersGoOn) {
     ASSERT_TRUE(device.start(nullptr));
     const std::string first = test::temporaryPath("stopped-output.gpsl");
     const std::string second = test::temporaryPath("going-on.gpsl");
@@ -175,10 +170,7 @@ TEST(GpsDeviceTest, StoppedOutputEndsWhereItWasStoppedAndTheOthersGoOn) {
     EXPECT_TRUE(test::readFile(second) == before + after) << "the other log goes on";
 }
 
-TEST(GpsDeviceTest, StopDeliversEverythingStillQueued) {
-    auto source = std::make_unique<ScriptedPort>();
-    ScriptedPort* scripted = source.get();
-    GpsDevice device(std::move(source));
+TEST_F(ScriptedDeviceTest, StopDeliversEverythingStillQueued) {
     ASSERT_TRUE(device.start(nullptr));
     const std::string log = test::temporaryPath("clean-stop.gpsl");
     ASSERT_TRUE(device.addLogFile(log.c_str()));
@@ -194,11 +186,7 @@ TEST(GpsDeviceTest, StopDeliversEverythingStillQueued) {
     EXPECT_EQ(test::readFile(log), stream);
 }
 
-TEST(GpsDeviceTest, FloodOfLinesIsToldInFewNotificationsAndKeepsEveryPosition) {
-    auto source = std::make_unique<ScriptedPort>();
-    ScriptedPort* scripted = source.get();
-    GpsDevice device(std::move(source));
-    test::UpdateCounter observer;
+TEST_F(ScriptedDeviceTest, FloodOfLinesIsToldInFewNotificationsAndKeepsEveryPosition) {
     ASSERT_TRUE(device.start(observer.window()));
     std::string stream = "$GPGSA,A,3,04,05,,09,12,,,24,,,,,2.5,1.3,2.1*39\r\n";
     const int fixes = 3000;
