@@ -123,7 +123,7 @@ LRESULT CALLBACK GpsDevice::notifyProc(HWND window, UINT message, WPARAM wParam,
     auto* device = reinterpret_cast<GpsDevice*>(GetWindowLongPtrA(window, GWLP_USERDATA));
     if (message == WM_GPSUPDATE) {
         // A stopped device keeps its last state: the parser's ending reset is not shown.
-        if (device != nullptr && !device->stopped && device->parser &&
+        if (device != nullptr && !device->stoppedByUser() && device->parser &&
             reinterpret_cast<LPARAM>(device->parser.get()) == lParam) {
             device->parser->takeUpdate(device->snapshot, device->newFixes);
             device->markAge();
@@ -239,12 +239,10 @@ DeviceReport GpsDevice::report() {
         report.badChecksums = parser->badChecksumLines();
         report.notRead = parser->notReadLines();
     }
-    if (stopped) {
-        report.stoppedAt = stoppedAt;
-    }
+    report.stoppedAt = stoppedAt;
     std::lock_guard guard(outputsLock);
     for (const std::unique_ptr<OutputEntry>& entry : outputs) {
-        report.outputs.push_back({entry->name, entry->port->status(), stopped || entry->stopped});
+        report.outputs.push_back({entry->name, entry->port->status(), stoppedByUser() || entry->stopped});
     }
     return report;
 }
@@ -261,11 +259,6 @@ void GpsDevice::stopOutput(int index) {
     }
     entry.port->stop();
     entry.stopped = true;
-}
-
-bool GpsDevice::isOutputStopped(int index) {
-    std::lock_guard guard(outputsLock);
-    return index >= 0 && index < static_cast<int>(outputs.size()) && outputs[index]->stopped;
 }
 
 void GpsDevice::requestStop(ULONGLONG deadlineTick) {
@@ -305,11 +298,11 @@ void GpsDevice::stop() {
 }
 
 void GpsDevice::stopByUser() {
-    if (stopped) {
+    if (stoppedByUser()) {
         return;
     }
-    stopped = true;
-    GetLocalTime(&stoppedAt);
+    stoppedAt.emplace();
+    GetLocalTime(&*stoppedAt);
     stop();
 }
 

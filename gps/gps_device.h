@@ -80,9 +80,8 @@ public:
     bool addLogFile(const char* path);
 
     // Stops one output (by the order added): it gets what was queued, is closed, and receives nothing more;
-    // the others and the device go on. Whether it was stopped so.
+    // the others and the device go on; its report says so.
     void stopOutput(int index);
-    bool isOutputStopped(int index);
 
     // How the device and its outputs are doing; the user-interface thread.
     DeviceReport report();
@@ -96,10 +95,9 @@ public:
     void stop(); // both, with STOP_DEADLINE_MS
 
     // Stops the device at the user's word: everything as stop does, the COM port released, and the
-    // snapshot keeps the last state. stoppedAt is the local time.
+    // snapshot keeps the last state.
     void stopByUser();
-    bool stoppedByUser() const { return stopped; }
-    SYSTEMTIME stoppedAt{};
+    bool stoppedByUser() const { return stoppedAt.has_value(); }
 
     // Writes into snapshot how long no line has come and whether the source is lost; true when that
     // changed what the views say.
@@ -124,8 +122,8 @@ private:
     void addOutput(std::unique_ptr<OutputEntry> entry);
     static LRESULT CALLBACK notifyProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
-    bool stopped = false;             // user-interface thread only
-    std::recursive_mutex outputsLock; // guards outputs
+    std::optional<SYSTEMTIME> stoppedAt; // local time the user stopped it; user-interface thread only
+    std::recursive_mutex outputsLock;    // guards outputs
     std::vector<std::unique_ptr<OutputEntry>> outputs;
 };
 

@@ -162,8 +162,8 @@ TEST_F(ScriptedDeviceTest, StoppedOutputEndsWhereItWasStoppedAndTheOthersGoOn) {
     // The parser's queue comes first in the tee: once it decoded everything, both logs' queues hold it too.
     ASSERT_TRUE(test::pollUntil([&] { return device.parser->linesDecoded() == reference.lines; }));
     device.stopOutput(0);
-    EXPECT_TRUE(device.isOutputStopped(0));
-    EXPECT_FALSE(device.isOutputStopped(1));
+    EXPECT_TRUE(device.report().outputs[0].stopped);
+    EXPECT_FALSE(device.report().outputs[1].stopped);
     feed(scripted->fed, after);
     device.stop();
     EXPECT_TRUE(test::readFile(first) == before) << "the stopped log ends at the stop";

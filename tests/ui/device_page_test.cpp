@@ -94,10 +94,10 @@ TEST_F(DevicePageTest, RightClickOnARowStopsThatOutputAlone) {
     ClientToScreen(list(), &at);
     const UINT_PTR timer = SetTimer(nullptr, 0, 20, chooseStop);
     test::rightClickAt(at);
-    const bool stopped = test::pumpMessagesUntil([&] { return device.isOutputStopped(0); });
+    const bool stopped = test::pumpMessagesUntil([&] { return device.report().outputs[0].stopped; });
     KillTimer(nullptr, timer);
     ASSERT_TRUE(stopped) << "no menu, or Stop did not stop the row's output";
-    EXPECT_FALSE(device.isOutputStopped(1)) << "the other goes on";
+    EXPECT_FALSE(device.report().outputs[1].stopped) << "the other goes on";
     EXPECT_EQ(rowText(list(), 1, 1), "stopped at byte 0");
     EXPECT_EQ(rowText(list(), 0, 1), "writing");
 }

@@ -5,6 +5,7 @@
 #include "ports/system_error.h"
 #include "res/resource.h"
 #include "ui/framework/drawing_resources.h"
+#include "ui/main/device_error_text.h"
 #include "ui/main/main_frame.h"
 #include "ui/pages/add_echo_dialog.h"
 #include "ui/pages/device_page.h"
@@ -13,9 +14,7 @@
 #include <windowsx.h>
 
 #include <cstdio>
-#include <cstring>
 #include <string>
-#include <vector>
 
 namespace veltaro {
 
@@ -244,7 +243,7 @@ bool MainFrame::confirmClose() {
         for (const OutputReport& output : node->device->report().outputs) {
             const PortStatus& status = output.status;
             if (status.held > 0) {
-                const bool full = status.failure != nullptr && std::strcmp(status.failure, "disk full") == 0;
+                const bool full = status.systemError == ERROR_DISK_FULL || status.systemError == ERROR_HANDLE_DISK_FULL;
                 losses += "The log file " + output.name + " is missing " + std::to_string(status.held) +
                           " bytes because " + (full ? "the disk is full" : "it cannot be written") +
                           ". It ends at byte " + std::to_string(status.bytes) + ".\n";

@@ -2,7 +2,6 @@
 
 #include "gps/gps_device.h"
 #include "ui/framework/pane.h"
-#include "ui/main/device_error_text.h"
 #include "ui/pages/start_page.h"
 
 #include <windows.h>

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <vector>
 
 namespace veltaro {
 
@@ -93,6 +94,7 @@ void DevicePage::updateStatus() {
     SetDlgItemTextA(hwnd, IDC_DEVICE_STATUS, deviceStatusText(report).c_str());
     HWND list = GetDlgItem(hwnd, IDC_DEVICE_OUTPUT_LIST);
     SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
+    statusWidth = static_cast<int>(SendMessageA(list, LVM_GETSTRINGWIDTHA, 0, reinterpret_cast<LPARAM>("Status")));
     for (const OutputReport& output : report.outputs) {
         LVITEMA row;
         ZeroMemory(&row, sizeof row);
@@ -105,6 +107,8 @@ void DevicePage::updateStatus() {
         row.iSubItem = 1;
         row.pszText = status.data();
         SendMessageA(list, LVM_SETITEMTEXTA, 0, reinterpret_cast<LPARAM>(&row));
+        statusWidth = std::max(statusWidth, static_cast<int>(SendMessageA(list, LVM_GETSTRINGWIDTHA, 0,
+                                                                          reinterpret_cast<LPARAM>(status.c_str()))));
     }
     fitColumns();
 }
@@ -114,25 +118,10 @@ void DevicePage::updateStatus() {
 // quarter of the list where it does not.
 void DevicePage::fitColumns() {
     HWND list = GetDlgItem(hwnd, IDC_DEVICE_OUTPUT_LIST);
-    const auto textWidth = [&](const char* text) {
-        return static_cast<int>(SendMessageA(list, LVM_GETSTRINGWIDTHA, 0, reinterpret_cast<LPARAM>(text)));
-    };
-    int needed = textWidth("Status");
-    const int rows = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
-    for (int row = 0; row < rows; ++row) {
-        char text[4000] = "";
-        LVITEMA cell;
-        ZeroMemory(&cell, sizeof cell);
-        cell.iSubItem = 1;
-        cell.pszText = text;
-        cell.cchTextMax = sizeof text;
-        SendMessageA(list, LVM_GETITEMTEXTA, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&cell));
-        needed = std::max(needed, textWidth(text));
-    }
     RECT client;
     GetClientRect(list, &client);
     const int width = client.right - client.left;
-    const int file = std::min(FILE_COLUMN_WIDTH, std::max(width / 4, width - needed - CELL_PADDING));
+    const int file = std::min(FILE_COLUMN_WIDTH, std::max(width / 4, width - statusWidth - CELL_PADDING));
     SendMessageA(list, LVM_SETCOLUMNWIDTH, 0, MAKELPARAM(file, 0));
     SendMessageA(list, LVM_SETCOLUMNWIDTH, 1, MAKELPARAM(std::max(width - file, 0), 0));
 }
@@ -209,8 +198,9 @@ std::string outputStatusText(const OutputReport& output) {
 
 void DevicePage::offerStop(int row) {
     // Rows list the newest output first.
-    const int index = static_cast<int>(device->report().outputs.size()) - 1 - row;
-    if (row < 0 || index < 0 || device->stoppedByUser() || device->isOutputStopped(index)) {
+    const std::vector<OutputReport> outputs = device->report().outputs;
+    const int index = static_cast<int>(outputs.size()) - 1 - row;
+    if (row < 0 || index < 0 || outputs[static_cast<std::size_t>(index)].stopped) {
         return;
     }
     HMENU menu = CreatePopupMenu();

@@ -30,6 +30,8 @@ private:
     void offerStop(int row);
     void fitColumns();
     void layoutControls();
+
+    int statusWidth = 0; // the widest text of the status column, its header's included
 };
 
 // The device page's status text: the source ("Port COM3", "File C:\\day.gpsl"), how much came, and how
