@@ -162,6 +162,15 @@ TEST_F(DevicePageTest, FullDiskShowsWhileDecodingAndTheEchoGoOn) {
     EXPECT_EQ(rowText(list(), 0, 1), "writing");
 }
 
+TEST_F(DevicePageTest, PageMadeAfterItsOutputsShowsTheirStatusAtOnce) {
+    ASSERT_TRUE(device.addEchoPort(std::make_unique<test::ScriptedPort>("COM5")));
+    DevicePage later(&device, &root, sharedGdi());
+    ASSERT_TRUE(later.create(root.hwnd));
+    const HWND laterList = GetDlgItem(later.hwnd, IDC_DEVICE_OUTPUT_LIST);
+    ASSERT_EQ(rowCount(laterList), 1);
+    EXPECT_EQ(rowText(laterList, 0, 1), "writing") << "not only after the page's next look";
+}
+
 TEST_F(DevicePageTest, OutputStatusReadsWholeAtTheDefaultWindowSize) {
     // The page's width in a main window of its first size, beside the tree and the splitter bar.
     RECT frame{0, 0, 0, 0};

@@ -52,10 +52,10 @@ DevicePage::~DevicePage() {
 }
 
 INT_PTR DevicePage::onInitDialog() {
-    updateStatus();
+    // The columns first: a status set before its column exists would not show until the next look.
     insertColumn(0, "File", FILE_COLUMN_WIDTH);
     insertColumn(1, "Status", FILE_COLUMN_WIDTH);
-    fitColumns();
+    updateStatus();
     if (!device->recordedFile.empty()) {
         SetDlgItemTextA(hwnd, IDC_DEVICE_TITLE, "Recorded GPS Device");
     }
