@@ -116,16 +116,24 @@ bool ByteQueue::append(const char* bytes, int n) {
     return stored;
 }
 
+// Called with lock held: the first size bytes as a block of their own, or null, taking nothing, without memory.
+std::unique_ptr<char[]> ByteQueue::takeFront(int size, int& n) {
+    std::unique_ptr<char[]> block(new (std::nothrow) char[static_cast<std::size_t>(size)]);
+    if (block) {
+        std::memcpy(block.get(), data.get() + head, static_cast<std::size_t>(size));
+        n = size;
+        remove(size);
+    }
+    return block;
+}
+
 std::unique_ptr<char[]> ByteQueue::takeAll(int& n) {
     std::lock_guard guard(lock);
     if (length <= 0) {
         return nullptr;
     }
-    std::unique_ptr<char[]> block(new (std::nothrow) char[static_cast<std::size_t>(length)]);
+    std::unique_ptr<char[]> block = takeFront(length, n);
     if (block) {
-        std::memcpy(block.get(), data.get() + head, static_cast<std::size_t>(length));
-        n = length;
-        remove(length);
         nextBreak(); // forgets the breaks this passed
     }
     return block;
@@ -149,15 +157,12 @@ std::unique_ptr<char[]> ByteQueue::takeUpToBreak(int& n, bool& broken) {
     const std::size_t next = atBreak ? 1 : 0;
     const int size =
         breaks.size() > next ? static_cast<int>(std::min<std::int64_t>(length, breaks[next] - taken)) : length;
-    std::unique_ptr<char[]> block(new (std::nothrow) char[static_cast<std::size_t>(size)]);
+    std::unique_ptr<char[]> block = takeFront(size, n);
     if (block) {
-        std::memcpy(block.get(), data.get() + head, static_cast<std::size_t>(size));
-        n = size;
         broken = atBreak;
         if (atBreak) {
             breaks.pop_front();
         }
-        remove(size);
     }
     return block;
 }

@@ -53,6 +53,7 @@ private:
     bool makeRoom(std::int64_t n);
     void compact();
     void remove(int n);
+    std::unique_ptr<char[]> takeFront(int size, int& n);
     void addBreak(std::int64_t at);
     int nextBreak();
 

@@ -8,6 +8,17 @@
 
 namespace veltaro {
 
+// Hands each line of bytes to visit, its line end included; a last line without its end as well.
+template <typename Visit>
+void forEachLine(std::string_view bytes, Visit visit) {
+    for (std::size_t start = 0; start < bytes.size();) {
+        const std::size_t newline = bytes.find('\n', start);
+        const std::size_t end = newline == std::string_view::npos ? bytes.size() : newline + 1;
+        visit(bytes.substr(start, end - start));
+        start = end;
+    }
+}
+
 // The time of day a GGA or RMC line carries (hhmmss or hhmmss.sss after the address), if any.
 std::optional<std::chrono::milliseconds> timeStamp(std::string_view line);
 

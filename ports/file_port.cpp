@@ -21,15 +21,9 @@ constexpr std::size_t BURST_LIMIT = 16 * 1024;
 
 // Whether a GGA or RMC line in the bytes carries a time stamp.
 bool hasTimeStamp(std::string_view bytes) {
-    for (std::size_t start = 0; start < bytes.size();) {
-        const std::size_t newline = bytes.find('\n', start);
-        const std::size_t end = newline == std::string_view::npos ? bytes.size() : newline + 1;
-        if (timeStamp(bytes.substr(start, end - start))) {
-            return true;
-        }
-        start = end;
-    }
-    return false;
+    bool found = false;
+    forEachLine(bytes, [&](std::string_view line) { found = found || timeStamp(line).has_value(); });
+    return found;
 }
 
 } // namespace

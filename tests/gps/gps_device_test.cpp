@@ -325,13 +325,12 @@ TEST(GpsDeviceTest, RecordedLogReplaysAtItsOwnPaceIntoLogEchoAndSnapshot) {
     const Reference reference = decodeStream(recording);
     std::optional<std::chrono::milliseconds> first;
     std::optional<std::chrono::milliseconds> last;
-    for (std::size_t start = 0, end; start < recording.size(); start = end) {
-        end = std::min(recording.find('\n', start), recording.size() - 1) + 1;
-        if (const auto stamp = timeStamp(std::string_view(recording).substr(start, end - start))) {
+    forEachLine(recording, [&](std::string_view line) {
+        if (const auto stamp = timeStamp(line)) {
             first = first ? first : stamp;
             last = stamp;
         }
-    }
+    });
     ASSERT_TRUE(first && last);
 
     GpsDevice device(std::make_unique<FilePort>(path.c_str(), ReplayPace::RECEIVER));

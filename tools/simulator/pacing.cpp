@@ -9,18 +9,13 @@ namespace veltaro::sim {
 std::vector<Burst> splitIntoBursts(std::string_view capture) {
     std::vector<Burst> bursts(1);
     BurstSplitter splitter;
-    std::size_t start = 0;
-    while (start < capture.size()) {
-        const std::size_t newline = capture.find('\n', start);
-        const std::size_t end = newline == std::string_view::npos ? capture.size() : newline + 1;
-        const std::string_view line = capture.substr(start, end - start);
-        start = end;
+    forEachLine(capture, [&](std::string_view line) {
         if (splitter.startsBurst(line)) {
             bursts.emplace_back();
         }
         bursts.back().stamp = splitter.stamp();
         bursts.back().bytes += line;
-    }
+    });
     if (bursts.back().bytes.empty()) {
         return {};
     }
