@@ -137,30 +137,7 @@ private:
 
 // An off-screen picture of the view's size, as the view's paint draws into.
 struct Picture {
-    Picture() : dc(CreateCompatibleDC(nullptr)) {
-        BITMAPINFO info{};
-        info.bmiHeader.biSize = sizeof info.bmiHeader;
-        info.bmiHeader.biWidth = VIEW_WIDTH;
-        info.bmiHeader.biHeight = -VIEW_HEIGHT;
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        info.bmiHeader.biCompression = BI_RGB;
-        void* data = nullptr;
-        bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &data, nullptr, 0);
-        bits = static_cast<const std::uint32_t*>(data);
-        previous = SelectObject(dc, bitmap);
-    }
-    ~Picture() {
-        SelectObject(dc, previous);
-        DeleteObject(bitmap);
-        DeleteDC(dc);
-    }
-    Picture(const Picture&) = delete;
-    Picture& operator=(const Picture&) = delete;
-
-    bool track(int x, int y) const {
-        return x >= 0 && y >= 0 && x < VIEW_WIDTH && y < VIEW_HEIGHT && bits[y * VIEW_WIDTH + x] == TRACK;
-    }
+    bool track(int x, int y) const { return canvas.pixel(x, y) == TRACK; } // off the picture: none
 
     // Whether every track pixel here has one in the other picture at most a pixel away, on either axis.
     bool covers(const Picture& other) const {
@@ -178,21 +155,19 @@ struct Picture {
 
     // "identical", "within one pixel" or "FURTHER": how far the pictures' track pixels lie apart.
     const char* compare(const Picture& other) const {
-        GdiFlush();
-        if (std::memcmp(bits, other.bits, std::size_t{VIEW_WIDTH} * VIEW_HEIGHT * 4) == 0) {
+        if (canvas.sameAs(other.canvas)) {
             return IDENTICAL;
         }
         return covers(other) && other.covers(*this) ? WITHIN_ONE : FURTHER;
     }
 
+    HDC dc() const { return canvas.dc(); }
+
     static constexpr const char* IDENTICAL = "identical";
     static constexpr const char* WITHIN_ONE = "within one pixel";
     static constexpr const char* FURTHER = "FURTHER";
 
-    HDC dc;
-    HBITMAP bitmap;
-    HGDIOBJ previous;
-    const std::uint32_t* bits = nullptr;
+    veltaro::test::Canvas canvas{VIEW_WIDTH, VIEW_HEIGHT};
 };
 
 // The view's picture drawn the plain way: a line to every point.
@@ -326,13 +301,13 @@ Figures measure(Recording& recording) {
     Picture fast;
     Picture every;
     Figures figures{};
-    view.draw(fast.dc, VIEW_WIDTH, VIEW_HEIGHT); // whatever the first paint sets up
-    figures.draw = timeCalls([&] { view.draw(fast.dc, VIEW_WIDTH, VIEW_HEIGHT); });
-    figures.drawEveryPoint = timeCalls([&] { drawEveryPoint(view, every.dc); });
+    view.draw(fast.dc(), VIEW_WIDTH, VIEW_HEIGHT); // whatever the first paint sets up
+    figures.draw = timeCalls([&] { view.draw(fast.dc(), VIEW_WIDTH, VIEW_HEIGHT); });
+    figures.drawEveryPoint = timeCalls([&] { drawEveryPoint(view, every.dc()); });
     figures.picture = fast.compare(every);
     figures.newPoint = timeCalls([&] {
         recording.addPoint();
-        view.draw(fast.dc, VIEW_WIDTH, VIEW_HEIGHT);
+        view.draw(fast.dc(), VIEW_WIDTH, VIEW_HEIGHT);
     });
     BenchWindow window(view);
     figures.windowPaint = window.paint();
@@ -361,10 +336,10 @@ bool visit(Recording& recording) {
     bool good = true;
     const auto check = [&](const char* what) {
         const double start = now();
-        view.draw(fast.dc, VIEW_WIDTH, VIEW_HEIGHT);
+        view.draw(fast.dc(), VIEW_WIDTH, VIEW_HEIGHT);
         GdiFlush();
         const double took = now() - start;
-        drawEveryPoint(view, every.dc);
+        drawEveryPoint(view, every.dc());
         const char* picture = fast.compare(every);
         good = good && picture != Picture::FURTHER;
         std::printf("    %-40s scale %8.1f: draw %8.3f ms, picture %s\n", what, view.context.scale, took * 1e3,
@@ -442,7 +417,7 @@ int main() {
         Picture first;
         const int freeBefore = veltaro::test::freeGdiHandles();
         const double start = now();
-        recording.view.draw(first.dc, VIEW_WIDTH, VIEW_HEIGHT);
+        recording.view.draw(first.dc(), VIEW_WIDTH, VIEW_HEIGHT);
         GdiFlush();
         const double took = now() - start;
         std::printf("parked, %ld points: first draw %.3f ms, after it the view holds %d more GDI objects\n", points,
