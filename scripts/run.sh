@@ -184,21 +184,12 @@ echo
 if $own_display; then
     # Nobody can click on a virtual display: do what a user would, and show them the pictures.
     probe=build/win/tests/probe.exe
-    at() { scripts/wine-run.sh "$prefix" "$probe" "$@" | tr -d '\r'; }
-    click() {
-        local point
-        point=$(at "$@") || fail "cannot find $*"
-        # shellcheck disable=SC2086
-        xdotool mousemove --sync $point click 1
-    }
-    wait_until() {
-        for _ in $(seq 300); do
-            kill -0 "$wine_pid" 2>/dev/null || { echo "veltaro.exe ended early; its output:" >&2; cat "$run_dir/veltaro.log" >&2; exit 1; }
-            "$@" && return 0
-            sleep 0.2
-        done
-        echo "timed out waiting for: $*" >&2
-        exit 1
+    scripts=$root/scripts
+    # shellcheck source=scripts/drive.sh
+    . "$scripts/drive.sh"
+    between_looks() {
+        kill -0 "$wine_pid" 2>/dev/null || fail "veltaro.exe ended early; its output:
+$(cat "$run_dir/veltaro.log")"
     }
     shows() { [ "$(at exists "$1")" = 1 ]; }
     devices_listed() { [ "$(at treecount)" = 4 ]; }
@@ -207,18 +198,18 @@ if $own_display; then
         import -display "$DISPLAY" -window root "$file"
         echo "   $2: $file"
     }
-    wait_until shows Veltaro
+    wait_for "Veltaro's window" shows Veltaro
     echo "   No display was set, so Veltaro runs on the virtual display $DISPLAY and is driven from here:"
-    click listitem Veltaro 1001 "COM$com"
+    click 1 listitem Veltaro 1001 "COM$com"
     at choose Veltaro 1002 "$baud" >/dev/null
-    click control Veltaro 1004
-    wait_until devices_listed
+    click 1 control Veltaro 1004
+    wait_for "the device's nodes" devices_listed
     sleep 5 # a few fixes' worth of data
     shot device-page "the device page, whether data flows and the outputs"
-    click treeitem 2
+    click 1 treeitem 2
     sleep 1
     shot sat-stats "\"Sat stats\", the satellites' signals and the sky plot"
-    click treeitem 3
+    click 1 treeitem 3
     sleep 5 # the track grows with every fix
     shot current-route "\"Current route\", course, speed and the track"
     echo "   Press Ctrl-C to stop."

@@ -23,8 +23,8 @@ fail() {
     echo "FAIL: $*"
     exit 1
 }
-# shellcheck source=tests/e2e/common.sh
-. "$(dirname "$0")/common.sh"
+# shellcheck source=scripts/drive.sh
+. "$scripts/drive.sh"
 shows() { [ "$(at exists Veltaro)" = 1 ]; }
 gone() { ! kill -0 "$app" 2>/dev/null; }
 # Starts a program, waits for its main window, and closes it as its close button does.

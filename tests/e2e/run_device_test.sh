@@ -25,8 +25,8 @@ fail() {
     [ -f "$work/run.log" ] && sed 's/^/   run: /' "$work/run.log"
     exit 1
 }
-# shellcheck source=tests/e2e/common.sh
-. "$(dirname "$0")/common.sh"
+# shellcheck source=scripts/drive.sh
+. "$scripts/drive.sh"
 between_looks() { [ -z "$run" ] || kill -0 "$run" 2>/dev/null || fail "the run command ended early"; }
 
 echo "== a missing device and a file that is no serial device are refused with what to do"

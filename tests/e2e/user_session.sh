@@ -29,8 +29,8 @@ fail() {
     exit 1
 }
 size() { stat -c %s "$1" 2>/dev/null || echo 0; }
-# shellcheck source=tests/e2e/common.sh
-. "$(dirname "$0")/common.sh"
+# shellcheck source=scripts/drive.sh
+. "$scripts/drive.sh"
 shows() { [ "$(at exists "$1")" = 1 ]; }
 focused() { [ "$(at focused "$1")" = 1 ]; }
 menu_shown() { [ "$(at menu)" = 1 ]; }

@@ -1,5 +1,5 @@
-# What the end-to-end scripts share. A script sets prefix, probe and scripts and defines fail before
-# sourcing this.
+# What the scripts that drive Veltaro's windows share: the end-to-end tests and the run command's run on a
+# virtual display. A script sets prefix, probe and scripts and defines fail before sourcing this.
 
 wine_run() { "$scripts/wine-run.sh" "$prefix" "$@"; }
 at() { wine_run "$probe" "$@" | tr -d '\r'; }
