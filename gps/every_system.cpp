@@ -3,16 +3,16 @@
 #include "gps/field_reader.h"
 #include "gps/nmea.h"
 
+#include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <utility>
 
 namespace veltaro {
 
 namespace {
 
-constexpr const char* SYSTEM_ORDER = "GRECJIS";
 constexpr int MAX_GSV_FIELDS = 4 + 4 * MAX_SATELLITES;
-constexpr int NAME_LENGTH = 6; // "$", a talker of two letters, a sentence of three
 
 // The system a talker speaks for; '?' for the combined talker GN, whose satellites are told apart by
 // their numbers; 0 for a talker this program does not read.
@@ -55,8 +55,8 @@ void identify(char talker, int number, char& system, std::int32_t& prn) {
 }
 
 int systemRank(char system) {
-    const char* at = std::strchr(SYSTEM_ORDER, system);
-    return at != nullptr ? static_cast<int>(at - SYSTEM_ORDER) : 7;
+    const char* at = std::strchr(SYSTEM_LETTERS, system);
+    return at != nullptr && system != '\0' ? static_cast<int>(at - SYSTEM_LETTERS) : 7;
 }
 
 bool before(const SystemSatellites& all, int a, int b) {
@@ -122,6 +122,19 @@ void mergeSystems(GpsState& state, const SystemCycles& cycles) {
         all.used[i] = isUsed(cycles, all.system[i], all.prn[i]) ? 1 : 0;
     }
     state.allSystems = all;
+    // Used counts come from the GSA lists themselves: a satellite may be used before its GSV cycle comes.
+    std::fill(std::begin(state.usedBySystem), std::end(state.usedBySystem), 0);
+    state.usedAllSystems = 0;
+    for (int i = 0; i < cycles.usedCount; ++i) {
+        const SystemCycles::UsedList& list = cycles.used[i];
+        for (int k = 0; k < list.count; ++k) {
+            const int rank = systemRank(list.system[k]);
+            if (rank < 7) {
+                ++state.usedBySystem[rank];
+                ++state.usedAllSystems;
+            }
+        }
+    }
 }
 
 SystemCycles::Cycle* findCycle(SystemCycles& cycles, char talker, std::int32_t signal) {
@@ -143,7 +156,7 @@ SystemCycles::Cycle* findCycle(SystemCycles& cycles, char talker, std::int32_t s
 //  1 messages in the cycle   2 this message's number   3 satellites in view
 //  4.. groups of four: number, elevation, azimuth, SNR   last (NMEA 4.11): signal ID
 // One cycle per system and signal; true when this message completed its cycle.
-bool decodeSystemGsv(SystemCycles& cycles, char talker, const char* text) {
+bool decodeSystemGsv(SystemCycles& cycles, char talker, const char* text, std::int64_t nowMs) {
     const char* fields[MAX_GSV_FIELDS];
     int lengths[MAX_GSV_FIELDS];
     int count = 0;
@@ -179,6 +192,7 @@ bool decodeSystemGsv(SystemCycles& cycles, char talker, const char* text) {
         return false;
     }
     cycle->complete = cycle->gathered;
+    cycle->completedMs = nowMs;
     std::memcpy(cycle->last, cycle->gathering, sizeof cycle->last);
     return true;
 }
@@ -226,73 +240,59 @@ void recordUsed(SystemCycles& cycles, char talker, const char* text) {
     cycles.used[at] = list;
 }
 
-// The sentence type after the talker, upper-cased, when the name has the length of a talker sentence.
-bool typeOf(const char* name, char type[4]) {
-    if (std::strlen(name) != NAME_LENGTH) {
-        return false;
-    }
-    for (int i = 0; i < 3; ++i) {
-        type[i] = upperAscii(name[3 + i]);
-    }
-    type[3] = '\0';
-    return std::strcmp(type, "GGA") == 0 || std::strcmp(type, "RMC") == 0 || std::strcmp(type, "GSA") == 0 ||
-           std::strcmp(type, "GSV") == 0;
-}
-
 } // namespace
 
-bool decodeEverySystem(GpsState& state, SatelliteTable& working, SystemCycles& cycles, char* line, int count) {
-    if (count <= 0 || line[0] != '$') {
-        return false;
-    }
-    const char* fields = splitSentence(line, count);
-    char type[4];
-    const char talker = typeOf(line, type) ? talkerSystem(line) : 0;
-    if (talker == 0) {
-        return false;
-    }
-    if (std::strcmp(type, "GGA") == 0) {
-        return decodeGga(state, fields);
-    }
-    if (std::strcmp(type, "RMC") == 0) {
-        return decodeRmc(state, fields);
-    }
-    if (std::strcmp(type, "GSV") == 0) {
-        if (talker == 'G') {
-            decodeGsv(state, working, fields); // the GPS table the single-system views read
-        }
-        if (decodeSystemGsv(cycles, talker, fields)) {
-            mergeSystems(state, cycles);
-            state.received |= RECEIVED_GSV;
-        }
-        return false;
-    }
-    decodeGsa(state, fields);
-    recordUsed(cycles, talker, fields);
-    mergeSystems(state, cycles);
-    return false;
+char talkerSystemOf(const char* name) {
+    return name[0] != '\0' && name[1] != '\0' ? talkerSystem(name) : 0;
 }
 
-SentenceKind sentenceKind(const char* line, int count, std::string& name) {
-    name.clear();
-    if (count <= 0 || (line[0] != '$' && line[0] != '!')) {
-        return SENTENCE_NONE;
+int gsvSignalId(const char* fields) {
+    FieldReader reader(fields);
+    const char* field = nullptr;
+    const char* last = nullptr;
+    int n = 0;
+    int lastLength = 0;
+    int count = 0;
+    while (reader.read(field, n)) {
+        last = field;
+        lastLength = n;
+        ++count;
     }
-    // The name as the decoder compares it: up to the first comma, or a NUL before it. Line noise
-    // without a comma is not copied whole.
-    int end = 0;
-    while (end < count && end < 16 && line[end] != ',' && line[end] != '\0') {
-        ++end;
+    // Three fields, groups of four, and one more: the signal ID of NMEA 4.10.
+    return count >= 4 && (count - 3) % 4 == 1 ? parseDecimal(last, lastLength) : -1;
+}
+
+void readSystemGsv(GpsState& state, SystemCycles& cycles, char system, const char* fields, std::int64_t nowMs) {
+    if (decodeSystemGsv(cycles, system, fields, nowMs)) {
+        mergeSystems(state, cycles);
+        state.received |= RECEIVED_GSV;
     }
-    name.assign(line, static_cast<std::size_t>(end));
-    char type[4];
-    const char talker = line[0] == '$' && typeOf(name.c_str(), type) ? talkerSystem(name.c_str()) : 0;
-    const std::size_t star = name.find('*');
-    name = name.substr(0, star < 10 ? star : 10);
-    if (talker == 0) {
-        return SENTENCE_OTHER;
+}
+
+void readSystemGsa(GpsState& state, SystemCycles& cycles, char system, const char* fields) {
+    recordUsed(cycles, system, fields);
+    mergeSystems(state, cycles);
+}
+
+void expireCycles(GpsState& state, SystemCycles& cycles, std::int64_t nowMs) {
+    int kept = 0;
+    for (int c = 0; c < cycles.cycleCount; ++c) {
+        const SystemCycles::Cycle& cycle = cycles.cycles[c];
+        // A cycle still being gathered for the first time has nothing shown yet, so it stays.
+        if (cycle.completedMs == SystemCycles::NEVER || nowMs - cycle.completedMs <= SystemCycles::CYCLE_LIFETIME_MS) {
+            if (kept != c) {
+                cycles.cycles[kept] = cycle;
+            }
+            ++kept;
+        }
     }
-    return talker == 'G' ? SENTENCE_GPS : SENTENCE_OTHER_SYSTEM;
+    if (kept != cycles.cycleCount) {
+        for (int c = kept; c < cycles.cycleCount; ++c) {
+            cycles.cycles[c] = SystemCycles::Cycle{};
+        }
+        cycles.cycleCount = kept;
+        mergeSystems(state, cycles);
+    }
 }
 
 } // namespace veltaro

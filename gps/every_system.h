@@ -2,13 +2,19 @@
 
 #include "gps/gps_state.h"
 
-#include <string>
+#include <cstdint>
+#include <limits>
 
 namespace veltaro {
 
 // What reading every satellite system keeps from line to line: the GSV cycle of each system and
 // signal, and the satellites each system's latest GSA used.
 struct SystemCycles {
+    static constexpr std::int64_t NEVER = std::numeric_limits<std::int64_t>::min();
+    // A cycle not completed again for this long is gone, with its satellites: receivers report every
+    // few seconds at the least, and a satellite that has set is simply no longer reported.
+    static constexpr std::int64_t CYCLE_LIFETIME_MS = 10000;
+
     struct Sighting {
         char system;
         std::int32_t prn;
@@ -17,10 +23,11 @@ struct SystemCycles {
         std::int32_t snr;
     };
     struct Cycle {
-        char talker = 0;           // the GSV talker's system, '?' for a combined (GN) talker
-        std::int32_t signal = 0;   // the signal ID of NMEA 4.11, 0 where none is sent
-        std::int32_t gathered = 0; // satellites of the cycle so far
-        std::int32_t complete = 0; // satellites of the last complete cycle
+        char talker = 0;                  // the GSV talker's system, '?' for a combined (GN) talker
+        std::int32_t signal = 0;          // the signal ID of NMEA 4.11, 0 where none is sent
+        std::int32_t gathered = 0;        // satellites of the cycle so far
+        std::int32_t complete = 0;        // satellites of the last complete cycle
+        std::int64_t completedMs = NEVER; // when it was last completed
         Sighting gathering[MAX_SATELLITES] = {};
         Sighting last[MAX_SATELLITES] = {};
     };
@@ -39,20 +46,19 @@ struct SystemCycles {
     int usedCount = 0;
 };
 
-// Decodes one line (as decodeSentence takes it) reading every satellite system: GGA, RMC and GSA of any
-// talker by the rules of their "$GP" forms, each system's GSV cycles into state.allSystems, and "$GPGSV"
-// into state.satellites as well. True when the line reported a position with a fix.
-bool decodeEverySystem(GpsState& state, SatelliteTable& working, SystemCycles& cycles, char* line, int count);
+// The system of a talker sentence's name ("$GLGSV" gives 'R'): 'G' for GP alone, '?' for the combined
+// talker GN, 0 for a talker not read.
+char talkerSystemOf(const char* name);
 
-// How a line stands to the two ways of reading.
-enum SentenceKind {
-    SENTENCE_NONE,         // not a sentence: no "$" at its start
-    SENTENCE_GPS,          // "$GPGGA", "$GPRMC", "$GPGSA" or "$GPGSV": always read
-    SENTENCE_OTHER_SYSTEM, // a position or satellite sentence of another system: read on request
-    SENTENCE_OTHER,        // never read
-};
+// The signal ID a GSV's fields end with (NMEA 4.10), or -1 when they carry none.
+int gsvSignalId(const char* fields);
 
-// The kind of a line, given a count at least its length, and its sentence name (at most 10 characters).
-SentenceKind sentenceKind(const char* line, int count, std::string& name);
+// Reading every satellite system, given the fields after the name and the talker's system: a GSV message into
+// its system's and signal's cycle, a GSA into its system's used list; state.allSystems follows.
+void readSystemGsv(GpsState& state, SystemCycles& cycles, char system, const char* fields, std::int64_t nowMs);
+void readSystemGsa(GpsState& state, SystemCycles& cycles, char system, const char* fields);
+
+// Removes the cycles not completed again within CYCLE_LIFETIME_MS of nowMs, with their satellites.
+void expireCycles(GpsState& state, SystemCycles& cycles, std::int64_t nowMs);
 
 } // namespace veltaro

@@ -19,8 +19,7 @@ GpsParser::~GpsParser() {
 void GpsParser::resetState() {
     std::lock_guard guard(stateLock);
     state = GpsState{};
-    working = SatelliteTable{};
-    cycles = SystemCycles{};
+    reader.clearTables();
 }
 
 void GpsParser::addObserver(ObserverHandle observer) {
@@ -71,10 +70,9 @@ bool GpsParser::start(ByteQueue* queue) {
     source = queue;
     stopFlag = 0;
     lines = 0;
-    badChecksums = 0;
     {
-        std::lock_guard guard(notReadLock);
-        notRead = NotReadLines{};
+        std::lock_guard guard(stateLock);
+        reader.restart();
     }
     lastLine = std::chrono::steady_clock::now().time_since_epoch().count();
     resetState();
@@ -106,52 +104,35 @@ std::int64_t GpsParser::linesDecoded() const {
     return lines;
 }
 
-std::int64_t GpsParser::badChecksumLines() const {
-    return badChecksums;
+std::int64_t GpsParser::badChecksumLines() {
+    std::lock_guard guard(stateLock);
+    return reader.badChecksums();
 }
 
-NotReadLines GpsParser::notReadLines() const {
-    std::lock_guard guard(notReadLock);
-    return notRead;
+NotReadLines GpsParser::notReadLines() {
+    std::lock_guard guard(stateLock);
+    return reader.notRead();
 }
 
 void GpsParser::setEverySystem(bool on) {
-    if (everySystem.exchange(on) != on) {
-        // What was not read before is read now, or the other way round: the count starts again.
-        std::lock_guard guard(notReadLock);
-        notRead = NotReadLines{};
-    }
+    std::lock_guard guard(stateLock);
+    reader.choose(on);
+    state.everySystem = on ? 1 : 0;
 }
 
-bool GpsParser::readsEverySystem() const {
-    return everySystem;
+bool GpsParser::readsEverySystem() {
+    std::lock_guard guard(stateLock);
+    return reader.readsEverySystem();
 }
 
-void GpsParser::countNotRead(const std::string& name, bool otherSystem) {
-    constexpr std::size_t MOST_NAMES = 32; // line noise must not grow the list without end
-    std::lock_guard guard(notReadLock);
-    ++notRead.lines;
-    notRead.otherSystems = notRead.otherSystems || otherSystem;
-    auto& names = notRead.names;
-    std::size_t at = 0;
-    while (at < names.size() && names[at].first != name) {
-        ++at;
-    }
-    if (at == names.size()) {
-        if (names.size() == MOST_NAMES) {
-            return;
-        }
-        try {
-            names.emplace_back(name, 0);
-        } catch (const std::bad_alloc&) {
-            return; // counted, though not by name
-        }
-    }
-    ++names[at].second;
-    // Kept ordered by count: a name moves up past those it now outnumbers.
-    for (; at > 0 && names[at].second > names[at - 1].second; --at) {
-        std::swap(names[at], names[at - 1]);
-    }
+std::string GpsParser::everySystemSwitchedBy() {
+    std::lock_guard guard(stateLock);
+    return reader.switchedBy();
+}
+
+std::int64_t GpsParser::clockMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
 }
 
 std::int64_t GpsParser::secondsSinceLastLine() const {
@@ -175,21 +156,9 @@ void GpsParser::run() {
             stopFlag = 1;
             break;
         }
-        if (hasBadChecksum(line.get(), count)) {
-            ++badChecksums;
-        }
-        const bool every = everySystem;
-        std::string name;
-        const SentenceKind kind = sentenceKind(line.get(), count, name);
-        if (kind == SENTENCE_OTHER || (kind == SENTENCE_OTHER_SYSTEM && !every)) {
-            countNotRead(name, kind == SENTENCE_OTHER_SYSTEM);
-        }
         {
             std::lock_guard guard(stateLock);
-            state.everySystem = every ? 1 : 0;
-            const bool fix = every ? decodeEverySystem(state, working, cycles, line.get(), count)
-                                   : decodeSentence(state, working, line.get(), count);
-            if (fix && state.fixType > 1) {
+            if (reader.read(state, line.get(), count, clockMs()) && state.fixType > 1) {
                 recordFix();
             }
         }

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "core/byte_queue.h"
-#include "gps/every_system.h"
 #include "gps/gps_state.h"
+#include "gps/sentence_reader.h"
 
 #include <atomic>
 #include <chrono>
@@ -17,13 +17,6 @@
 namespace veltaro {
 
 class GpsParser;
-
-// The lines since start (or since the way of reading last changed) whose sentence is not read.
-struct NotReadLines {
-    std::int64_t lines = 0;
-    std::vector<std::pair<std::string, std::int64_t>> names; // the most frequent first
-    bool otherSystems = false; // among them, position or satellite sentences of other systems
-};
 
 // Posted to every observer after each change of a parser's state; lParam is the parser.
 constexpr unsigned int WM_GPSUPDATE = 1035; // WM_USER + 11
@@ -64,31 +57,35 @@ public:
     // Lines decoded since start, and the seconds since the last one (since the start before any); any
     // thread.
     std::int64_t linesDecoded() const;
-    // Lines since start whose checksum does not match their text (they are decoded all the same).
-    std::int64_t badChecksumLines() const;
-    NotReadLines notReadLines() const;
+    // Lines since start whose checksum does not match their text: they are not decoded.
+    std::int64_t badChecksumLines();
+    NotReadLines notReadLines();
 
-    // Whether sentences of every satellite system are read, from the next line on; any thread.
+    // The user's choice of reading every satellite system, from the next line on; from then on the parser
+    // no longer switches by itself. Any thread.
     void setEverySystem(bool on);
-    bool readsEverySystem() const;
+    bool readsEverySystem();
+    // The sentence that made the parser read every system by itself ("$GNGGA"); empty while it has not.
+    std::string everySystemSwitchedBy();
     std::int64_t secondsSinceLastLine() const;
+
+    // Milliseconds of the clock lines are timed by (GpsState::fixTickMs).
+    static std::int64_t clockMs();
 
 private:
     void run();
     void recordFix();
-    void countNotRead(const std::string& name, bool otherSystem);
 
-    // The parser thread writes state, working and fixes; the user-interface thread adds observers, copies
-    // the state and takes the fixes. stateLock guards state, working and fixes, observerLock the observer
-    // list and the two notification flags; never both at once.
+    // The parser thread writes state, reader and fixes; the user-interface thread adds observers, copies
+    // the state, takes the fixes and asks the reader. stateLock guards state, reader and fixes, observerLock
+    // the observer list and the two notification flags; never both at once.
     GpsState state;
     std::vector<TrackFix> fixes; // reported since the last takeUpdate
     bool outstanding = false;    // posted and not yet acknowledged
     bool changedMeanwhile = false;
     std::atomic<int> stopFlag{0}; // set by the thread when its source ends
     std::thread thread;           // touched by the controlling thread only
-    SatelliteTable working;
-    SystemCycles cycles;         // every system's GSV cycles and used lists, guarded by stateLock
+    SentenceReader reader;
     ByteQueue* source = nullptr; // not owned
     std::vector<ObserverHandle> observers;
     std::recursive_mutex stateLock;
@@ -96,11 +93,6 @@ private:
     PostUpdate post;
     // Written by the parser thread (and by start before it runs), read by any thread.
     std::atomic<std::int64_t> lines{0};
-    std::atomic<std::int64_t> badChecksums{0};
-    std::atomic<bool> everySystem{false};
-    // The parser thread counts, any thread reads or (with a change of the way of reading) clears.
-    mutable std::mutex notReadLock;
-    NotReadLines notRead;
     std::atomic<std::chrono::steady_clock::rep> lastLine{0}; // steady_clock ticks
 };
 

@@ -8,17 +8,32 @@ namespace veltaro {
 constexpr int MAX_SATELLITES = 32;
 constexpr int USED_PRN_COUNT = 12;
 constexpr int MAX_SYSTEM_SATELLITES = 64;
+// The satellite systems' letters in the order they are shown: GPS, GLONASS, Galileo, BeiDou, QZSS, NavIC, SBAS.
+constexpr const char* SYSTEM_LETTERS = "GRECJIS";
 
-// Which values a receiver has sent since the parser started, so a reader can tell "nothing yet" from 0.
+// Which values a receiver has sent, so a reader can tell "nothing yet" or "empty now" from 0. A bit for a
+// single field follows the latest sentence that carries that field: an empty field clears it.
 enum Received : std::uint32_t {
-    RECEIVED_TIME = 1,     // a GGA or RMC time field of six characters or more
-    RECEIVED_DATE = 2,     // an RMC date field of six characters or more
-    RECEIVED_FIX = 4,      // a real fix: fixLatitude and fixLongitude
-    RECEIVED_ALTITUDE = 8, // a GGA altitude field
-    RECEIVED_GGA = 16,     // fixQuality and satsUsed
-    RECEIVED_GSA = 32,     // fixType and the three DOPs
-    RECEIVED_GSV = 64,     // a whole GSV cycle
+    RECEIVED_TIME = 1,        // the latest time field had six characters or more
+    RECEIVED_DATE = 2,        // the latest date field had six characters or more
+    RECEIVED_FIX = 4,         // a real fix: fixLatitude and fixLongitude
+    RECEIVED_ALTITUDE = 8,    // the latest altitude field
+    RECEIVED_GGA = 16,        // a GGA has come
+    RECEIVED_GSA = 32,        // a GSA has come
+    RECEIVED_GSV = 64,        // a whole GSV cycle
+    RECEIVED_RMC = 128,       // an RMC has come
+    RECEIVED_QUALITY = 256,   // the latest fix quality field (GGA, or GNS's mode)
+    RECEIVED_SATS_USED = 512, // the latest satellites-used field
+    RECEIVED_FIX_TYPE = 1024, // the latest GSA fix type field
+    RECEIVED_PDOP = 2048,     // the latest GSA PDOP, HDOP and VDOP fields
+    RECEIVED_GSA_HDOP = 4096,
+    RECEIVED_VDOP = 8192,
+    RECEIVED_SEPARATION = 16384, // the latest geoid separation field
+    RECEIVED_GST = 32768,        // a GST has come: errorNorth, errorEast, errorUp
 };
+
+// How many decimals a receiver sent in a number's field: how precisely to show it.
+using Decimals = std::int8_t;
 
 // Satellites in view, as one GSV cycle reported them. Entries 0 to min(inView, 32) - 1 are
 // meaningful and ordered by ascending PRN.
@@ -79,10 +94,36 @@ struct GpsState {
     // 1 while sentences of every satellite system are read: the views then show allSystems.
     std::int32_t everySystem = 0;
     SystemSatellites allSystems;
+    // Decimals sent in the fields of the last fix's coordinates, the altitude and the separation.
+    Decimals latitudeDecimals = 0;
+    Decimals longitudeDecimals = 0;
+    Decimals altitudeDecimals = 0;
+    Decimals separationDecimals = 0;
+    double separation = 0; // GGA, GNS: the geoid above the ellipsoid, metres
+    // GST: one-sigma errors of latitude, longitude and altitude in metres; NaN for an empty field.
+    double errorNorth = 0;
+    double errorEast = 0;
+    double errorUp = 0;
+    Decimals errorDecimals[3] = {};
+    // While every system is read: satellites listed in the latest GSA of each system, in the order
+    // G R E C J I S, and their sum.
+    std::int32_t usedBySystem[7] = {};
+    std::int32_t usedAllSystems = 0;
+    // When the last fix arrived, in milliseconds of the parser's clock (GpsParser::clockMs).
+    std::int64_t fixTickMs = 0;
 
     // Set by the device on the user-interface thread, never by the decoder: how fresh the data is.
-    std::int32_t quietSeconds = 0; // seconds without a line once that is news (5 or more), else 0
-    std::int32_t sourceLost = 0;   // 1 while the source port is lost and being reopened
+    std::int32_t quietSeconds = 0;  // seconds without a line once that is news (5 or more), else 0
+    std::int32_t sourceLost = 0;    // 1 while the source port is lost and being reopened
+    std::int32_t fixAgeSeconds = 0; // since the last fix arrived
+
+    // Whether the receiver's latest word is that it has no fix: GGA quality 0, RMC status V or GSA type 1.
+    bool reportsNoFix() const {
+        // An empty quality field reads below 0: no fix either.
+        return ((received & (RECEIVED_GGA | RECEIVED_QUALITY)) != 0 && fixQuality < 1) ||
+               ((received & RECEIVED_RMC) != 0 && rmcValid == 0) ||
+               ((received & RECEIVED_FIX_TYPE) != 0 && fixType == 1);
+    }
 
     // Whether the satellite takes part in a valid fix.
     bool isSatelliteUsed(int prn) const {

@@ -1,6 +1,8 @@
 #include "gps/nmea.h"
 
 #include "gps/field_reader.h"
+#include "gps/field_values.h"
+#include "gps/sentence_table.h"
 
 #include <cmath>
 #include <cstdint>
@@ -21,52 +23,12 @@ void readTriple(const char* field, int n, std::int32_t& first, std::int32_t& sec
     third = pair(4);
 }
 
-void readTime(GpsState& state, const char* field, int n) {
-    readTriple(field, n, state.hour, state.minute, state.second);
-    if (n >= 6) {
-        state.received |= RECEIVED_TIME;
-    }
-}
-
 // A hemisphere letter after a coordinate: only an upper-case S or W makes it negative.
 void applyHemisphere(double& coordinate, const char* field, char negative) {
     if (field[0] == negative) {
         coordinate = -coordinate;
     }
 }
-
-// What one GGA or RMC line said about the position. Only a fix whose coordinates were both sent and lie
-// on the globe is a position: a receiver that loses its fix sends empty fields, which read as 0, and a
-// corrupted line can read as 100 degrees north.
-struct PositionFields {
-    bool fix = false;
-    bool latitudeSent = false;
-    bool longitudeSent = false;
-    bool complete = false; // both hemisphere fields reached
-
-    // The latitude, N/S, longitude and E/W fields, index 0 to 3, in the order every sentence sends them.
-    void read(GpsState& state, int index, const char* field, int n) {
-        double& coordinate = index < 2 ? state.latitude : state.longitude;
-        if (index % 2 == 0) {
-            coordinate = convertCoordinate(field, n);
-            (index == 0 ? latitudeSent : longitudeSent) = n > 0;
-        } else {
-            applyHemisphere(coordinate, field, index == 1 ? 'S' : 'W');
-            complete = complete || index == 3;
-        }
-    }
-
-    bool record(GpsState& state) const {
-        if (!fix || !latitudeSent || !longitudeSent || !complete || !(std::abs(state.latitude) <= 9000.0) ||
-            !(std::abs(state.longitude) <= 18000.0)) {
-            return false;
-        }
-        state.fixLatitude = state.latitude;
-        state.fixLongitude = state.longitude;
-        state.received |= RECEIVED_FIX;
-        return true;
-    }
-};
 
 // The read that defines a real field's value: the longest prefix that forms a number, as "%lf" reads it,
 // correctly rounded. strtod rather than sscanf, because MinGW's scanf rounds twice (through long double)
@@ -80,29 +42,54 @@ constexpr double POWERS_OF_TEN[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e
                                     1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
 constexpr std::uint64_t EXACT_LIMIT = std::uint64_t{1} << 53;
 
-using Decoder = bool (*)(GpsState&, SatelliteTable&, const char*);
-
-struct SentenceDecoder {
-    const char* name;
-    Decoder decode;
-};
-
-const SentenceDecoder DECODERS[] = {
-    {"$GPGGA", [](GpsState& state, SatelliteTable&, const char* fields) { return decodeGga(state, fields); }},
-    {"$GPGSV",
-     [](GpsState& state, SatelliteTable& working, const char* fields) {
-         decodeGsv(state, working, fields);
-         return false;
-     }},
-    {"$GPGSA",
-     [](GpsState& state, SatelliteTable&, const char* fields) {
-         decodeGsa(state, fields);
-         return false;
-     }},
-    {"$GPRMC", [](GpsState& state, SatelliteTable&, const char* fields) { return decodeRmc(state, fields); }},
-};
-
 } // namespace
+
+void markReceived(GpsState& state, Received bit, bool sent) {
+    state.received = sent ? state.received | bit : state.received & ~static_cast<std::uint32_t>(bit);
+}
+
+Decimals decimalsOf(const char* field, int n) {
+    int point = 0;
+    while (point < n && field[point] != '.') {
+        ++point;
+    }
+    int decimals = 0;
+    while (point + 1 + decimals < n && field[point + 1 + decimals] >= '0' && field[point + 1 + decimals] <= '9' &&
+           decimals < 20) {
+        ++decimals;
+    }
+    return static_cast<Decimals>(decimals);
+}
+
+void readTime(GpsState& state, const char* field, int n) {
+    readTriple(field, n, state.hour, state.minute, state.second);
+    markReceived(state, RECEIVED_TIME, n >= 6);
+}
+
+void PositionFields::read(GpsState& state, int index, const char* field, int n) {
+    double& coordinate = index < 2 ? state.latitude : state.longitude;
+    if (index % 2 == 0) {
+        coordinate = convertCoordinate(field, n);
+        (index == 0 ? latitudeSent : longitudeSent) = n > 0;
+        (index == 0 ? latitudeDecimals : longitudeDecimals) = decimalsOf(field, n);
+    } else {
+        applyHemisphere(coordinate, field, index == 1 ? 'S' : 'W');
+        complete = complete || index == 3;
+    }
+}
+
+bool PositionFields::record(GpsState& state) const {
+    if (!fix || !latitudeSent || !longitudeSent || !complete || !(std::abs(state.latitude) <= 9000.0) ||
+        !(std::abs(state.longitude) <= 18000.0)) {
+        return false;
+    }
+    state.fixLatitude = state.latitude;
+    state.fixLongitude = state.longitude;
+    state.latitudeDecimals = latitudeDecimals;
+    state.longitudeDecimals = longitudeDecimals;
+    state.received |= RECEIVED_FIX;
+    return true;
+}
 
 int parseDecimal(const char* text, int n) {
     // No validation, in wrapping 32-bit arithmetic: receivers send garbage and it must not trap.
@@ -175,13 +162,15 @@ void sortSatellites(SatelliteTable& table) {
 
 // $GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47
 //  1 UTC time hhmmss.ss   2 latitude ddmm.mmmm   3 N/S   4 longitude dddmm.mmmm   5 E/W
-//  6 fix quality   7 satellites used   8 HDOP   9 altitude, metres   10.. (not kept)
+//  6 fix quality   7 satellites used   8 HDOP   9 altitude, metres   10 M   11 geoid separation, metres
+//  12.. (not kept)
 bool decodeGga(GpsState& state, const char* fields) {
     FieldReader reader(fields);
     const char* field = nullptr;
     int n = 0;
     PositionFields position;
-    for (int number = 1; number <= 9 && reader.read(field, n); ++number) {
+    state.received |= RECEIVED_GGA;
+    for (int number = 1; number <= 11 && reader.read(field, n); ++number) {
         if (number >= 2 && number <= 5) {
             position.read(state, number - 2, field, n);
             continue;
@@ -194,19 +183,20 @@ bool decodeGga(GpsState& state, const char* fields) {
             // An empty field reads its separator, as receivers without a fix have always been shown.
             state.fixQuality = static_cast<signed char>(field[0]) - 48;
             position.fix = state.fixQuality >= 1;
-            state.received |= RECEIVED_GGA;
+            markReceived(state, RECEIVED_QUALITY, n > 0);
             break;
         case 7:
             state.satsUsed = parseReal(field, n);
+            markReceived(state, RECEIVED_SATS_USED, n > 0);
             break;
         case 8:
             state.hdop = parseReal(field, n);
             break;
         case 9:
-            if (n > 0) {
-                state.altitude = parseReal(field, n);
-                state.received |= RECEIVED_ALTITUDE;
-            }
+            readAltitude(state, field, n);
+            break;
+        case 11:
+            readSeparation(state, field, n);
             break;
         }
     }
@@ -222,6 +212,7 @@ bool decodeRmc(GpsState& state, const char* fields) {
     const char* field = nullptr;
     int n = 0;
     PositionFields position;
+    state.received |= RECEIVED_RMC;
     for (int number = 1; number <= 9 && reader.read(field, n); ++number) {
         if (number >= 3 && number <= 6) {
             position.read(state, number - 3, field, n);
@@ -243,9 +234,7 @@ bool decodeRmc(GpsState& state, const char* fields) {
             break;
         case 9:
             readTriple(field, n, state.day, state.month, state.year);
-            if (n >= 6) {
-                state.received |= RECEIVED_DATE;
-            }
+            markReceived(state, RECEIVED_DATE, n >= 6);
             break;
         }
     }
@@ -258,6 +247,7 @@ void decodeGsa(GpsState& state, const char* fields) {
     FieldReader reader(fields);
     const char* field = nullptr;
     int n = 0;
+    state.received |= RECEIVED_GSA;
     for (int number = 1; number <= 17 && reader.read(field, n); ++number) {
         if (number >= 3 && number <= 14) {
             // A one-character PRN is taken as empty: receivers that mean it send two digits.
@@ -270,16 +260,19 @@ void decodeGsa(GpsState& state, const char* fields) {
             break;
         case 2:
             state.fixType = parseDecimal(field, n);
-            state.received |= RECEIVED_GSA;
+            markReceived(state, RECEIVED_FIX_TYPE, n > 0);
             break;
         case 15:
             state.pdop = parseReal(field, n);
+            markReceived(state, RECEIVED_PDOP, n > 0);
             break;
         case 16:
             state.gsaHdop = parseReal(field, n);
+            markReceived(state, RECEIVED_GSA_HDOP, n > 0);
             break;
         case 17:
             state.vdop = parseReal(field, n);
+            markReceived(state, RECEIVED_VDOP, n > 0);
             break;
         }
     }
@@ -331,17 +324,32 @@ void decodeGsv(GpsState& state, SatelliteTable& working, const char* fields) {
     }
 }
 
+void readAltitude(GpsState& state, const char* field, int n) {
+    if (n > 0) {
+        state.altitude = parseReal(field, n);
+        state.altitudeDecimals = decimalsOf(field, n);
+    }
+    markReceived(state, RECEIVED_ALTITUDE, n > 0);
+}
+
+void readSeparation(GpsState& state, const char* field, int n) {
+    state.separation = parseReal(field, n);
+    state.separationDecimals = decimalsOf(field, n);
+    markReceived(state, RECEIVED_SEPARATION, n > 0);
+}
+
 bool decodeSentence(GpsState& state, SatelliteTable& working, char* line, int count) {
     if (count <= 0 || line[0] != '$') {
         return false;
     }
     const char* fields = splitSentence(line, count);
-    for (const SentenceDecoder& decoder : DECODERS) {
-        if (equalsIgnoringCase(line, decoder.name)) {
-            return decoder.decode(state, working, fields);
-        }
+    SentenceContext context{state, working, nullptr, 0};
+    const SentenceType* row = findSentence(line, context.system);
+    // The four sentences of the GPS talker alone: "$GNGGA" and "$GPGSAX" are not among them.
+    if (row == nullptr || !row->original || context.system != 'G') {
+        return false;
     }
-    return false;
+    return row->decode(context, fields);
 }
 
 bool hasBadChecksum(const char* line, int length) {

@@ -1,4 +1,4 @@
-#include "gps/every_system.h"
+#include "gps/sentence_table.h"
 
 #include "support/captures.h"
 
@@ -9,8 +9,6 @@
 
 namespace veltaro {
 namespace {
-
-using namespace std::string_literals;
 
 struct Reader {
     GpsState state;
@@ -138,33 +136,6 @@ TEST(EverySystemTest, NumbersTellTheSystemWhereTheTalkerDoesNot) {
         labels.push_back(reader.label(i));
     }
     EXPECT_EQ(labels, (std::vector<std::string>{"G12", "R71", "E5", "C3", "J195", "S44"}));
-}
-
-TEST(EverySystemTest, SaysWhichLinesEachWayOfReadingTakes) {
-    const struct {
-        std::string line;
-        SentenceKind kind;
-        const char* name;
-    } cases[] = {
-        {"$GPGGA,123519,4807.038,N", SENTENCE_GPS, "$GPGGA"},
-        {"$gpgsv,1,1,01", SENTENCE_GPS, "$gpgsv"},
-        {"$GNRMC,225446,A", SENTENCE_OTHER_SYSTEM, "$GNRMC"},
-        {"$GLGSV,3,1,10", SENTENCE_OTHER_SYSTEM, "$GLGSV"},
-        {"$BDGSA,A,1", SENTENCE_OTHER_SYSTEM, "$BDGSA"},
-        {"$GNVTG,,T", SENTENCE_OTHER, "$GNVTG"},
-        {"$PGRME,15.0,M", SENTENCE_OTHER, "$PGRME"},
-        {"$GPGGAX,1", SENTENCE_OTHER, "$GPGGAX"},
-        {"$GPTXT*47", SENTENCE_OTHER, "$GPTXT"},
-        {"!AIVDM,1,1", SENTENCE_OTHER, "!AIVDM"},
-        {"$GPGGA\0,1"s, SENTENCE_GPS, "$GPGGA"},
-        {"$XXXXXXXXXXXXXXXXXXXXXXXXXXX", SENTENCE_OTHER, "$XXXXXXXXX"},
-        {"garbage", SENTENCE_NONE, ""},
-    };
-    for (const auto& c : cases) {
-        std::string name;
-        EXPECT_EQ(sentenceKind(c.line.data(), static_cast<int>(c.line.size()), name), c.kind) << c.line;
-        EXPECT_EQ(name, c.name) << c.line;
-    }
 }
 
 } // namespace

@@ -217,12 +217,14 @@ TEST(GpsParserTest, ObserverThatLagsIsToldOnceAndGetsEveryPositionReportedWithAF
     ByteQueue queue;
     GpsParser parser(recorder.function());
     parser.addObserver(window(1));
-    appendText(queue, "$GPGGA,000001,4807.000,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47\r\n" // no fix yet
-                      "$GPGSA,A,3,04,05,,09,12,,,24,,,,,2.5,1.3,2.1*39\r\n"
-                      "$GPGGA,000002,4806.000,N,01130.000,E,1,08,0.9,545.4,M,46.9,M,,*47\r\n"
-                      "$GPGSV,1,1,01,01,78,221,47*70\r\n"
-                      "$GPRMC,000003,A,4806.000,N,01130.000,E,000.5,054.7,191194,020.3,E*68\r\n"
-                      "$GPGGA,000004,4812.000,S,01106.000,W,1,08,0.9,545.4,M,46.9,M,,*47\r\n");
+    for (const char* line :
+         {"$GPGGA,000001,4807.000,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,", // no fix yet
+          "$GPGSA,A,3,04,05,,09,12,,,24,,,,,2.5,1.3,2.1",
+          "$GPGGA,000002,4806.000,N,01130.000,E,1,08,0.9,545.4,M,46.9,M,,", "$GPGSV,1,1,01,01,78,221,47",
+          "$GPRMC,000003,A,4806.000,N,01130.000,E,000.5,054.7,191194,020.3,E",
+          "$GPGGA,000004,4812.000,S,01106.000,W,1,08,0.9,545.4,M,46.9,M,,"}) {
+        appendText(queue, test::sealed(line) + "\r\n");
+    }
     ASSERT_TRUE(parser.start(&queue));
     parser.stop();
     EXPECT_EQ(recorder.size(), 1u) << "only the start is posted while it is outstanding";
@@ -288,7 +290,9 @@ TEST(GpsParserTest, CountsLinesWhoseChecksumDoesNotMatch) {
     EXPECT_EQ(replay(bytes).badChecksums, 1);
 }
 
-TEST(GpsParserTest, ReadsEverySystemOnlyWhileAskedAndCountsWhatItDoesNotRead) {
+// The parser's thread reads through its sentence reader: a receiver of other talkers switches it by itself,
+// and the user's choice, taken from another thread, wins.
+TEST(GpsParserTest, SwitchesToEverySystemByItselfUntilTheUserChooses) {
     PostRecorder recorder;
     ByteQueue queue;
     GpsParser parser(recorder.function());
@@ -298,41 +302,33 @@ TEST(GpsParserTest, ReadsEverySystemOnlyWhileAskedAndCountsWhatItDoesNotRead) {
     const auto feed = [&](const std::vector<std::string>& lines) {
         const std::size_t before = recorder.size();
         for (const std::string& line : lines) {
-            appendText(queue, line + "\r\n");
+            appendText(queue, test::sealed(line) + "\r\n");
         }
         return recorder.waitFor(before + lines.size());
     };
-    const std::string munich = "$GNGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47";
-    const std::string south = "$GNGGA,123520,4807.038,S,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47";
-    const std::string glonass = "$GLGSV,1,1,01,70,30,300,28*00";
-    const std::string course = "$GNVTG,054.7,T,034.4,M,005.5,N,010.2,K*48";
+    const std::string north = "$GNGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,";
+    const std::string south = "$GNGGA,123520,4807.038,S,01131.000,E,1,08,0.9,545.4,M,46.9,M,,";
+    const std::string course = "$GPTXT,01,01,02,ANTSTATUS=OK";
     GpsState state;
 
-    ASSERT_TRUE(feed({munich, course, glonass, munich}));
-    parser.copyState(state);
-    EXPECT_EQ(state.received & RECEIVED_FIX, 0u);
-    NotReadLines notRead = parser.notReadLines();
-    EXPECT_EQ(notRead.lines, 4);
-    using Names = std::vector<std::pair<std::string, std::int64_t>>;
-    EXPECT_EQ(notRead.names, (Names{{"$GNGGA", 2}, {"$GNVTG", 1}, {"$GLGSV", 1}}));
-    EXPECT_TRUE(notRead.otherSystems);
-
-    parser.setEverySystem(true);
-    ASSERT_TRUE(feed({munich, glonass, course}));
+    ASSERT_TRUE(feed({north, course}));
     parser.copyState(state);
     EXPECT_EQ(state.everySystem, 1);
+    EXPECT_TRUE(parser.readsEverySystem());
+    EXPECT_EQ(parser.everySystemSwitchedBy(), "$GNGGA");
     EXPECT_NEAR(state.fixLatitude, 4811.73, 1e-9);
-    EXPECT_EQ(state.allSystems.count, 1);
-    notRead = parser.notReadLines();
-    EXPECT_EQ(notRead.lines, 1) << "counted afresh in the new way of reading";
-    EXPECT_EQ(notRead.names, (Names{{"$GNVTG", 1}}));
-    EXPECT_FALSE(notRead.otherSystems);
+    using Names = std::vector<std::pair<std::string, std::int64_t>>;
+    EXPECT_EQ(parser.notReadLines().names, (Names{{"$GPTXT", 1}}));
 
     parser.setEverySystem(false);
-    ASSERT_TRUE(feed({south}));
+    EXPECT_EQ(parser.everySystemSwitchedBy(), "");
+    ASSERT_TRUE(feed({south, south}));
     parser.copyState(state);
     EXPECT_EQ(state.everySystem, 0);
-    EXPECT_NEAR(state.fixLatitude, 4811.73, 1e-9) << "switched off: the southern fix is not read";
+    EXPECT_NEAR(state.fixLatitude, 4811.73, 1e-9) << "the user's choice holds: the southern fix is not read";
+    const NotReadLines notRead = parser.notReadLines();
+    EXPECT_EQ(notRead.names, (Names{{"$GNGGA", 2}})) << "counted afresh in the new way of reading";
+    EXPECT_TRUE(notRead.otherSystems);
     parser.stop();
 }
 

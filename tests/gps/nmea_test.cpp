@@ -449,16 +449,19 @@ TEST(NmeaTest, MarksWhatWasReceived) {
         std::uint32_t received;
         double altitude;
     };
+    constexpr std::uint32_t WHOLE_GGA = RECEIVED_TIME | RECEIVED_FIX | RECEIVED_GGA | RECEIVED_ALTITUDE |
+                                        RECEIVED_QUALITY | RECEIVED_SATS_USED | RECEIVED_SEPARATION;
     const Case cases[] = {
-        {"$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47",
-         RECEIVED_TIME | RECEIVED_FIX | RECEIVED_GGA | RECEIVED_ALTITUDE, 545.4},
-        {"$GPGGA,,,,,,0,00,,,M,,M,,*66", RECEIVED_GGA, 0},
-        {"$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,-12.5,M,46.9,M,,*47",
-         RECEIVED_TIME | RECEIVED_FIX | RECEIVED_GGA | RECEIVED_ALTITUDE, -12.5},
+        {"$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47", WHOLE_GGA, 545.4},
+        {"$GPGGA,,,,,,0,00,,,M,,M,,*66", RECEIVED_GGA | RECEIVED_QUALITY | RECEIVED_SATS_USED, 0},
+        {"$GPGGA,,,,,,,,,,M,,M,,*66", RECEIVED_GGA, 0},
+        {"$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,-12.5,M,46.9,M,,*47", WHOLE_GGA, -12.5},
         {"$GPRMC,225446,A,4916.45,N,12311.12,W,000.5,054.7,191194,020.3,E*68",
-         RECEIVED_TIME | RECEIVED_FIX | RECEIVED_DATE, 0},
-        {"$GPRMC,,V,,,,,,,,,,N*53", 0, 0},
-        {"$GPGSA,A,1,,,,,,,,,,,,,,,*1E", RECEIVED_GSA, 0},
+         RECEIVED_TIME | RECEIVED_FIX | RECEIVED_DATE | RECEIVED_RMC, 0},
+        {"$GPRMC,,V,,,,,,,,,,N*53", RECEIVED_RMC, 0},
+        {"$GPGSA,A,1,,,,,,,,,,,,,,,*1E", RECEIVED_GSA | RECEIVED_FIX_TYPE, 0},
+        {"$GPGSA,A,3,04,05,,09,12,,,24,,,,,2.5,,2.1*39",
+         RECEIVED_GSA | RECEIVED_FIX_TYPE | RECEIVED_PDOP | RECEIVED_VDOP, 0},
         {"$GPGSV,1,1,01,01,78,221,47*70", RECEIVED_GSV, 0},
         {"$GPGSV,2,1,05,01,78,221,47*70", 0, 0},
     };

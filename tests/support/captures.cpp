@@ -1,6 +1,7 @@
 #include "support/captures.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -30,6 +31,17 @@ std::vector<std::string> splitCrLfLines(const std::string& bytes) {
         lines.push_back(bytes.substr(start, end - start));
     }
     return lines;
+}
+
+std::string sealed(const std::string& line) {
+    const std::string body = line.substr(0, line.find('*'));
+    unsigned sum = 0;
+    for (std::size_t i = 1; i < body.size(); ++i) {
+        sum ^= static_cast<unsigned char>(body[i]);
+    }
+    char digits[4];
+    std::snprintf(digits, sizeof digits, "*%02X", sum);
+    return body + digits;
 }
 
 } // namespace veltaro::test

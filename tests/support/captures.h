@@ -19,4 +19,7 @@ std::vector<Capture> loadCaptures();
 // The complete lines of a stream whose lines end in CR LF.
 std::vector<std::string> splitCrLfLines(const std::string& bytes);
 
+// The sentence with its checksum made right: "*hh" replaced, or added where the line has none.
+std::string sealed(const std::string& line);
+
 } // namespace veltaro::test

@@ -1,0 +1,143 @@
+#include "gps/sentence_reader.h"
+
+#include "gps/field_reader.h"
+#include "gps/nmea.h"
+#include "gps/sentence_table.h"
+
+#include <cstring>
+#include <new>
+#include <utility>
+
+namespace veltaro {
+
+namespace {
+
+// The name as the decoder compares it: up to the first comma or a NUL, at most 10 characters before a "*".
+// Line noise without a comma is not copied whole.
+std::string nameOf(const char* line, int count) {
+    int end = 0;
+    while (end < count && end < 16 && line[end] != ',' && line[end] != '\0') {
+        ++end;
+    }
+    std::string name(line, static_cast<std::size_t>(end));
+    const std::size_t star = name.find('*');
+    return name.substr(0, star < 10 ? star : 10);
+}
+
+} // namespace
+
+bool SentenceReader::read(GpsState& state, char* line, int count, std::int64_t nowMs) {
+    if (count <= 0 || (line[0] != '$' && line[0] != '!')) {
+        return false; // not a sentence: noise between lines
+    }
+    if (hasBadChecksum(line, count)) {
+        // A corrupted line may say anything: 102 degrees west read as 2. Logs still keep it.
+        ++badChecksumLines;
+        return false;
+    }
+    if (every) {
+        expireCycles(state, cycles, nowMs);
+    }
+    const std::string name = nameOf(line, count);
+    char system = 0;
+    const SentenceType* row = line[0] == '$' ? findSentence(name.c_str(), system) : nullptr;
+    if (row == nullptr) {
+        countNotRead(name, false);
+        return false;
+    }
+    const bool gpsTalker = system == 'G';
+    if (row->kind == KIND_FIX && row->original && row->position) {
+        if (gpsTalker) {
+            lastGpsPositionMs = nowMs;
+        } else if (!every && !userChose &&
+                   (lastGpsPositionMs == SystemCycles::NEVER || nowMs - lastGpsPositionMs >= GPS_TALKER_SILENCE_MS)) {
+            switchTo(true);
+            try {
+                switchedName = name;
+            } catch (const std::bad_alloc&) {
+                // The page then says less about why; the reading is right all the same.
+            }
+        }
+    }
+    state.everySystem = every ? 1 : 0;
+    const char* fields = splitSentence(line, count);
+    if (!every) {
+        const bool otherTalker = row->kind != KIND_ANY_TALKER && !gpsTalker;
+        // A GPS cycle of another signal (L2, L5) would replace the L1 values the views show.
+        const bool otherSignal = row->kind == KIND_SATELLITES && gpsTalker && gsvSignalId(fields) > 1;
+        if (otherTalker || otherSignal) {
+            countNotRead(name, otherTalker);
+            return false;
+        }
+    }
+    SentenceContext context{state, working, every ? &cycles : nullptr, system, nowMs};
+    if (!row->decode(context, fields)) {
+        return false;
+    }
+    state.fixTickMs = nowMs;
+    return true;
+}
+
+void SentenceReader::clearTables() {
+    working = SatelliteTable{};
+    cycles = SystemCycles{};
+}
+
+void SentenceReader::restart() {
+    SentenceReader fresh;
+    if (userChose) {
+        fresh.choose(every);
+    }
+    *this = std::move(fresh);
+}
+
+void SentenceReader::choose(bool on) {
+    userChose = true;
+    switchedName.clear();
+    switchTo(on);
+}
+
+void SentenceReader::switchTo(bool on) {
+    if (every == on) {
+        return;
+    }
+    every = on;
+    // What was not read before is read now, or the other way round: the count starts again, and the
+    // satellites gathered in the other reading are gone.
+    notReadLines = NotReadLines{};
+    cycles = SystemCycles{};
+}
+
+void SentenceReader::countNotRead(const std::string& name, bool otherSystem) {
+    constexpr std::size_t MOST_NAMES = 32; // line noise must not grow the list without end
+    ++notReadLines.lines;
+    notReadLines.otherSystems = notReadLines.otherSystems || otherSystem;
+    auto& names = notReadLines.names;
+    std::size_t at = 0;
+    while (at < names.size() && names[at].first != name) {
+        ++at;
+    }
+    if (at == names.size()) {
+        if (names.size() == MOST_NAMES) {
+            return;
+        }
+        try {
+            names.emplace_back(name, 0);
+        } catch (const std::bad_alloc&) {
+            return; // counted, though not by name
+        }
+    }
+    ++names[at].second;
+    // Position sentences lead, as they say why no fix shows; then by count, a name moves up past those it
+    // now outnumbers.
+    const auto rank = [&](std::size_t i) {
+        char system = 0;
+        const SentenceType* row = findSentence(names[i].first.c_str(), system);
+        return std::make_pair(row != nullptr && row->position ? 1 : 0, names[i].second);
+    };
+    for (; at > 0 && rank(at) > rank(at - 1); --at) {
+        std::swap(names[at], names[at - 1]);
+    }
+}
+
+} // namespace veltaro
