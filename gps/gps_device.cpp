@@ -156,9 +156,15 @@ bool GpsDevice::markAge() {
     const std::int64_t quiet = parser && !source.atEnd ? parser->secondsSinceLastLine() : 0;
     const std::int32_t quietSeconds = quiet >= QUIET_SECONDS ? static_cast<std::int32_t>(quiet) : 0;
     const std::int32_t sourceLost = source.failure != nullptr ? 1 : 0;
-    const bool changed = quietSeconds != snapshot.quietSeconds || sourceLost != snapshot.sourceLost;
+    // The age of the last fix is news each second while the receiver reports none.
+    const std::int64_t fixAge = (GpsParser::clockMs() - snapshot.fixTickMs) / 1000;
+    const std::int32_t fixAgeSeconds =
+        snapshot.reportsNoFix() && (snapshot.received & RECEIVED_FIX) != 0 ? static_cast<std::int32_t>(fixAge) : 0;
+    const bool changed = quietSeconds != snapshot.quietSeconds || sourceLost != snapshot.sourceLost ||
+                         fixAgeSeconds != snapshot.fixAgeSeconds;
     snapshot.quietSeconds = quietSeconds;
     snapshot.sourceLost = sourceLost;
+    snapshot.fixAgeSeconds = fixAgeSeconds;
     return changed;
 }
 
@@ -238,6 +244,7 @@ DeviceReport GpsDevice::report() {
         report.secondsSinceLastLine = parser->secondsSinceLastLine();
         report.badChecksums = parser->badChecksumLines();
         report.notRead = parser->notReadLines();
+        report.everySystemSwitchedBy = parser->everySystemSwitchedBy();
     }
     report.stoppedAt = stoppedAt;
     std::lock_guard guard(outputsLock);
@@ -295,6 +302,22 @@ void GpsDevice::waitStopped() {
 void GpsDevice::stop() {
     requestStop(GetTickCount64() + STOP_DEADLINE_MS);
     waitStopped();
+}
+
+bool GpsDevice::restartSource(std::unique_ptr<Port> replacement) {
+    if (port) {
+        port->stop();
+    }
+    port = std::move(replacement);
+    parser->restartReading();
+    if (!port->initialize()) {
+        return fail(DEVICE_ERROR_INITIALIZE_PORT);
+    }
+    if (!port->open(true, inputQueue.get())) {
+        return fail(DEVICE_ERROR_OPEN_PORT);
+    }
+    error = DEVICE_ERROR_NONE;
+    return true;
 }
 
 void GpsDevice::stopByUser() {

@@ -54,6 +54,7 @@ struct DeviceReport {
     std::int64_t secondsSinceLastLine = 0;
     std::int64_t badChecksums = 0;
     NotReadLines notRead;
+    std::string everySystemSwitchedBy;   // the sentence that made the device read every system by itself
     std::optional<SYSTEMTIME> stoppedAt; // when the user stopped the device; none while it runs
     std::vector<OutputReport> outputs;   // in the order added
 };
@@ -98,6 +99,10 @@ public:
     // snapshot keeps the last state.
     void stopByUser();
     bool stoppedByUser() const { return stoppedAt.has_value(); }
+
+    // Replaces the source with a new one that starts the stream again, read afresh (a replay from the start
+    // of its file); false with error set, and the old source stopped, when it cannot open.
+    bool restartSource(std::unique_ptr<Port> replacement);
 
     // Writes into snapshot how long no line has come and whether the source is lost; true when that
     // changed what the views say.

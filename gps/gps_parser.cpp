@@ -84,6 +84,19 @@ bool GpsParser::start(ByteQueue* queue) {
     return true;
 }
 
+void GpsParser::restartReading() {
+    {
+        std::lock_guard guard(stateLock);
+        const std::int32_t active = state.active;
+        state = GpsState{};
+        state.active = active;
+        reader.restart();
+        state.everySystem = reader.readsEverySystem() ? 1 : 0;
+        fixes.clear();
+    }
+    notifyObservers();
+}
+
 void GpsParser::stop() {
     if (!thread.joinable()) {
         return;

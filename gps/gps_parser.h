@@ -51,6 +51,10 @@ public:
     // Starts the thread over source; false when it cannot be created.
     bool start(ByteQueue* source);
 
+    // Forgets what was read, as if the stream began again (a replay from the start); the user's choice of
+    // reading stays. Any thread.
+    void restartReading();
+
     // Stops the source queue, so the thread decodes the lines already complete and ends; joins it.
     void stop();
 

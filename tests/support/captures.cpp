@@ -1,5 +1,7 @@
 #include "support/captures.h"
 
+#include "gps/receiver_pace.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
@@ -31,6 +33,22 @@ std::vector<std::string> splitCrLfLines(const std::string& bytes) {
         lines.push_back(bytes.substr(start, end - start));
     }
     return lines;
+}
+
+std::vector<Burst> burstsOf(const std::string& capture) {
+    std::vector<Burst> bursts(1, Burst{0, {}});
+    BurstSplitter splitter;
+    forEachLine(capture, [&](std::string_view line) {
+        const auto previous = splitter.stamp();
+        if (splitter.startsBurst(line)) {
+            bursts.push_back({static_cast<std::int64_t>(burstInterval(previous, splitter.stamp()).count()), {}});
+        }
+        const std::string_view text = line.substr(0, line.find_first_of("\r\n"));
+        if (!text.empty()) {
+            bursts.back().lines.emplace_back(text);
+        }
+    });
+    return bursts;
 }
 
 std::string sealed(const std::string& line) {

@@ -240,10 +240,12 @@ TEST(DeviceStatusTextTest, SaysWhatCameAndHowLongAgo) {
         {"nothing came", 0, 0, 12, 0, {}, "no data for 12 s"},
         {"data flows", 4096, 57, 1, 0, {}, "last line 1 s ago"},
         {"data stopped", 4096, 57, 40, 0, {}, "no data for 40 s"},
-        {"corrupted lines", 4096, 57, 1, 3, {}, "last line 1 s ago\n  3 lines with a bad checksum"},
+        {"corrupted lines", 4096, 57, 1, 3, {}, "last line 1 s ago\n  3 lines with a bad checksum, not read"},
+        {"one corrupted line", 4096, 57, 1, 1, {}, "last line 1 s ago\n  1 line with a bad checksum, not read"},
         {"other sentences", 4096, 57, 1, 0, gpsOnly, "last line 1 s ago\n  12 lines not read: $GPGLL, $GPVTG"},
         {"other systems", 4096, 57, 1, 3, modern,
-         "last line 1 s ago\n  3 lines with a bad checksum\n  1,204 lines not read: $GNRMC, $GNGGA, $GLGSV\n  Choose "
+         "last line 1 s ago\n  3 lines with a bad checksum, not read\n  1,204 lines not read: $GNRMC, $GNGGA, $GLGSV\n "
+         " Choose "
          "'Read every satellite system' from the device's menu to show them."},
     };
     for (const Case& c : cases) {
@@ -254,6 +256,10 @@ TEST(DeviceStatusTextTest, SaysWhatCameAndHowLongAgo) {
                       " lines decoded\n  " + c.lastLine)
             << c.what;
     }
+    DeviceReport switched = reportOf("Port COM3", PortStatus{}, 57, 1);
+    switched.everySystemSwitchedBy = "$GNGGA";
+    EXPECT_NE(deviceStatusText(switched).find("\n  Reading every satellite system: the receiver sends $GNGGA"),
+              std::string::npos);
     PortStatus lost;
     lost.failure = "port lost";
     lost.reopening = true;

@@ -33,9 +33,9 @@ std::string ggaStream(int lines) {
     std::string stream;
     for (int i = 0; i < lines; ++i) {
         char line[96];
-        std::snprintf(line, sizeof line, "$GPGGA,%02d%02d%02d,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47\r\n",
+        std::snprintf(line, sizeof line, "$GPGGA,%02d%02d%02d,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,",
                       i / 3600, i / 60 % 60, i % 60);
-        stream += line;
+        stream += test::sealed(line) + "\r\n";
     }
     return stream;
 }
@@ -296,7 +296,7 @@ TEST(DeviceStatusTextTest, StoppedDeviceSaysWhenInsteadOfHowDataFlows) {
     report.stoppedAt->wSecond = 9;
     EXPECT_EQ(deviceStatusText(report),
               "Status:\n  Port COM3\n  1 bytes received, 2 lines decoded\n  stopped at 07:08:09\n  3 lines with a bad "
-              "checksum");
+              "checksum, not read");
     report.secondsSinceLastLine = 9;
     report.badChecksums = 0;
     EXPECT_EQ(deviceStatusText(report),
@@ -648,7 +648,7 @@ TEST_F(MainFrameTest, GpsUpdateRefreshesEveryPage) {
     };
     const std::string before = text();
     test::FarEnd receiver(15);
-    ASSERT_TRUE(receiver.write("$GPRMC,101112,A,4807.038,N,01131.000,E,0.0,0.0,230394,,*36\r\n"));
+    ASSERT_TRUE(receiver.write(test::sealed("$GPRMC,101112,A,4807.038,N,01131.000,E,0.0,0.0,230394,,") + "\r\n"));
     EXPECT_TRUE(test::pumpMessagesUntil([&] { return text().find("10:11:12") != std::string::npos; })) << text();
     EXPECT_NE(text(), before);
 }

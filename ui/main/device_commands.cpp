@@ -211,8 +211,15 @@ void MainFrame::echoToPort() {
 
 void MainFrame::toggleEverySystem() {
     GpsDevice* device = menuDevice();
-    if (device != nullptr && device->parser) {
-        device->parser->setEverySystem(!device->parser->readsEverySystem());
+    if (device == nullptr || !device->parser) {
+        return;
+    }
+    device->parser->setEverySystem(!device->parser->readsEverySystem());
+    // A replay that has ended would show nothing of the new reading: it plays its file again, read anew.
+    if (!device->recordedFile.empty() && device->port && device->port->status().atEnd &&
+        !device->restartSource(std::make_unique<FilePort>(device->recordedFile.c_str(), ReplayPace::RECEIVER))) {
+        showError("Cannot read the GPS data file " + device->recordedFile + " again: " +
+                  systemErrorText(device->port->status().systemError));
     }
 }
 

@@ -25,11 +25,16 @@ constexpr std::size_t MOST_NAMES_SHOWN = 3;
 
 // 1204 as "1,204".
 std::string withThousands(std::int64_t value) {
-    std::string digits = std::to_string(value);
-    for (int at = static_cast<int>(digits.size()) - 3; at > (digits[0] == '-' ? 1 : 0); at -= 3) {
-        digits.insert(static_cast<std::size_t>(at), ",");
+    const std::string digits = std::to_string(value);
+    const std::size_t sign = digits[0] == '-' ? 1 : 0;
+    std::string grouped = digits.substr(0, sign);
+    for (std::size_t i = sign; i < digits.size(); ++i) {
+        if (i > sign && (digits.size() - i) % 3 == 0) {
+            grouped += ',';
+        }
+        grouped += digits[i];
     }
-    return digits;
+    return grouped;
 }
 
 std::string clockTime(const SYSTEMTIME& time) {
@@ -152,11 +157,14 @@ std::string deviceStatusText(const DeviceReport& report) {
                                static_cast<long long>(secondsSinceLastLine));
     }
     used = std::min(used + static_cast<std::size_t>(std::max(length, 0)), sizeof text - 1);
-    if (report.badChecksums > 0) {
-        std::snprintf(text + used, sizeof text - used, "\n  %lld lines with a bad checksum",
-                      static_cast<long long>(report.badChecksums));
-    }
     std::string status = text;
+    if (!report.everySystemSwitchedBy.empty()) {
+        status += "\n  Reading every satellite system: the receiver sends " + report.everySystemSwitchedBy;
+    }
+    if (report.badChecksums > 0) {
+        status.append("\n  ").append(withThousands(report.badChecksums));
+        status.append(report.badChecksums == 1 ? " line" : " lines").append(" with a bad checksum, not read");
+    }
     const NotReadLines& notRead = report.notRead;
     if (notRead.lines > 0) {
         status += "\n  " + withThousands(notRead.lines) + " lines not read:";

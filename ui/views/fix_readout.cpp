@@ -3,8 +3,10 @@
 #include "ui/framework/gdi_owners.h"
 #include "ui/views/age_caption.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <iterator>
 #include <vector>
 
 namespace veltaro {
@@ -26,25 +28,37 @@ std::string printed(const char* pattern, auto... values) {
     return text;
 }
 
-// Degrees and minutes to four decimals from hundredths of a degree; minutes that round to 60 carry into
-// the degrees, so 59.99999' reads 1 degree on.
-std::string angle(double hundredths, int degreeDigits, char positive, char negative) {
-    const long long steps = std::llround(std::abs(hundredths) / 100.0 * 600000.0); // 1/10000 minute
-    return printed("%0*lld\xB0%02lld.%04lld' %c", degreeDigits, steps / 600000, steps % 600000 / 10000, steps % 10000,
-                   hundredths < 0 ? negative : positive);
+// Degrees and minutes from hundredths of a degree, to as many decimals of a minute as the receiver sent (4 to
+// 8); minutes that round to 60 carry into the degrees, so 59.99999' reads 1 degree on.
+std::string angle(double hundredths, Decimals sent, int degreeDigits, char positive, char negative) {
+    const int decimals = std::clamp<int>(sent, 4, 8);
+    long long unit = 1; // a step of the last decimal, in the minute's smallest unit
+    for (int i = 0; i < decimals; ++i) {
+        unit *= 10;
+    }
+    const long long steps = std::llround(std::abs(hundredths) / 100.0 * 60.0 * static_cast<double>(unit));
+    return printed("%0*lld\xB0%02lld.%0*lld' %c", degreeDigits, steps / (60 * unit), steps % (60 * unit) / unit,
+                   decimals, steps % unit, hundredths < 0 ? negative : positive);
 }
 
-// A DOP as receivers send it: up to two decimals, at least one.
+// A length in metres to as many decimals as sent, within limits: "36.3017".
+std::string metres(double value, Decimals sent, int least, int most) {
+    return printed("%.*f", std::clamp<int>(sent, least, most), value);
+}
+
+// A DOP as receivers send it: up to two decimals, at least one; one from 10 and none from 100, so the DOP line
+// fits its column.
 std::string dop(double value) {
-    std::string text = printed("%.2f", value);
-    if (text.back() == '0') {
+    const double size = std::abs(value);
+    std::string text = printed("%.*f", size < 9.995 ? 2 : size < 99.95 ? 1 : 0, value);
+    if (size < 9.995 && text.back() == '0') {
         text.pop_back();
     }
     return text;
 }
 
 std::string fixTypeName(const GpsState& state) {
-    if (!has(state, RECEIVED_GSA)) {
+    if (!has(state, RECEIVED_FIX_TYPE)) {
         return NOTHING;
     }
     switch (state.fixType) {
@@ -59,11 +73,20 @@ std::string fixTypeName(const GpsState& state) {
     }
 }
 
+// How many satellite systems the latest GSA lists use, while every system is read.
+int systemsUsed(const GpsState& state) {
+    return static_cast<int>(std::count_if(std::begin(state.usedBySystem), std::end(state.usedBySystem),
+                                          [](std::int32_t used) { return used > 0; }));
+}
+
 std::string qualityName(const GpsState& state) {
-    if (!has(state, RECEIVED_GGA)) {
+    if (!has(state, RECEIVED_QUALITY)) {
         return NOTHING;
     }
     const int quality = state.fixQuality;
+    if (quality == 1 && state.everySystem != 0 && systemsUsed(state) > 1) {
+        return "GNSS"; // a fix from several systems is no GPS fix
+    }
     return quality >= 0 && quality < static_cast<int>(std::size(QUALITY_NAMES)) ? QUALITY_NAMES[quality]
                                                                                 : std::to_string(quality);
 }
@@ -91,6 +114,57 @@ std::vector<std::string> splitLines(const std::string& text) {
     return lines;
 }
 
+// Satellites used: every system's GSA lists while every system is read, else GGA's field.
+std::string usedText(const GpsState& state) {
+    if (state.everySystem != 0 && state.usedAllSystems > 0) {
+        return std::to_string(state.usedAllSystems);
+    }
+    return has(state, RECEIVED_SATS_USED) ? printed("%.0f", state.satsUsed) : NOTHING;
+}
+
+std::string dopLine(const GpsState& state) {
+    if (!has(state, RECEIVED_GSA)) {
+        return "DOP --";
+    }
+    const auto value = [&](Received bit, double dilution) { return has(state, bit) ? dop(dilution) : NOTHING; };
+    return "DOP H " + value(RECEIVED_GSA_HDOP, state.gsaHdop) + " P " + value(RECEIVED_PDOP, state.pdop) + " V " +
+           value(RECEIVED_VDOP, state.vdop);
+}
+
+// "Error N2.4 E3.5 U4.2 m", in centimetres when every error is below a metre (RTK: "Error N1.2 E1.5 U3.1 cm"),
+// with one decimal below 10 units and none above: the line fits the column and keeps what matters. An error
+// of a kilometre or more is no estimate of a fix (receivers without one send such values).
+std::string errorLine(const GpsState& state) {
+    const double errors[] = {state.errorNorth, state.errorEast, state.errorUp};
+    double largest = 0;
+    for (double error : errors) {
+        largest = std::isnan(error) || error >= 1000 ? largest : std::max(largest, std::abs(error));
+    }
+    const bool centimetres = largest < 1;
+    const double scale = centimetres ? 100 : 1;
+    const int decimals = largest * scale < 10 ? 1 : 0;
+    std::string line = "Error";
+    for (int i = 0; i < 3; ++i) {
+        const bool shown = !std::isnan(errors[i]) && errors[i] < 1000;
+        line += std::string(" ") + "NEU"[i] + (shown ? printed("%.*f", decimals, errors[i] * scale) : NOTHING);
+    }
+    return line + (centimetres ? " cm" : " m");
+}
+
+// "Used G8 R3 E3 C6": the satellites each system's latest GSA lists, four systems a line so each fits.
+std::string usedBySystemLines(const GpsState& state) {
+    std::string lines;
+    int onLine = 0;
+    for (int i = 0; i < 7; ++i) {
+        if (state.usedBySystem[i] > 0) {
+            lines += (onLine % 4 == 0 ? (onLine == 0 ? "Used" : "\r\nUsed") : "") +
+                     printed(" %c%d", SYSTEM_LETTERS[i], state.usedBySystem[i]);
+            ++onLine;
+        }
+    }
+    return lines;
+}
+
 } // namespace
 
 std::string readoutText(const GpsState& state) {
@@ -100,18 +174,36 @@ std::string readoutText(const GpsState& state) {
         text = age + "\r\n";
     }
     const bool fix = has(state, RECEIVED_FIX);
+    const bool altitude = has(state, RECEIVED_ALTITUDE);
+    const bool separation = has(state, RECEIVED_SEPARATION);
     text += utcLine(state) + "\r\n";
-    text += "Lat " + (fix ? angle(state.fixLatitude, 2, 'N', 'S') : NOTHING) + "\r\n";
-    text += "Lon " + (fix ? angle(state.fixLongitude, 3, 'E', 'W') : NOTHING) + "\r\n";
-    text += "Alt " + (has(state, RECEIVED_ALTITUDE) ? printed("%.1f m", state.altitude) : NOTHING) + "\r\n";
+    text += "Lat " + (fix ? angle(state.fixLatitude, state.latitudeDecimals, 2, 'N', 'S') : NOTHING) + "\r\n";
+    text += "Lon " + (fix ? angle(state.fixLongitude, state.longitudeDecimals, 3, 'E', 'W') : NOTHING) + "\r\n";
+    text +=
+        "Alt " +
+        (altitude ? metres(state.altitude, state.altitudeDecimals, 1, 4) + (separation ? " m MSL" : " m") : NOTHING) +
+        "\r\n";
     text += "Fix " + fixTypeName(state) + " (" + qualityName(state) + ")\r\n";
-    text += "Sats " + (has(state, RECEIVED_GGA) ? printed("%.0f", state.satsUsed) : NOTHING) + " used, " +
+    text += "Sats " + usedText(state) + " used, " +
             (has(state, RECEIVED_GSV)
                  ? std::to_string(state.everySystem != 0 ? state.allSystems.count : state.satellites.inView)
                  : NOTHING) +
             " in view\r\n";
-    text += has(state, RECEIVED_GSA) ? "DOP H " + dop(state.gsaHdop) + " P " + dop(state.pdop) + " V " + dop(state.vdop)
-                                     : std::string("DOP --");
+    text += dopLine(state);
+    // Lines beyond the seven, each once its data has come.
+    if (fix && state.reportsNoFix()) {
+        text += "\r\nLast fix " + std::to_string(state.fixAgeSeconds) + " s ago";
+    }
+    if (state.everySystem != 0 && state.usedAllSystems > 0) {
+        text += "\r\n" + usedBySystemLines(state);
+    }
+    if (altitude && separation) {
+        const Decimals decimals = std::max(state.altitudeDecimals, state.separationDecimals);
+        text += "\r\nEllipsoid " + metres(state.altitude + state.separation, decimals, 1, 4) + " m";
+    }
+    if (has(state, RECEIVED_GST)) {
+        text += "\r\n" + errorLine(state);
+    }
     return text;
 }
 
