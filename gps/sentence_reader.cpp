@@ -26,6 +26,20 @@ std::string nameOf(const char* line, int count) {
 
 } // namespace
 
+SentenceReader::GsvPosition SentenceReader::gsvPosition(const char* fields) {
+    FieldReader reader(fields);
+    const char* field = nullptr;
+    int n = 0;
+    GsvPosition position;
+    if (reader.read(field, n)) {
+        position.total = parseDecimal(field, n);
+        if (reader.read(field, n)) {
+            position.message = parseDecimal(field, n);
+        }
+    }
+    return position;
+}
+
 bool SentenceReader::read(GpsState& state, char* line, int count, std::int64_t nowMs) {
     if (count <= 0 || (line[0] != '$' && line[0] != '!')) {
         return false; // not a sentence: noise between lines
@@ -67,7 +81,13 @@ bool SentenceReader::read(GpsState& state, char* line, int count, std::int64_t n
         const bool otherSignal = row->kind == KIND_SATELLITES && gpsTalker && gsvSignalId(fields) > 1;
         if (otherTalker || otherSignal) {
             countNotRead(name, otherTalker);
+            if (otherSignal) {
+                closeGpsCycle(state, fields);
+            }
             return false;
+        }
+        if (row->kind == KIND_SATELLITES) {
+            gpsCycle = gsvPosition(fields);
         }
     }
     SentenceContext context{state, working, every ? &cycles : nullptr, system, nowMs};
@@ -89,6 +109,19 @@ void SentenceReader::restart() {
         fresh.choose(every);
     }
     *this = std::move(fresh);
+}
+
+void SentenceReader::closeGpsCycle(GpsState& state, const char* fields) {
+    // Some receivers (Quectel LC79D) end their L1 cycle with a message of L5 signals: the L1 satellites
+    // gathered so far are the cycle, committed as its last message would have.
+    const GsvPosition refused = gsvPosition(fields);
+    if (refused.total > 1 && refused.message == refused.total && gpsCycle.total == refused.total &&
+        gpsCycle.message == refused.total - 1) {
+        const std::string closing = std::to_string(refused.total) + "," + std::to_string(refused.total) + "," +
+                                    std::to_string(working.storedCount) + "*";
+        decodeGsv(state, working, closing.c_str());
+    }
+    gpsCycle = GsvPosition{};
 }
 
 void SentenceReader::choose(bool on) {

@@ -46,6 +46,13 @@ public:
     const NotReadLines& notRead() const { return notReadLines; }
 
 private:
+    // A GSV message's place in its cycle.
+    struct GsvPosition {
+        int total = 0;
+        int message = 0;
+    };
+    static GsvPosition gsvPosition(const char* fields);
+    void closeGpsCycle(GpsState& state, const char* fields);
     void switchTo(bool on);
     void countNotRead(const std::string& name, bool otherSystem);
 
@@ -54,6 +61,7 @@ private:
     std::string switchedName;
     std::int64_t lastGpsPositionMs = SystemCycles::NEVER;
     SatelliteTable working;
+    GsvPosition gpsCycle; // the GPS L1 message read last in the default reading
     SystemCycles cycles;
     std::int64_t badChecksumLines = 0;
     NotReadLines notReadLines;

@@ -192,8 +192,8 @@ TEST_F(ScriptedDeviceTest, FloodOfLinesIsToldInFewNotificationsAndKeepsEveryPosi
     const int fixes = 3000;
     for (int i = 0; i < fixes; ++i) {
         char line[96];
-        std::snprintf(line, sizeof line, "$GPGGA,000000,%04d.000,N,00000.000,E,1,08,0.9,545.4,M,46.9,M,,*47\r\n", i);
-        stream += line;
+        std::snprintf(line, sizeof line, "$GPGGA,000000,%04d.000,N,00000.000,E,1,08,0.9,545.4,M,46.9,M,,", i);
+        stream += test::sealed(line) + "\r\n";
     }
     feed(scripted->fed, stream);
     ASSERT_TRUE(test::pumpMessagesUntil([&] { return device.newFixes.size() == fixes; }));
@@ -253,8 +253,10 @@ TEST(GpsDeviceTest, UnpluggedReceiverResumesIntoTheSameLogAndDecoderWithoutJoini
     // read as a fix at a place the receiver never reported.
     const std::string complete = capture("garmin48.nmea");
     const std::string first = complete + "$GPGGA,235959,4807.0";
-    const std::string second = "38,N,00231.000,W,2,08,0.9,545.4,M,46.9,M,,*47\r\n"
-                               "$GPGSA,A,3,04,05,,09,12,,,24,,,,,2.5,1.3,2.1*39\r\n";
+    // The joined line's checksum matches: only the reconnect can tell it was cut.
+    const std::string joined = test::sealed("$GPGGA,235959,4807.038,N,00231.000,W,2,08,0.9,545.4,M,46.9,M,,");
+    const std::string second = joined.substr(std::string("$GPGGA,235959,4807.0").size()) + "\r\n" +
+                               test::sealed("$GPGSA,A,3,04,05,,09,12,,,24,,,,,2.5,1.3,2.1") + "\r\n";
     const Reference reference = decodeStream(complete + second);
     ASSERT_FALSE(sameState(decodeStream(first + second).state, reference.state)) << "the join would show";
     test::ComPair pair(8, 18);

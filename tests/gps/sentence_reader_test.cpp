@@ -224,15 +224,27 @@ TEST(SentenceReaderTest, SatellitesStayWhileTheReceiverKeepsReportingThem) {
     }
 }
 
+// The bars show one signal a satellite: the F9P's L2 cycle follows its L1 cycle; the LC79D ends its L1 cycle
+// with a message of L5 signals, which must not keep the cycle from showing.
 TEST(SentenceReaderTest, DefaultReadingShowsTheGpsL1Signal) {
-    Feed feed;
-    feed.reader.choose(false);
-    play(feed, capture("ublox-zed-f9p-nmea.nmea"));
-    const SatelliteTable& gps = feed.state.satellites;
-    ASSERT_EQ(gps.inView, 12);
-    // The last L1 cycle hears 9 of its 12 satellites; the L2 cycle after it only 2.
-    EXPECT_EQ(std::count_if(gps.snr, gps.snr + gps.inView, [](std::int32_t snr) { return snr > 0; }), 9);
-    EXPECT_FALSE(feed.reader.readsEverySystem());
+    const struct {
+        const char* capture;
+        int inView;
+        int heard; // satellites with a signal
+    } cases[] = {
+        {"ublox-zed-f9p-nmea.nmea", 12, 9},
+        {"quectelLC79D.nmea", 8, 8},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.capture);
+        Feed feed;
+        feed.reader.choose(false);
+        play(feed, capture(c.capture));
+        const SatelliteTable& gps = feed.state.satellites;
+        ASSERT_EQ(gps.inView, c.inView);
+        EXPECT_EQ(std::count_if(gps.snr, gps.snr + gps.inView, [](std::int32_t snr) { return snr > 0; }), c.heard);
+        EXPECT_FALSE(feed.reader.readsEverySystem());
+    }
 }
 
 TEST(SentenceReaderTest, ReadsEverySystemOfAReceiverWithoutGpsTalker) {
