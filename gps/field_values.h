@@ -36,4 +36,8 @@ struct PositionFields {
     bool record(GpsState& state) const;
 };
 
+// The fields GGA and GNS share: 1 time, 2 to 5 the position, 7 satellites used, 8 HDOP, 9 altitude; false for
+// any other field number.
+bool readFixField(GpsState& state, PositionFields& position, int number, const char* field, int n);
+
 } // namespace veltaro

@@ -32,33 +32,16 @@ bool decodeGns(GpsState& state, const char* fields) {
     int n = 0;
     PositionFields position;
     for (int number = 1; number <= 10 && reader.read(field, n); ++number) {
-        if (number >= 2 && number <= 5) {
-            position.read(state, number - 2, field, n);
+        if (readFixField(state, position, number, field, n)) {
             continue;
         }
-        switch (number) {
-        case 1:
-            readTime(state, field, n);
-            break;
-        case 6:
+        if (number == 6) {
             // The first system's letter stands for the fix: receivers send N for every system without one.
             state.fixQuality = n > 0 ? qualityOfMode(field[0]) : 0;
             position.fix = state.fixQuality >= 1;
             markReceived(state, RECEIVED_QUALITY, n > 0);
-            break;
-        case 7:
-            state.satsUsed = parseReal(field, n);
-            markReceived(state, RECEIVED_SATS_USED, n > 0);
-            break;
-        case 8:
-            state.hdop = parseReal(field, n);
-            break;
-        case 9:
-            readAltitude(state, field, n);
-            break;
-        case 10:
+        } else if (number == 10) {
             readSeparation(state, field, n);
-            break;
         }
     }
     return position.record(state);

@@ -171,33 +171,16 @@ bool decodeGga(GpsState& state, const char* fields) {
     PositionFields position;
     state.received |= RECEIVED_GGA;
     for (int number = 1; number <= 11 && reader.read(field, n); ++number) {
-        if (number >= 2 && number <= 5) {
-            position.read(state, number - 2, field, n);
+        if (readFixField(state, position, number, field, n)) {
             continue;
         }
-        switch (number) {
-        case 1:
-            readTime(state, field, n);
-            break;
-        case 6:
+        if (number == 6) {
             // An empty field reads its separator, as receivers without a fix have always been shown.
             state.fixQuality = static_cast<signed char>(field[0]) - 48;
             position.fix = state.fixQuality >= 1;
             markReceived(state, RECEIVED_QUALITY, n > 0);
-            break;
-        case 7:
-            state.satsUsed = parseReal(field, n);
-            markReceived(state, RECEIVED_SATS_USED, n > 0);
-            break;
-        case 8:
-            state.hdop = parseReal(field, n);
-            break;
-        case 9:
-            readAltitude(state, field, n);
-            break;
-        case 11:
+        } else if (number == 11) {
             readSeparation(state, field, n);
-            break;
         }
     }
     return position.record(state);
@@ -322,6 +305,31 @@ void decodeGsv(GpsState& state, SatelliteTable& working, const char* fields) {
         state.satellites = working;
         state.received |= RECEIVED_GSV;
     }
+}
+
+bool readFixField(GpsState& state, PositionFields& position, int number, const char* field, int n) {
+    switch (number) {
+    case 1:
+        readTime(state, field, n);
+        return true;
+    case 2:
+    case 3:
+    case 4:
+    case 5:
+        position.read(state, number - 2, field, n);
+        return true;
+    case 7:
+        state.satsUsed = parseReal(field, n);
+        markReceived(state, RECEIVED_SATS_USED, n > 0);
+        return true;
+    case 8:
+        state.hdop = parseReal(field, n);
+        return true;
+    case 9:
+        readAltitude(state, field, n);
+        return true;
+    }
+    return false;
 }
 
 void readAltitude(GpsState& state, const char* field, int n) {

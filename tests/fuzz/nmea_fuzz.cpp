@@ -1,13 +1,13 @@
-// Bytes as a receiver might send them, through the queue's line reader into both ways of decoding.
+// Bytes as a receiver might send them, through the queue's line reader into the decoder and the readers in
+// front of it: one that chooses its reading by itself, one that reads every system.
 #include "core/byte_queue.h"
-#include "gps/every_system.h"
 #include "gps/nmea.h"
+#include "gps/sentence_reader.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <memory>
-#include <string>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace veltaro;
@@ -20,20 +20,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     GpsState state;
     SatelliteTable working;
+    GpsState chosen;
     GpsState every;
-    SatelliteTable everyWorking;
-    auto cycles = std::make_unique<SystemCycles>();
+    auto byItself = std::make_unique<SentenceReader>();
+    auto everySystem = std::make_unique<SentenceReader>();
+    everySystem->choose(true);
+    std::int64_t now = 0;
     int count = 0;
-    std::string name;
     while (std::unique_ptr<char[]> line = queue.readLine(count)) {
-        hasBadChecksum(line.get(), count);
-        sentenceKind(line.get(), count, name);
-        // Decoding writes into the line: each way gets its own copy. The count may take in the terminator.
-        const auto copy = std::make_unique<char[]>(static_cast<std::size_t>(count) + 1);
-        std::memcpy(copy.get(), line.get(), static_cast<std::size_t>(count));
-        copy[static_cast<std::size_t>(count)] = '\0';
+        // Decoding writes into the line: each gets its own copy. The count may take in the terminator.
+        const auto copy = [&] {
+            auto text = std::make_unique<char[]>(static_cast<std::size_t>(count) + 1);
+            std::memcpy(text.get(), line.get(), static_cast<std::size_t>(count));
+            text[static_cast<std::size_t>(count)] = '\0';
+            return text;
+        };
+        now += 700; // cycles expire and the GPS talker falls silent along the way
+        byItself->read(chosen, copy().get(), count, now);
+        everySystem->read(every, copy().get(), count, now);
         decodeSentence(state, working, line.get(), count);
-        decodeEverySystem(every, everyWorking, *cycles, copy.get(), count);
     }
     return 0;
 }

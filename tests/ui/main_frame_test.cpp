@@ -538,22 +538,40 @@ TEST_F(MainFrameTest, RightClickOpensTheMenuOfTheClickedDevice) {
     EXPECT_EQ(frame.currentNode, &first);
 }
 
-TEST_F(MainFrameTest, ReadEverySystemIsTickedOnTheDevicesMenuAndPickedWithR) {
+// A receiver that reports its fix only as $GNGGA is read in every system by itself: the menu shows it ticked
+// and the page says why; R on the menu is the user's choice, which holds against the receiver.
+TEST_F(MainFrameTest, ReadEverySystemIsTickedByItselfForOtherTalkersAndPickedWithR) {
     frame.startDevice(5, 4800, false, false, 0, 0);
     ASSERT_EQ(frame.nodes.size(), 4u);
     TreeNode& device = *test::nodesOf(frame, NODE_DEVICE).at(0);
+    HWND page = GetWindow(device.pane->hwnd, GW_CHILD);
+    const auto status = [&] {
+        char text[1024] = "";
+        GetDlgItemTextA(page, IDC_DEVICE_STATUS, text, sizeof text);
+        return std::string(text);
+    };
+    test::FarEnd receiver(15);
+    const std::string gn = test::sealed("$GNGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,") + "\r\n";
+    ASSERT_TRUE(receiver.write(gn));
+    EXPECT_TRUE(test::pumpMessagesUntil([&] {
+        return status().find("Reading every satellite system: the receiver sends $GNGGA") != std::string::npos;
+    })) << status();
+
     menuFrame = &frame;
     menusShown.clear();
     everySystemTicked.clear();
     pressR = true;
     const UINT_PTR timer = SetTimer(nullptr, 0, 20, watchForMenu);
-    device.device->parser->setEverySystem(true);
     menuHandled = false;
     test::rightClickAt(onItem(frame, device));
     EXPECT_TRUE(test::pumpMessagesUntil([&] { return !device.device->parser->readsEverySystem(); },
                                         [&](MSG& message) { return frame.handleDialogKeys(message); }));
     KillTimer(nullptr, timer);
-    EXPECT_EQ(everySystemTicked, std::vector<bool>{true}) << "ticked while on, and R switched it off";
+    EXPECT_EQ(everySystemTicked, std::vector<bool>{true}) << "ticked by itself, and R switched it off";
+    ASSERT_TRUE(receiver.write(gn));
+    EXPECT_TRUE(test::pumpMessagesUntil([&] { return device.device->parser->notReadLines().lines == 1; }));
+    EXPECT_FALSE(device.device->parser->readsEverySystem()) << "the user's choice holds";
+    EXPECT_EQ(status().find("Reading every satellite system"), std::string::npos);
 }
 
 // Right-clicks a node's item and runs messages until its menu was shown and closed; false if none was.
@@ -613,6 +631,39 @@ TEST_F(MainFrameTest, RecordedLogReplaysAsADeviceOnRecordedData) {
     ASSERT_TRUE(showMenuOf(frame, node));
     EXPECT_EQ(menuTexts, (std::vector<std::vector<std::string>>{
                              {"Echo to another port...", "&Read every satellite system", "&Stop device"}}));
+}
+
+// The choice of reading on a replay that has ended would show nothing new: the file plays again, read the
+// chosen way.
+TEST_F(MainFrameTest, ChoosingTheReadingOfAnEndedReplayPlaysItAgain) {
+    const std::string capture = test::readFile(std::string(VELTARO_NMEA_DIR) + "/neo-m8n.nmea");
+    const std::string recording = capture.substr(0, capture.find("\r\n", 3000) + 2); // a few seconds, GN only
+    const std::string path = test::temporaryPath("gn only.gpsl");
+    std::ofstream(path, std::ios::binary) << recording;
+    ASSERT_TRUE(frame.startRecordedDevice(path));
+    TreeNode& node = *test::nodesOf(frame, NODE_DEVICE).at(0);
+    GpsDevice& device = *node.device;
+    ASSERT_TRUE(test::pumpMessagesUntil([&] { return device.port->status().atEnd; }));
+    EXPECT_TRUE(device.parser->readsEverySystem()) << "a replay reads every system by itself too";
+    EXPECT_NE(device.snapshot.received & RECEIVED_FIX, 0u);
+
+    menuFrame = &frame;
+    menusShown.clear();
+    pressR = true;
+    const UINT_PTR timer = SetTimer(nullptr, 0, 20, watchForMenu);
+    menuHandled = false;
+    test::rightClickAt(onItem(frame, node));
+    EXPECT_TRUE(test::pumpMessagesUntil([&] { return !device.parser->readsEverySystem(); },
+                                        [&](MSG& message) { return frame.handleDialogKeys(message); }));
+    KillTimer(nullptr, timer);
+    // Played again in the GPS talker's reading: its GN lines are counted as not read, and no fix shows.
+    EXPECT_TRUE(test::pumpMessagesUntil(
+        [&] { return device.port->status().atEnd && device.port->status().bytes == std::int64_t(recording.size()); }));
+    EXPECT_TRUE(test::pumpMessagesUntil([&] {
+        return device.parser->notReadLines().lines > 0 && (device.snapshot.received & RECEIVED_FIX) == 0 &&
+               device.snapshot.everySystem == 0;
+    }));
+    EXPECT_EQ(reportedErrors, std::vector<std::string>{});
 }
 
 // Each item shows what it is: the start page, a live receiver, a recorded log, a view.
