@@ -115,6 +115,17 @@ TEST_F(ScriptedDeviceTest, SnapshotCatchesUpWithTheLastLine) {
     EXPECT_TRUE(sameState(device.snapshot, before));
 }
 
+// While the receiver reports no fix, the snapshot tells how long ago the last one came, on the device's own
+// clock, so the readout counts up without a line arriving.
+TEST_F(ScriptedDeviceTest, LostFixTellsItsAgeAsTimeGoesOn) {
+    ASSERT_TRUE(device.start(observer.window()));
+    feed(scripted->fed, test::sealed("$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,") + "\r\n" +
+                            test::sealed("$GPGGA,123520,,,,,0,00,,,M,,M,,") + "\r\n");
+    ASSERT_TRUE(
+        test::pumpMessagesUntil([&] { return device.snapshot.reportsNoFix() && device.snapshot.fixAgeSeconds >= 2; }));
+    EXPECT_NEAR(device.snapshot.fixLatitude, 4811.73, 1e-9) << "the last fix stays";
+}
+
 // The views learn that the source is lost from the snapshot; the main window is told only of a change.
 TEST_F(ScriptedDeviceTest, SnapshotSaysWhileTheSourceIsLost) {
     ASSERT_TRUE(device.start(observer.window()));

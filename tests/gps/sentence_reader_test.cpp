@@ -258,5 +258,18 @@ TEST(SentenceReaderTest, ReadsEverySystemOfAReceiverWithoutGpsTalker) {
     EXPECT_EQ(used, (std::vector<std::int32_t>{8, 3, 3, 6, 0, 0, 0})); // G R E C J I S
 }
 
+// The page names three sentences not read: the position sentences lead, as they say why no fix shows.
+TEST(SentenceReaderTest, NamesPositionSentencesFirstAmongThoseNotRead) {
+    Feed feed;
+    feed.reader.choose(false);
+    for (const char* line : {"$GLGSV,1,1,00", "$GLGSV,1,1,00", "$GNGSA,A,1", "$GLGSV,1,1,00", "$GNGSA,A,1",
+                             "$GNGGA,120000", "$GPTXT,01", "$GNGNS,120000", "$GNRMC,120000", "$GNRMC,120001"}) {
+        feed.read(test::sealed(line));
+    }
+    using Names = std::vector<std::pair<std::string, std::int64_t>>;
+    EXPECT_EQ(feed.reader.notRead().names,
+              (Names{{"$GNRMC", 2}, {"$GNGGA", 1}, {"$GNGNS", 1}, {"$GLGSV", 3}, {"$GNGSA", 2}, {"$GPTXT", 1}}));
+}
+
 } // namespace
 } // namespace veltaro
