@@ -204,11 +204,14 @@ void recordUsed(SystemCycles& cycles, char talker, const char* text) {
     std::int32_t numbers[USED_PRN_COUNT];
     int count = 0;
     char key = talker == '?' ? 0 : talker;
+    bool noFix = false;
     FieldReader reader(text);
     const char* field = nullptr;
     int n = 0;
     for (int number = 1; number <= 18 && reader.read(field, n); ++number) {
-        if (number >= 3 && number <= 14 && n > 0) {
+        if (number == 2) {
+            noFix = n == 1 && field[0] == '1';
+        } else if (number >= 3 && number <= 14 && n > 0) {
             numbers[count++] = parseDecimal(field, n);
         } else if (number == 18 && n > 0 && idSystem(parseDecimal(field, n)) != 0) {
             key = idSystem(parseDecimal(field, n));
@@ -222,7 +225,10 @@ void recordUsed(SystemCycles& cycles, char talker, const char* text) {
     list.count = count;
     if (key == 0) {
         if (count == 0) {
-            return; // a combined GSA with neither numbers nor system ID says nothing of any system
+            // A combined GSA with neither numbers nor system ID names no system; without a fix, though, no
+            // system uses any satellite.
+            cycles.usedCount = noFix ? 0 : cycles.usedCount;
+            return;
         }
         key = list.system[0];
     }

@@ -74,7 +74,7 @@ TEST(EverySystemTest, CapturesOfTodaysReceiversShowTheirFixAndEverySystem) {
         {"beidou-bd", 3, 3124.82, 12158.74, "GC", 32, 7, true},
         {"furuno_gl_ga", 3, 5995.01, 1101.07, "RES", 18, 11, true},
         {"jl-micro-jlt", 3, -3490.82, 13859.60, "GES", 21, 14, true},
-        {"bu353-glonass", 1, 5568.66, 3762.16, "GR", 22, 6, true},
+        {"bu353-glonass", 1, 5568.66, 3762.16, "GR", 22, 0, true}, // its fix lost: no satellite used
         {"sirfstarv-nmea", 3, 4406.89, -12131.43, "GR", 22, 16, true},
         {"nmea-rtk", 0, 4157.50, -9375.06, "", 0, 0, false}, // GGA and RMC only: a position, no satellites
     };

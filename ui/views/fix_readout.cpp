@@ -131,22 +131,21 @@ std::string dopLine(const GpsState& state) {
            value(RECEIVED_VDOP, state.vdop);
 }
 
-// "Error N2.4 E3.5 U4.2 m", in centimetres when every error is below a metre (RTK: "Error N1.2 E1.5 U3.1 cm"),
-// with one decimal below 10 units and none above: the line fits the column and keeps what matters. An error
-// of a kilometre or more is no estimate of a fix (receivers without one send such values).
+// "Error N2.4 E3.5 U14 m", in centimetres when every error is below a metre (RTK: "Error N1.2 E1.5 U31 cm"),
+// each with one decimal below 10 units and none above: the line fits the column and keeps what matters. An
+// error of a kilometre or more is no estimate of a fix (receivers without one send such values).
 std::string errorLine(const GpsState& state) {
     const double errors[] = {state.errorNorth, state.errorEast, state.errorUp};
-    double largest = 0;
+    const auto shown = [](double error) { return !std::isnan(error) && std::abs(error) < 1000; };
+    bool centimetres = std::any_of(std::begin(errors), std::end(errors), shown);
     for (double error : errors) {
-        largest = std::isnan(error) || error >= 1000 ? largest : std::max(largest, std::abs(error));
+        centimetres = centimetres && (!shown(error) || std::abs(error) < 1);
     }
-    const bool centimetres = largest < 1;
-    const double scale = centimetres ? 100 : 1;
-    const int decimals = largest * scale < 10 ? 1 : 0;
     std::string line = "Error";
     for (int i = 0; i < 3; ++i) {
-        const bool shown = !std::isnan(errors[i]) && errors[i] < 1000;
-        line += std::string(" ") + "NEU"[i] + (shown ? printed("%.*f", decimals, errors[i] * scale) : NOTHING);
+        const double value = errors[i] * (centimetres ? 100 : 1);
+        line += std::string(" ") + "NEU"[i] +
+                (shown(errors[i]) ? printed("%.*f", std::abs(value) < 9.95 ? 1 : 0, value) : NOTHING);
     }
     return line + (centimetres ? " cm" : " m");
 }
