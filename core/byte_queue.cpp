@@ -195,6 +195,33 @@ void ByteQueue::moveAllTo(ByteQueue& dest) {
 }
 
 std::unique_ptr<char[]> ByteQueue::readLine(int& count) {
+    bool cut = true;
+    int terminator = 0;
+    int length = 0;
+    std::unique_ptr<char[]> line;
+    while (cut) {
+        terminator = 0;
+        line = takeLine(terminator, length, cut);
+        if (!line) {
+            break;
+        }
+    }
+    if (line || terminator < 0) {
+        count = terminator; // untouched when a stop ended the wait
+    }
+    return line;
+}
+
+std::unique_ptr<char[]> ByteQueue::readLine(int& count, bool& cut) {
+    int terminator = 0;
+    std::unique_ptr<char[]> line = takeLine(terminator, count, cut);
+    if (!line && terminator < 0) {
+        count = -1;
+    }
+    return line;
+}
+
+std::unique_ptr<char[]> ByteQueue::takeLine(int& count, int& lineLength, bool& cut) {
     std::unique_lock guard(lock);
     int i = 0;
     int start = 0;
@@ -218,11 +245,16 @@ std::unique_ptr<char[]> ByteQueue::readLine(int& count) {
             }
         }
         if (i < end) {
+            cut = false;
+            break;
+        }
+        if (i == brokenAt && i > start) {
+            // The source was lost inside this line: its start joined to what came later is no sentence.
+            cut = true;
             break;
         }
         if (i == brokenAt) {
-            // The source was lost inside this line: its start joined to what came later is no sentence.
-            remove(brokenAt);
+            remove(brokenAt); // nothing of a line before the break: only its place goes
             i = 0;
             start = 0;
             continue;
@@ -241,9 +273,11 @@ std::unique_ptr<char[]> ByteQueue::readLine(int& count) {
     }
     std::memcpy(line.get(), data.get() + head + start, static_cast<std::size_t>(i - start));
     line[static_cast<std::size_t>(i - start)] = '\0';
-    // The line leaves by advancing head; the space is reclaimed when an append needs it.
-    remove(i + 1);
+    // The line leaves by advancing head; the space is reclaimed when an append needs it. A cut line has no
+    // terminator to pass over: the break is where it ends.
+    remove(cut ? i : i + 1);
     count = i;
+    lineLength = i - start;
     return line;
 }
 

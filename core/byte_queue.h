@@ -44,11 +44,15 @@ public:
     // count receives the terminator's position. Returns null when stopEvent ends the wait (count
     // untouched, the buffered bytes stay) or when no block can be had (count -1).
     std::unique_ptr<char[]> readLine(int& count);
+    // As readLine, but count is the line's length, and a line a break cut off is returned too, with cut set,
+    // rather than dropped; cut is false for a whole line.
+    std::unique_ptr<char[]> readLine(int& count, bool& cut);
 
     // Ends the consumer's current or next wait.
     void signalStop();
 
 private:
+    std::unique_ptr<char[]> takeLine(int& terminator, int& length, bool& cut);
     bool reserve(std::int64_t n);
     bool makeRoom(std::int64_t n);
     void compact();

@@ -85,6 +85,56 @@ bool isUsed(const SystemCycles& cycles, char system, std::int32_t prn) {
     return false;
 }
 
+bool signalBefore(const SignalTable& table, int a, int b) {
+    const int rankA = systemRank(table.system[a]);
+    const int rankB = systemRank(table.system[b]);
+    if (rankA != rankB) {
+        return rankA < rankB;
+    }
+    return table.prn[a] != table.prn[b] ? table.prn[a] < table.prn[b] : table.signal[a] < table.signal[b];
+}
+
+void swapSignals(SignalTable& table, int a, int b) {
+    std::swap(table.system[a], table.system[b]);
+    std::swap(table.prn[a], table.prn[b]);
+    std::swap(table.signal[a], table.signal[b]);
+    std::swap(table.snr[a], table.snr[b]);
+    std::swap(table.elevation[a], table.elevation[b]);
+    std::swap(table.azimuth[a], table.azimuth[b]);
+    std::swap(table.used[a], table.used[b]);
+}
+
+// Every satellite and signal of the last complete cycles, once each.
+void listSignals(SignalTable& table, const SystemCycles& cycles) {
+    table = SignalTable{};
+    for (int c = 0; c < cycles.cycleCount; ++c) {
+        const SystemCycles::Cycle& cycle = cycles.cycles[c];
+        for (int i = 0; i < cycle.complete && table.count < MAX_SIGNALS; ++i) {
+            const SystemCycles::Sighting& s = cycle.last[i];
+            int at = 0;
+            while (at < table.count &&
+                   !(table.system[at] == s.system && table.prn[at] == s.prn && table.signal[at] == cycle.signal)) {
+                ++at;
+            }
+            if (at == table.count) {
+                ++table.count;
+            }
+            table.system[at] = s.system;
+            table.prn[at] = s.prn;
+            table.signal[at] = cycle.signal;
+            table.snr[at] = s.snr;
+            table.elevation[at] = s.elevation;
+            table.azimuth[at] = s.azimuth;
+            table.used[at] = isUsed(cycles, s.system, s.prn) ? 1 : 0;
+        }
+    }
+    for (int i = 1; i < table.count; ++i) {
+        for (int j = i; j > 0 && signalBefore(table, j, j - 1); --j) {
+            swapSignals(table, j, j - 1);
+        }
+    }
+}
+
 // The union of every system's and signal's last complete cycle: each satellite once, with its
 // strongest signal.
 void mergeSystems(GpsState& state, const SystemCycles& cycles) {
@@ -122,6 +172,7 @@ void mergeSystems(GpsState& state, const SystemCycles& cycles) {
         all.used[i] = isUsed(cycles, all.system[i], all.prn[i]) ? 1 : 0;
     }
     state.allSystems = all;
+    listSignals(state.signals, cycles);
     // Used counts come from the GSA lists themselves: a satellite may be used before its GSV cycle comes.
     std::fill(std::begin(state.usedBySystem), std::end(state.usedBySystem), 0);
     state.usedAllSystems = 0;
@@ -168,7 +219,7 @@ bool decodeSystemGsv(SystemCycles& cycles, char talker, const char* text, std::i
         return false;
     }
     const int groupFields = count - 3;
-    const std::int32_t signal = groupFields % 4 == 1 ? parseDecimal(fields[count - 1], lengths[count - 1]) : 0;
+    const std::int32_t signal = groupFields % 4 == 1 ? parseDecimal(fields[count - 1], lengths[count - 1]) : -1;
     SystemCycles::Cycle* cycle = findCycle(cycles, talker, signal);
     if (cycle == nullptr) {
         return false;
@@ -247,6 +298,10 @@ void recordUsed(SystemCycles& cycles, char talker, const char* text) {
 }
 
 } // namespace
+
+void identifySatellite(char talker, int number, char& system, std::int32_t& prn) {
+    identify(talker, number, system, prn);
+}
 
 char talkerSystemOf(const char* name) {
     return name[0] != '\0' && name[1] != '\0' ? talkerSystem(name) : 0;

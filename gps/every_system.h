@@ -50,6 +50,10 @@ struct SystemCycles {
 // talker GN, 0 for a talker not read.
 char talkerSystemOf(const char* name);
 
+// A satellite number as a talker's system sends it ('G' for GP, '?' for GN), to its system and its number
+// within that system: GPS talkers list SBAS (33-64) and QZSS (193-202) too.
+void identifySatellite(char talker, int number, char& system, std::int32_t& prn);
+
 // The signal ID a GSV's fields end with (NMEA 4.10), or -1 when they carry none.
 int gsvSignalId(const char* fields);
 

@@ -163,17 +163,24 @@ void GpsParser::run() {
     notifyObservers();
     for (;;) {
         int count = 0;
-        std::unique_ptr<char[]> line = source->readLine(count);
+        bool cut = false;
+        std::unique_ptr<char[]> line = source->readLine(count, cut);
         if (!line) {
             // The source was stopped, or no memory for a line: either way this is its end.
             stopFlag = 1;
             break;
         }
-        {
+        const std::int64_t arrived =
+            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
+                .count();
+        // Decoding writes into the line: the log keeps it as it came, and learns what became of it after.
+        const std::int64_t number = log.add(arrived, cut ? LineState::CUT : LineState::NOT_READ, line.get(), count);
+        if (!cut) {
             std::lock_guard guard(stateLock);
             if (reader.read(state, line.get(), count, clockMs()) && state.fixType > 1) {
                 recordFix();
             }
+            log.mark(number, reader.lastState());
         }
         lastLine = std::chrono::steady_clock::now().time_since_epoch().count();
         ++lines;

@@ -73,6 +73,9 @@ public:
     std::string everySystemSwitchedBy();
     std::int64_t secondsSinceLastLine() const;
 
+    // The last lines taken, with what became of them; any thread.
+    const SentenceLog& sentenceLog() const { return log; }
+
     // Milliseconds of the clock lines are timed by (GpsState::fixTickMs).
     static std::int64_t clockMs();
 
@@ -90,6 +93,7 @@ private:
     std::atomic<int> stopFlag{0}; // set by the thread when its source ends
     std::thread thread;           // touched by the controlling thread only
     SentenceReader reader;
+    SentenceLog log;             // filled by the parser thread, read by any
     ByteQueue* source = nullptr; // not owned
     std::vector<ObserverHandle> observers;
     std::recursive_mutex stateLock;

@@ -59,6 +59,21 @@ struct SystemSatellites {
     std::int8_t used[MAX_SYSTEM_SATELLITES] = {}; // listed in the latest GSA of its system
 };
 
+constexpr int MAX_SIGNALS = 128;
+
+// Each satellite's signals from every system's latest complete GSV cycles (one cycle a system and signal),
+// ordered by system (G R E C J I S), number and signal.
+struct SignalTable {
+    std::int32_t count = 0;
+    char system[MAX_SIGNALS] = {};
+    std::int32_t prn[MAX_SIGNALS] = {};
+    std::int32_t signal[MAX_SIGNALS] = {}; // the NMEA 4.10 signal ID, -1 where the receiver sent none
+    std::int32_t snr[MAX_SIGNALS] = {};    // C/N0, dB-Hz; 0 while not tracked
+    std::int32_t elevation[MAX_SIGNALS] = {};
+    std::int32_t azimuth[MAX_SIGNALS] = {};
+    std::int8_t used[MAX_SIGNALS] = {}; // listed in the latest GSA of its system
+};
+
 // The decoded GPS data of one receiver: a flat value record, so a snapshot is one copy.
 // Positions are in hundredths of a degree (degrees x 100 + minutes x 100/60), north and east positive.
 // A default-constructed record holds the reset values.
@@ -94,6 +109,8 @@ struct GpsState {
     // 1 while sentences of every satellite system are read: the views then show allSystems.
     std::int32_t everySystem = 0;
     SystemSatellites allSystems;
+    SignalTable signals;         // while every system is read
+    std::int32_t gpsSignal = -1; // the signal ID of the GPS cycle in satellites, -1 where none was sent
     // Decimals sent in the fields of the last fix's coordinates, the altitude and the separation.
     Decimals latitudeDecimals = 0;
     Decimals longitudeDecimals = 0;

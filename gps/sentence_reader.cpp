@@ -41,12 +41,14 @@ SentenceReader::GsvPosition SentenceReader::gsvPosition(const char* fields) {
 }
 
 bool SentenceReader::read(GpsState& state, char* line, int count, std::int64_t nowMs) {
+    taken = LineState::NOT_READ;
     if (count <= 0 || (line[0] != '$' && line[0] != '!')) {
         return false; // not a sentence: noise between lines
     }
     if (hasBadChecksum(line, count)) {
         // A corrupted line may say anything: 102 degrees west read as 2. Logs still keep it.
         ++badChecksumLines;
+        taken = LineState::BAD_CHECKSUM;
         return false;
     }
     if (every) {
@@ -88,8 +90,10 @@ bool SentenceReader::read(GpsState& state, char* line, int count, std::int64_t n
         }
         if (row->kind == KIND_SATELLITES) {
             gpsCycle = gsvPosition(fields);
+            state.gpsSignal = gsvSignalId(fields);
         }
     }
+    taken = LineState::DECODED;
     SentenceContext context{state, working, every ? &cycles : nullptr, system, nowMs};
     if (!row->decode(context, fields)) {
         return false;

@@ -2,6 +2,7 @@
 
 #include "gps/every_system.h"
 #include "gps/gps_state.h"
+#include "gps/sentence_log.h"
 
 #include <cstdint>
 #include <string>
@@ -42,6 +43,9 @@ public:
     // The name of the sentence that made the reader switch by itself ("$GNGGA"); empty while it has not.
     const std::string& switchedBy() const { return switchedName; }
 
+    // What became of the last line read.
+    LineState lastState() const { return taken; }
+
     std::int64_t badChecksums() const { return badChecksumLines; }
     const NotReadLines& notRead() const { return notReadLines; }
 
@@ -65,6 +69,7 @@ private:
     SystemCycles cycles;
     std::int64_t badChecksumLines = 0;
     NotReadLines notReadLines;
+    LineState taken = LineState::DECODED;
 };
 
 } // namespace veltaro
