@@ -31,6 +31,18 @@ char talkerSystem(const char* name) {
     return 0;
 }
 
+// A signal ID as NMEA 4.11 sends it: one hexadecimal digit (BeiDou's B2I is "B"); -1 for an empty field, which
+// some receivers send in its place.
+std::int32_t parseSignalId(const char* field, int n) {
+    if (n == 0) {
+        return -1;
+    }
+    if (n == 1 && field[0] >= 'A' && field[0] <= 'F') {
+        return field[0] - 'A' + 10;
+    }
+    return parseDecimal(field, n);
+}
+
 // The system of a GSA's system ID (NMEA 4.10); 0 for none known.
 char idSystem(int id) {
     return id >= 1 && id <= 6 ? "GRECJI"[id - 1] : 0;
@@ -219,7 +231,7 @@ bool decodeSystemGsv(SystemCycles& cycles, char talker, const char* text, std::i
         return false;
     }
     const int groupFields = count - 3;
-    const std::int32_t signal = groupFields % 4 == 1 ? parseDecimal(fields[count - 1], lengths[count - 1]) : -1;
+    const std::int32_t signal = groupFields % 4 == 1 ? parseSignalId(fields[count - 1], lengths[count - 1]) : -1;
     SystemCycles::Cycle* cycle = findCycle(cycles, talker, signal);
     if (cycle == nullptr) {
         return false;
@@ -320,7 +332,7 @@ int gsvSignalId(const char* fields) {
         ++count;
     }
     // Three fields, groups of four, and one more: the signal ID of NMEA 4.10.
-    return count >= 4 && (count - 3) % 4 == 1 ? parseDecimal(last, lastLength) : -1;
+    return count >= 4 && (count - 3) % 4 == 1 ? parseSignalId(last, lastLength) : -1;
 }
 
 void readSystemGsv(GpsState& state, SystemCycles& cycles, char system, const char* fields, std::int64_t nowMs) {

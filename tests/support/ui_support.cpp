@@ -131,4 +131,25 @@ void rightClickAt(POINT at) {
     SendInput(3, inputs, sizeof(INPUT));
 }
 
+void pressKey(WORD code, WORD modifier) {
+    std::vector<INPUT> inputs;
+    const auto key = [&](WORD which, DWORD flags) {
+        INPUT input;
+        ZeroMemory(&input, sizeof input);
+        input.type = INPUT_KEYBOARD;
+        input.ki.wVk = which;
+        input.ki.dwFlags = flags;
+        inputs.push_back(input);
+    };
+    if (modifier != 0) {
+        key(modifier, 0);
+    }
+    key(code, 0);
+    key(code, KEYEVENTF_KEYUP);
+    if (modifier != 0) {
+        key(modifier, KEYEVENTF_KEYUP);
+    }
+    SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+}
+
 } // namespace veltaro::test

@@ -76,4 +76,7 @@ UINT_PTR whenWindowAppears(const char* title, void (*action)(HWND window));
 // Right-clicks at a point of the screen, as the mouse does.
 void rightClickAt(POINT at);
 
+// Presses a key as the keyboard does, with a modifier (VK_SHIFT, VK_CONTROL) held if one is given.
+void pressKey(WORD code, WORD modifier = 0);
+
 } // namespace veltaro::test

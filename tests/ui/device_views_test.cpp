@@ -49,9 +49,9 @@ protected:
     MainFrame frame;
 };
 
-TEST_F(DeviceViewsTest, StartedDeviceGetsSatStatsThenCurrentRouteUnderItsExpandedItem) {
+TEST_F(DeviceViewsTest, StartedDeviceGetsItsPagesInOrderUnderItsExpandedItem) {
     frame.startDevice(5, 4800, false, false, 0, 0);
-    ASSERT_EQ(frame.nodes.size(), 4u);
+    ASSERT_EQ(frame.nodes.size(), 6u);
     TreeNode& device = *test::nodesOf(frame, NODE_DEVICE).at(0);
     const HWND tree = frame.treeWindow;
     EXPECT_NE(itemOf(tree, device.item).state & TVIS_EXPANDED, 0u);
@@ -59,9 +59,9 @@ TEST_F(DeviceViewsTest, StartedDeviceGetsSatStatsThenCurrentRouteUnderItsExpande
     const struct {
         const char* text;
         std::int32_t live;
-    } expected[] = {{"Sat stats", 0}, {"Current route", 1}};
+    } expected[] = {{"Sat stats", 0}, {"Current route", 1}, {"Sentences", 0}, {"Signals", 0}};
     HTREEITEM item = nextItem(tree, device.item, TVGN_CHILD);
-    for (int i = 0; i < 2; ++i) {
+    for (int i = 0; i < 4; ++i) {
         TreeNode& view = *test::nodesOf(frame, NODE_VIEW, expected[i].text).at(0);
         ASSERT_EQ(item, view.item) << expected[i].text;
         EXPECT_EQ(test::itemText(tree, item), expected[i].text);
@@ -81,7 +81,7 @@ TEST_F(DeviceViewsTest, StartedDeviceGetsSatStatsThenCurrentRouteUnderItsExpande
 
 TEST_F(DeviceViewsTest, PagesLayTheirViewsOutInTheClientArea) {
     frame.startDevice(5, 4800, false, false, 0, 0);
-    ASSERT_EQ(frame.nodes.size(), 4u);
+    ASSERT_EQ(frame.nodes.size(), 6u);
     RECT client;
     GetClientRect(frame.clientWindow.hwnd, &client);
     const int w = client.right;
@@ -109,7 +109,7 @@ TEST_F(DeviceViewsTest, PagesLayTheirViewsOutInTheClientArea) {
 
 TEST_F(DeviceViewsTest, AReceiverStreamShowsSatellitesAndATrack) {
     frame.startDevice(5, 4800, false, false, 0, 0);
-    ASSERT_EQ(frame.nodes.size(), 4u);
+    ASSERT_EQ(frame.nodes.size(), 6u);
     GpsDevice& device = *test::nodesOf(frame, NODE_DEVICE).at(0)->device;
     TreeNode& stats = *test::nodesOf(frame, NODE_VIEW, "Sat stats").at(0);
     TreeNode& routePage = *test::nodesOf(frame, NODE_VIEW, "Current route").at(0);

@@ -200,7 +200,7 @@ TEST_F(MainFrameTest, DeviceThatCannotOpenAddsNothingAndSaysWhy) {
 TEST_F(MainFrameTest, StartedDeviceGetsItsNodeSelectedWithItsPage) {
     frame.startDevice(5, 4800, false, true, 99, 4800); // the echo port cannot open: said, and not added
     EXPECT_EQ(reportedErrors, std::vector<std::string>{"Cannot open port."});
-    ASSERT_EQ(frame.nodes.size(), 4u); // the device and its two view pages
+    ASSERT_EQ(frame.nodes.size(), 6u); // the device and its four pages
     TreeNode& node = *test::nodesOf(frame, NODE_DEVICE).at(0);
     EXPECT_EQ(node.kind, NODE_DEVICE);
     EXPECT_EQ(node.live, 1);
@@ -223,7 +223,7 @@ TEST_F(MainFrameTest, StartedDeviceGetsItsNodeSelectedWithItsPage) {
 
 TEST_F(MainFrameTest, ClosingTheWindowDeliversWhatTheDevicesStillHold) {
     frame.startDevice(5, 4800, false, false, 0, 0);
-    ASSERT_EQ(frame.nodes.size(), 4u);
+    ASSERT_EQ(frame.nodes.size(), 6u);
     GpsDevice& device = *test::nodesOf(frame, NODE_DEVICE).at(0)->device;
     const std::string log = test::temporaryPath("closing.gpsl");
     ASSERT_TRUE(device.addLogFile(log.c_str()));
@@ -248,7 +248,7 @@ TEST_F(MainFrameTest, ClosingTheWindowDeliversWhatTheDevicesStillHold) {
 // at once, the pages keep the last state, and closing afterwards has nothing left to wait for.
 TEST_F(MainFrameTest, StoppedDeviceDeliversWhatCameReleasesItsPortAndKeepsItsPages) {
     frame.startDevice(5, 4800, false, false, 0, 0);
-    ASSERT_EQ(frame.nodes.size(), 4u);
+    ASSERT_EQ(frame.nodes.size(), 6u);
     TreeNode& node = *test::nodesOf(frame, NODE_DEVICE).at(0);
     GpsDevice& device = *node.device;
     const std::string log = test::temporaryPath("stopped.gpsl");
@@ -308,7 +308,7 @@ TEST_F(MainFrameTest, ClosingWhileALogHoldsWhatTheFullDiskRefusedAsksFirstAndSay
     ASSERT_EQ(volume.mounted, "mounted\n");
     volume.fill(1024 - 128);
     frame.startDevice(5, 4800, false, false, 0, 0);
-    ASSERT_EQ(frame.nodes.size(), 4u);
+    ASSERT_EQ(frame.nodes.size(), 6u);
     GpsDevice& device = *test::nodesOf(frame, NODE_DEVICE).at(0)->device;
     const std::string log = volume.windowsPath("full.gpsl");
     ASSERT_TRUE(device.addLogFile(log.c_str()));
@@ -350,7 +350,7 @@ TEST_F(MainFrameTest, StartPageLogAndEchoHoldTheStreamFromItsFirstByte) {
     pathToSave = test::temporaryPath("from-start.gpsl");
     test::whenWindowAppears("Save As", confirmSaveAs);
     frame.startDevice(5, 4800, true, true, 6, 4800);
-    ASSERT_EQ(frame.nodes.size(), 4u);
+    ASSERT_EQ(frame.nodes.size(), 6u);
     EXPECT_EQ(reportedErrors, std::vector<std::string>{});
     GpsDevice& device = *test::nodesOf(frame, NODE_DEVICE).at(0)->device;
     ASSERT_TRUE(test::pumpMessagesUntil([&] { return device.snapshot.minute == 4 && device.snapshot.second == 59; }));
@@ -370,31 +370,9 @@ TEST_F(MainFrameTest, StartPageLogAndEchoHoldTheStreamFromItsFirstByte) {
 TEST_F(MainFrameTest, CancelledSaveDialogStartsTheDeviceWithoutALog) {
     test::whenWindowAppears("Save As", cancelSaveAs);
     frame.startDevice(5, 4800, true, false, 0, 0);
-    ASSERT_EQ(frame.nodes.size(), 4u);
+    ASSERT_EQ(frame.nodes.size(), 6u);
     EXPECT_EQ(reportedErrors, std::vector<std::string>{});
     EXPECT_TRUE(test::nodesOf(frame, NODE_DEVICE).at(0)->device->report().outputs.empty());
-}
-
-// Presses a key, with Shift held or not, as the keyboard does.
-void pressKey(WORD code, bool shift) {
-    std::vector<INPUT> inputs;
-    const auto key = [&](WORD code, DWORD flags) {
-        INPUT input;
-        ZeroMemory(&input, sizeof input);
-        input.type = INPUT_KEYBOARD;
-        input.ki.wVk = code;
-        input.ki.dwFlags = flags;
-        inputs.push_back(input);
-    };
-    if (shift) {
-        key(VK_SHIFT, 0);
-    }
-    key(code, 0);
-    key(code, KEYEVENTF_KEYUP);
-    if (shift) {
-        key(VK_SHIFT, KEYEVENTF_KEYUP);
-    }
-    SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
 }
 
 TEST_F(MainFrameTest, TabAndShiftTabRunThroughTheTreeAndTheShownPage) {
@@ -418,7 +396,7 @@ TEST_F(MainFrameTest, TabAndShiftTabRunThroughTheTreeAndTheShownPage) {
     // The message loop of the program, as WinMain runs it, until the focus moves.
     const auto tab = [&](bool shift) {
         const HWND before = GetFocus();
-        pressKey(VK_TAB, shift);
+        test::pressKey(VK_TAB, shift ? VK_SHIFT : 0);
         return test::pumpMessagesUntil([&] { return GetFocus() != before; },
                                        [&](MSG& message) { return frame.handleDialogKeys(message); });
     };
@@ -429,7 +407,7 @@ TEST_F(MainFrameTest, TabAndShiftTabRunThroughTheTreeAndTheShownPage) {
     for (const auto& c : cases) {
         if (&c.order == &devicePage) {
             frame.startDevice(5, 4800, false, false, 0, 0);
-            ASSERT_EQ(frame.nodes.size(), 4u);
+            ASSERT_EQ(frame.nodes.size(), 6u);
         }
         if (&c.order == &routePage) {
             TreeNode& route = *test::nodesOf(frame, NODE_VIEW, "Current route").at(0);
@@ -457,9 +435,9 @@ TEST_F(MainFrameTest, EnterPressesTheFocusedButtonOfThePage) {
     HWND page = frame.rootNode->pane->children.at(0)->hwnd;
     SendMessageA(page, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(page, IDC_START_DEVICE)), TRUE);
     ASSERT_EQ(GetDlgCtrlID(GetFocus()), IDC_START_DEVICE);
-    pressKey(VK_RETURN, false);
+    test::pressKey(VK_RETURN);
     // The device starts on the first port listed, or says why it cannot: either way the button worked.
-    EXPECT_TRUE(test::pumpMessagesUntil([&] { return frame.nodes.size() == 4 || !reportedErrors.empty(); },
+    EXPECT_TRUE(test::pumpMessagesUntil([&] { return frame.nodes.size() == 6 || !reportedErrors.empty(); },
                                         [&](MSG& message) { return frame.handleDialogKeys(message); }));
 }
 
@@ -509,7 +487,7 @@ POINT onItem(const MainFrame& frame, const TreeNode& node) {
 TEST_F(MainFrameTest, RightClickOpensTheMenuOfTheClickedDevice) {
     frame.startDevice(5, 4800, false, false, 0, 0);
     frame.startDevice(6, 4800, false, false, 0, 0);
-    ASSERT_EQ(frame.nodes.size(), 7u);
+    ASSERT_EQ(frame.nodes.size(), 11u);
     TreeNode& first = *test::nodesOf(frame, NODE_DEVICE).at(0);
     TreeNode& second = *test::nodesOf(frame, NODE_DEVICE).at(1);
     SendMessageA(frame.treeWindow, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(second.item));
@@ -542,7 +520,7 @@ TEST_F(MainFrameTest, RightClickOpensTheMenuOfTheClickedDevice) {
 // and the page says why; R on the menu is the user's choice, which holds against the receiver.
 TEST_F(MainFrameTest, ReadEverySystemIsTickedByItselfForOtherTalkersAndPickedWithR) {
     frame.startDevice(5, 4800, false, false, 0, 0);
-    ASSERT_EQ(frame.nodes.size(), 4u);
+    ASSERT_EQ(frame.nodes.size(), 6u);
     TreeNode& device = *test::nodesOf(frame, NODE_DEVICE).at(0);
     HWND page = GetWindow(device.pane->hwnd, GW_CHILD);
     const auto status = [&] {
@@ -609,7 +587,7 @@ TEST_F(MainFrameTest, RecordedLogReplaysAsADeviceOnRecordedData) {
     const std::string path = test::temporaryPath("day one.gpsl");
     std::ofstream(path, std::ios::binary) << recording;
     ASSERT_TRUE(frame.startRecordedDevice(path));
-    ASSERT_EQ(frame.nodes.size(), 4u) << "the device and its two view pages";
+    ASSERT_EQ(frame.nodes.size(), 6u) << "the device and its four pages";
     TreeNode& node = *test::nodesOf(frame, NODE_DEVICE).at(0);
     EXPECT_EQ(test::itemText(frame.treeWindow, node.item), path.substr(path.find_last_of('\\') + 1) + ": Recorded GPS");
     EXPECT_EQ(nodeImage(node), 2);
@@ -674,7 +652,7 @@ TEST_F(MainFrameTest, TreeItemsShowTheImageOfWhatTheyAre) {
     const std::string path = test::temporaryPath("images.gpsl");
     std::ofstream(path, std::ios::binary) << "$GPGGA,120000.00\r\n";
     ASSERT_TRUE(frame.startRecordedDevice(path));
-    ASSERT_EQ(frame.nodes.size(), 7u);
+    ASSERT_EQ(frame.nodes.size(), 11u);
     std::vector<int> images;
     for (const std::unique_ptr<TreeNode>& node : frame.nodes) {
         TVITEMA item;
@@ -685,7 +663,7 @@ TEST_F(MainFrameTest, TreeItemsShowTheImageOfWhatTheyAre) {
         EXPECT_EQ(item.iSelectedImage, item.iImage);
         images.push_back(item.iImage);
     }
-    EXPECT_EQ(images, (std::vector<int>{0, 1, 3, 3, 2, 3, 3}));
+    EXPECT_EQ(images, (std::vector<int>{0, 1, 3, 3, 3, 3, 2, 3, 3, 3, 3}));
 }
 
 // A GPS update reaches every page, shown or not: the hidden "Current route" readout follows the fix.

@@ -9,11 +9,15 @@
 #include "ui/main/main_frame.h"
 #include "ui/pages/add_echo_dialog.h"
 #include "ui/pages/device_page.h"
+#include "ui/views/sentences_page.h"
+#include "ui/views/signals_page.h"
 
 #include <commdlg.h>
 #include <windowsx.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <iterator>
 #include <string>
 
 namespace veltaro {
@@ -121,9 +125,18 @@ void MainFrame::addDeviceNode(std::unique_ptr<GpsDevice> device, const char* tit
     auto page = std::make_unique<DevicePage>(device.get(), node->pane, sharedGdi());
     page->dock = DOCK_FILL;
     node->make(std::move(page), node->pane->hwnd);
-    std::unique_ptr<TreeNode> stats = buildSatStats(&device->snapshot);
-    std::unique_ptr<TreeNode> route = buildCurrentRoute(&device->snapshot, &device->newFixes);
-    if (!node->made || !stats->made || !route->made) {
+    const SharedGdi& gdi = sharedGdi();
+    const SentenceLog& log = device->parser->sentenceLog();
+    std::unique_ptr<TreeNode> pages[] = {
+        buildSatStats(&device->snapshot),
+        buildCurrentRoute(&device->snapshot, &device->newFixes),
+        buildPage("Sentences", &device->snapshot,
+                  [&](ContainerPane* root) { return std::make_unique<SentencesPage>(root, true, gdi, log); }),
+        buildPage("Signals", &device->snapshot,
+                  [&](ContainerPane* root) { return std::make_unique<SignalsPage>(root, true, gdi); }),
+    };
+    const bool made = std::all_of(std::begin(pages), std::end(pages), [](const auto& page) { return page->made; });
+    if (!node->made || !made) {
         showError(std::string("Cannot show ") + title + ": its windows could not be made.");
         return; // the device stops as it goes
     }
@@ -134,12 +147,12 @@ void MainFrame::addDeviceNode(std::unique_ptr<GpsDevice> device, const char* tit
     addNode(std::move(node));
     // Selecting reports the change at once, and showNode shows the device page.
     SendMessageA(treeWindow, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(added->item));
-    stats->parentNode = added;
-    stats->live = 0;
-    addNode(std::move(stats));
-    route->parentNode = added;
-    route->live = 1;
-    addNode(std::move(route));
+    // Pages are added in the order built; of them only "Current route" has ever carried the live mark.
+    for (std::unique_ptr<TreeNode>& page : pages) {
+        page->parentNode = added;
+        page->live = &page == &pages[1] ? 1 : 0;
+        addNode(std::move(page));
+    }
     SendMessageA(treeWindow, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(added->item));
 }
 
@@ -218,8 +231,8 @@ void MainFrame::toggleEverySystem() {
     // A replay that has ended would show nothing of the new reading: it plays its file again, read anew.
     if (!device->recordedFile.empty() && device->port && device->port->status().atEnd &&
         !device->restartSource(std::make_unique<FilePort>(device->recordedFile.c_str(), ReplayPace::RECEIVER))) {
-        showError("Cannot read the GPS data file " + device->recordedFile + " again: " +
-                  systemErrorText(device->port->status().systemError));
+        showError("Cannot read the GPS data file " + device->recordedFile +
+                  " again: " + systemErrorText(device->port->status().systemError));
     }
 }
 

@@ -1,4 +1,4 @@
-// The two view pages of every started device: "Sat stats" and "Current route".
+// The view pages of every started device: "Sat stats", "Current route", and the pages that are one pane.
 #include "ui/framework/drawing_resources.h"
 #include "ui/main/main_frame.h"
 #include "ui/views/course_view.h"
@@ -46,6 +46,14 @@ std::unique_ptr<TreeNode> MainFrame::buildCurrentRoute(GpsState* state, std::vec
     speed->posY = 10; // below the course dial, which keeps 0
     dockPane(*node, std::move(speed), DOCK_TOP, 150, gdi.lineHeight() + 20);
     dockPane(*node, std::make_unique<FixReadout>(column, true, gdi), DOCK_FILL);
+    return node;
+}
+
+std::unique_ptr<TreeNode> MainFrame::buildPage(const char* title, GpsState* state,
+                                               const std::function<std::unique_ptr<Pane>(ContainerPane* root)>& make) {
+    std::unique_ptr<TreeNode> node = newPageNode(nullptr, NODE_VIEW, title, state);
+    ContainerPane* root = node->pane;
+    dockPane(*node, make(root), DOCK_FILL);
     return node;
 }
 

@@ -9,6 +9,7 @@
 #include <commctrl.h>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -113,6 +114,9 @@ public:
     std::unique_ptr<TreeNode> buildSatStats(GpsState* state);
     // fixes: the positions the device reported since the route view last took them.
     std::unique_ptr<TreeNode> buildCurrentRoute(GpsState* state, std::vector<TrackFix>* fixes);
+    // A page that is one pane filling its node, made by make on the node's root pane.
+    std::unique_ptr<TreeNode> buildPage(const char* title, GpsState* state,
+                                        const std::function<std::unique_ptr<Pane>(ContainerPane* root)>& make);
 
     void saveDataToFile();
     void echoToPort();

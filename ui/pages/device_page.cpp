@@ -2,6 +2,7 @@
 
 #include "ports/system_error.h"
 #include "res/resource.h"
+#include "ui/framework/counts.h"
 #include "ui/pages/dialog_controls.h"
 
 #include <commctrl.h>
@@ -22,20 +23,6 @@ constexpr int CELL_PADDING = 16; // a list view insets the text of a cell on bot
 constexpr int STATUS_LINES = 10;
 
 constexpr std::size_t MOST_NAMES_SHOWN = 3;
-
-// 1204 as "1,204".
-std::string withThousands(std::int64_t value) {
-    const std::string digits = std::to_string(value);
-    const std::size_t sign = digits[0] == '-' ? 1 : 0;
-    std::string grouped = digits.substr(0, sign);
-    for (std::size_t i = sign; i < digits.size(); ++i) {
-        if (i > sign && (digits.size() - i) % 3 == 0) {
-            grouped += ',';
-        }
-        grouped += digits[i];
-    }
-    return grouped;
-}
 
 std::string clockTime(const SYSTEMTIME& time) {
     char text[16];
