@@ -11,6 +11,9 @@ namespace {
 
 constexpr int MARGIN = 4;
 constexpr int LIST_ID = 100;
+constexpr UINT_PTR UPDATE_TIMER = 1;
+// The rows follow the data at most this often: a receiver at 10 Hz then costs two repaints a second, not ten.
+constexpr ULONGLONG UPDATE_PERIOD_MS = 500;
 
 } // namespace
 
@@ -51,9 +54,16 @@ HWND ListPage::makeControl(const char* windowClass, const char* text, DWORD styl
 }
 
 void ListPage::refresh() {
-    if (hwnd != nullptr && IsWindowVisible(hwnd)) {
-        update();
+    if (hwnd == nullptr || !IsWindowVisible(hwnd)) {
+        return;
     }
+    const ULONGLONG now = GetTickCount64();
+    if (now - updatedAt < UPDATE_PERIOD_MS) {
+        SetTimer(hwnd, UPDATE_TIMER, static_cast<UINT>(UPDATE_PERIOD_MS - (now - updatedAt)), nullptr);
+        return;
+    }
+    updatedAt = now;
+    update();
 }
 
 void ListPage::setRowCount(int rows, bool scrollToEnd) {
@@ -110,6 +120,13 @@ LRESULT ListPage::onMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     }
     case WM_COMMAND:
         return onCommand(wParam, lParam);
+    case WM_TIMER:
+        if (wParam == UPDATE_TIMER) {
+            KillTimer(hwnd, UPDATE_TIMER);
+            refresh();
+            return 0;
+        }
+        break;
     case WM_SHOWWINDOW:
         if (wParam != 0) {
             update(); // hidden, it let the data go by

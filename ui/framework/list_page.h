@@ -10,7 +10,7 @@ namespace veltaro {
 
 // A page that is a report-style list filled as it is drawn (a virtual list: the list asks for the cells it
 // shows), with a strip of controls above it and a line of text below. It does nothing while hidden: refresh
-// looks at the data only while the page is shown, and once more as it is shown again.
+// looks at the data only while the page is shown, at most twice a second, and once more as it is shown again.
 class ListPage : public Pane {
 public:
     struct Column {
@@ -55,7 +55,8 @@ private:
 
     std::vector<Column> columns;
     int stripHeight;
-    std::string cell; // the text the list was last handed: it reads it after the notification returns
+    std::string cell;        // the text the list was last handed: it reads it after the notification returns
+    ULONGLONG updatedAt = 0; // GetTickCount64 of the last update from refresh
 };
 
 } // namespace veltaro

@@ -15,20 +15,33 @@ namespace {
 enum : int { PAUSE_ID = 101, FILTER_ID = 102 };
 constexpr int STRIP_HEIGHT = 22;
 
-// hh:mm:ss.mmm on the computer's local clock.
-std::string arrivalTime(std::int64_t ms) {
-    constexpr std::int64_t FROM_1601_MS = 11644473600000; // FILETIME counts from 1601
-    ULARGE_INTEGER ticks;
-    ticks.QuadPart = static_cast<ULONGLONG>(ms + FROM_1601_MS) * 10000;
-    const FILETIME utc{ticks.LowPart, ticks.HighPart};
-    SYSTEMTIME utcTime{};
+constexpr std::int64_t DAY_MS = 86400000;
+
+// How far the computer's local clock is ahead of UTC now, in milliseconds. Asked once an update, not once a
+// cell: the time zone lookup costs far more than the list's drawing.
+std::int64_t localOffsetMs() {
+    SYSTEMTIME utc{};
     SYSTEMTIME local{};
-    if (!FileTimeToSystemTime(&utc, &utcTime) || !SystemTimeToTzSpecificLocalTime(nullptr, &utcTime, &local)) {
-        return "";
+    GetSystemTime(&utc);
+    if (!SystemTimeToTzSpecificLocalTime(nullptr, &utc, &local)) {
+        return 0;
     }
+    const auto msOfDay = [](const SYSTEMTIME& t) {
+        return ((t.wHour * 60 + t.wMinute) * 60 + t.wSecond) * std::int64_t{1000} + t.wMilliseconds;
+    };
+    std::int64_t offset = msOfDay(local) - msOfDay(utc);
+    // Across midnight the clocks' days differ: the offset is within half a day either way.
+    offset += offset > DAY_MS / 2 ? -DAY_MS : offset < -DAY_MS / 2 ? DAY_MS : 0;
+    return offset;
+}
+
+// hh:mm:ss.mmm of a UTC time on the local clock.
+std::string arrivalTime(std::int64_t ms, std::int64_t offsetMs) {
+    const std::int64_t ofDay = ((ms + offsetMs) % DAY_MS + DAY_MS) % DAY_MS;
     char text[16];
-    std::snprintf(text, sizeof text, "%02u:%02u:%02u.%03u", local.wHour, local.wMinute, local.wSecond,
-                  local.wMilliseconds);
+    std::snprintf(text, sizeof text, "%02lld:%02lld:%02lld.%03lld", static_cast<long long>(ofDay / 3600000),
+                  static_cast<long long>(ofDay / 60000 % 60), static_cast<long long>(ofDay / 1000 % 60),
+                  static_cast<long long>(ofDay % 1000));
     return text;
 }
 
@@ -134,7 +147,7 @@ std::string SentencesPage::cellText(int row, int column) {
     }
     switch (column) {
     case 0:
-        return arrivalTime(line.arrivedMs);
+        return arrivalTime(line.arrivedMs, offsetMs);
     case 1:
         return shownLine(line);
     default:
@@ -143,6 +156,12 @@ std::string SentencesPage::cellText(int row, int column) {
 }
 
 void SentencesPage::update() {
+    // The local clock's offset changes twice a year: looking it up once a minute is plenty.
+    const ULONGLONG now = GetTickCount64();
+    if (offsetLookedUpAt == 0 || now - offsetLookedUpAt > 60000) {
+        offsetMs = localOffsetMs();
+        offsetLookedUpAt = now;
+    }
     const std::int64_t first = log.first();
     const std::int64_t end = log.end();
     if (!paused) {

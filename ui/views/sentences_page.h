@@ -43,6 +43,8 @@ private:
     std::vector<std::int64_t> rows; // the numbers of the lines shown, oldest first
     std::vector<LoggedLine> frozen; // while paused: the rows as they were
     std::int64_t scanned = 0;       // lines looked at for the filter so far
+    std::int64_t offsetMs = 0;      // the local clock's lead on UTC, as of offsetLookedUpAt
+    ULONGLONG offsetLookedUpAt = 0; // GetTickCount64
     std::int64_t cachedNumber = -1; // the line last fetched, for the list's three cells a row
     LoggedLine cached;
 };
