@@ -181,9 +181,9 @@ void GpsParser::run() {
                 recordFix();
             }
             log.mark(number, reader.lastState());
+            ++lines; // a cut line is shown, never counted as taken
         }
         lastLine = std::chrono::steady_clock::now().time_since_epoch().count();
-        ++lines;
         notifyObservers();
         if (stopFlag != 0) {
             break;
