@@ -215,10 +215,25 @@ SystemCycles::Cycle* findCycle(SystemCycles& cycles, char talker, std::int32_t s
     return &added;
 }
 
+// The cycle of a talker that waits for this message number, the one of the message's signal first; null for none.
+SystemCycles::Cycle* waiting(SystemCycles& cycles, char talker, std::int32_t signal, int message) {
+    SystemCycles::Cycle* found = nullptr;
+    for (int c = 0; c < cycles.cycleCount; ++c) {
+        SystemCycles::Cycle& cycle = cycles.cycles[c];
+        if (cycle.talker == talker && cycle.next == message) {
+            if (cycle.signal == signal) {
+                return &cycle;
+            }
+            found = found != nullptr ? found : &cycle;
+        }
+    }
+    return found;
+}
+
 // $GAGSV,3,1,10,03,44,149,40,05,42,071,39,08,08,190,,09,06,034,,7*74
 //  1 messages in the cycle   2 this message's number   3 satellites in view
 //  4.. groups of four: number, elevation, azimuth, SNR   last (NMEA 4.11): signal ID
-// One cycle per system and signal; true when this message completed its cycle.
+// One cycle per system and signal; true when this message completed a cycle.
 bool decodeSystemGsv(SystemCycles& cycles, char talker, const char* text, std::int64_t nowMs) {
     const char* fields[MAX_GSV_FIELDS];
     int lengths[MAX_GSV_FIELDS];
@@ -232,31 +247,48 @@ bool decodeSystemGsv(SystemCycles& cycles, char talker, const char* text, std::i
     }
     const int groupFields = count - 3;
     const std::int32_t signal = groupFields % 4 == 1 ? parseSignalId(fields[count - 1], lengths[count - 1]) : -1;
-    SystemCycles::Cycle* cycle = findCycle(cycles, talker, signal);
-    if (cycle == nullptr) {
-        return false;
-    }
     const int total = parseDecimal(fields[0], lengths[0]);
     const int message = parseDecimal(fields[1], lengths[1]);
+    const auto gather = [&](SystemCycles::Cycle& cycle) {
+        for (int g = 3; g + 3 < count; g += 4) {
+            if (lengths[g] == 0 || cycle.gathered >= MAX_SATELLITES) {
+                continue; // an empty group fills a message up
+            }
+            SystemCycles::Sighting& s = cycle.gathering[cycle.gathered++];
+            identify(talker, parseDecimal(fields[g], lengths[g]), s.system, s.prn);
+            s.elevation = parseDecimal(fields[g + 1], lengths[g + 1]);
+            s.azimuth = parseDecimal(fields[g + 2], lengths[g + 2]);
+            s.snr = parseDecimal(fields[g + 3], lengths[g + 3]);
+        }
+        cycle.next = message + 1;
+    };
+    const auto complete = [&](SystemCycles::Cycle& cycle) {
+        cycle.complete = cycle.gathered;
+        cycle.completedMs = nowMs;
+        cycle.next = 0;
+        std::memcpy(cycle.last, cycle.gathering, sizeof cycle.last);
+    };
+    SystemCycles::Cycle* cycle =
+        message == 1 ? findCycle(cycles, talker, signal) : waiting(cycles, talker, signal, message);
+    if (cycle == nullptr || total < 1) {
+        return false; // no room, or a message of a cycle whose start was lost
+    }
     if (message == 1) {
         cycle->gathered = 0;
-    }
-    for (int g = 3; g + 3 < count; g += 4) {
-        if (lengths[g] == 0 || cycle->gathered >= MAX_SATELLITES) {
-            continue; // an empty group fills a message up
+    } else if (cycle->signal != signal) {
+        // Some receivers (Quectel LC79D) end a cycle of one signal with a message of another: the first is
+        // complete as gathered, and the message starts the other signal's.
+        complete(*cycle);
+        cycle = findCycle(cycles, talker, signal);
+        if (cycle == nullptr) {
+            return true;
         }
-        SystemCycles::Sighting& s = cycle->gathering[cycle->gathered++];
-        identify(talker, parseDecimal(fields[g], lengths[g]), s.system, s.prn);
-        s.elevation = parseDecimal(fields[g + 1], lengths[g + 1]);
-        s.azimuth = parseDecimal(fields[g + 2], lengths[g + 2]);
-        s.snr = parseDecimal(fields[g + 3], lengths[g + 3]);
+        cycle->gathered = 0;
     }
-    if (message != total || total < 1) {
-        return false;
+    gather(*cycle);
+    if (message == total) {
+        complete(*cycle);
     }
-    cycle->complete = cycle->gathered;
-    cycle->completedMs = nowMs;
-    std::memcpy(cycle->last, cycle->gathering, sizeof cycle->last);
     return true;
 }
 

@@ -28,6 +28,7 @@ struct SystemCycles {
         std::int32_t gathered = 0;        // satellites of the cycle so far
         std::int32_t complete = 0;        // satellites of the last complete cycle
         std::int64_t completedMs = NEVER; // when it was last completed
+        std::int32_t next = 0;            // the message number the cycle being gathered waits for; 0 for none
         Sighting gathering[MAX_SATELLITES] = {};
         Sighting last[MAX_SATELLITES] = {};
     };

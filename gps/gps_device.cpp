@@ -158,8 +158,10 @@ bool GpsDevice::markAge() {
     const std::int32_t sourceLost = source.failure != nullptr ? 1 : 0;
     // The age of the last fix is news each second while the receiver reports none.
     const std::int64_t fixAge = (GpsParser::clockMs() - snapshot.fixTickMs) / 1000;
-    const std::int32_t fixAgeSeconds =
-        snapshot.reportsNoFix() && (snapshot.received & RECEIVED_FIX) != 0 ? static_cast<std::int32_t>(fixAge) : 0;
+    if (!source.atEnd) { // a recording's last word stands as it was when its file ended
+        fixAgeSeconds =
+            snapshot.reportsNoFix() && (snapshot.received & RECEIVED_FIX) != 0 ? static_cast<std::int32_t>(fixAge) : 0;
+    }
     const bool changed = quietSeconds != snapshot.quietSeconds || sourceLost != snapshot.sourceLost ||
                          fixAgeSeconds != snapshot.fixAgeSeconds;
     snapshot.quietSeconds = quietSeconds;
@@ -309,6 +311,8 @@ bool GpsDevice::restartSource(std::unique_ptr<Port> replacement) {
         port->stop();
     }
     port = std::move(replacement);
+    // A last line the old source left without its end does not go on into the new source's first.
+    inputQueue->markBreak();
     parser->restartReading();
     if (!port->initialize()) {
         return fail(DEVICE_ERROR_INITIALIZE_PORT);

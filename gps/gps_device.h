@@ -128,6 +128,7 @@ private:
     static LRESULT CALLBACK notifyProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
     std::optional<SYSTEMTIME> stoppedAt; // local time the user stopped it; user-interface thread only
+    std::int32_t fixAgeSeconds = 0;      // what markAge last said of the fix's age; user-interface thread only
     std::recursive_mutex outputsLock;    // guards outputs
     std::vector<std::unique_ptr<OutputEntry>> outputs;
 };

@@ -18,6 +18,17 @@ int qualityOfMode(char mode) {
     return at != nullptr ? static_cast<int>(at - MODES) : 0;
 }
 
+// One letter a system (GPS, GLONASS, Galileo, BeiDou...): the best of them is the fix's, RTK fixed first.
+char bestMode(const char* field, int n) {
+    const char* const BEST_FIRST = "RFPDAEMS";
+    const char* best = nullptr;
+    for (int i = 0; i < n; ++i) {
+        const char* at = field[i] != '\0' ? std::strchr(BEST_FIRST, field[i]) : nullptr;
+        best = at != nullptr && (best == nullptr || at < best) ? at : best;
+    }
+    return best != nullptr ? *best : 'N';
+}
+
 } // namespace
 
 // $GNGNS,014035.00,4332.69262,S,17235.48549,E,RR,13,0.9,25.63,11.24,,*70
@@ -25,7 +36,7 @@ int qualityOfMode(char mode) {
 //  7 satellites used   8 HDOP   9 altitude, metres   10 geoid separation, metres   11.. (not kept)
 bool decodeGns(GpsState& state, const char* fields) {
     if ((state.received & RECEIVED_GGA) != 0) {
-        return false; // GGA says the same, and the Parts' GGA wins
+        return false; // GGA says the same, and wins
     }
     FieldReader reader(fields);
     const char* field = nullptr;
@@ -36,8 +47,7 @@ bool decodeGns(GpsState& state, const char* fields) {
             continue;
         }
         if (number == 6) {
-            // The first system's letter stands for the fix: receivers send N for every system without one.
-            state.fixQuality = n > 0 ? qualityOfMode(field[0]) : 0;
+            state.fixQuality = qualityOfMode(bestMode(field, n));
             position.fix = state.fixQuality >= 1;
             markReceived(state, RECEIVED_QUALITY, n > 0);
         } else if (number == 10) {

@@ -192,7 +192,7 @@ if $own_display; then
 $(cat "$run_dir/veltaro.log")"
     }
     shows() { [ "$(at exists "$1")" = 1 ]; }
-    devices_listed() { [ "$(at treecount)" = 4 ]; }
+    devices_listed() { [ "$(at treecount)" = 6 ]; }
     shot() {
         local file=$root/build/screenshots/run-$1.png
         import -display "$DISPLAY" -window root "$file"
@@ -212,6 +212,12 @@ $(cat "$run_dir/veltaro.log")"
     click 1 treeitem 3
     sleep 5 # the track grows with every fix
     shot current-route "\"Current route\", course, speed and the track"
+    click 1 treeitem 4
+    sleep 1
+    shot sentences "\"Sentences\", the lines as they came and what became of each"
+    click 1 treeitem 5
+    sleep 1
+    shot signals "\"Signals\", every satellite on every signal"
     echo "   Press Ctrl-C to stop."
 else
     echo "   Close Veltaro's window to stop."

@@ -77,6 +77,8 @@ TEST(EverySystemTest, CapturesOfTodaysReceiversShowTheirFixAndEverySystem) {
         {"bu353-glonass", 1, 5568.66, 3762.16, "GR", 22, 0, true}, // its fix lost: no satellite used
         {"sirfstarv-nmea", 3, 4406.89, -12131.43, "GR", 22, 16, true},
         {"nmea-rtk", 0, 4157.50, -9375.06, "", 0, 0, false}, // GGA and RMC only: a position, no satellites
+        // Cycles that end in a message of another signal: each signal's satellites, none frozen.
+        {"quectelLC79D", 3, 5004.10, 1998.05, "GRECJ", 18, 12, true},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.capture);

@@ -111,7 +111,7 @@ TEST(FixReadoutTest, ShowsEachValueAsAReceiverWatcherReadsIt) {
          {"Port lost, reopening", "UTC --", "Lat --", "Lon --", "Alt --", "Fix -- (--)", "Sats -- used, -- in view",
           "DOP --"}},
         {"no RMC: date from ZDA, speed from VTG; no GGA: position from GNS",
-         {"$GPGNS,014035.00,4332.69262,S,17235.48549,E,RR,13,0.9,25.63,11.24,,*70", "$GPZDA,081411.000,26,05,2014,,*5D",
+         {"$GPGNS,014035.00,4332.69262,S,17235.48549,E,NR,13,0.9,25.63,11.24,,*70", "$GPZDA,081411.000,26,05,2014,,*5D",
           "$GPGST,014035.00,1.5,,,,0.012,0.015,0.031*00"},
          nullptr,
          {"UTC 2014-05-26 08:14:11",

@@ -195,5 +195,38 @@ TEST_F(ListPagesFrameTest, UserReadsTheSignalsAndCopiesTheFilteredSentences) {
         << "unpaused: the newest GGA joins";
 }
 
+// Once the ring is full every new line pushes the oldest out and the rows move up: the selection moves with
+// its line, so Ctrl+C copies what the user picked.
+TEST(ListPagesTest, SelectionStaysOnItsLineAsTheOldestLeave) {
+    createSharedGdi();
+    test::TestWindow parent(700, 400);
+    ShowWindow(parent.get(), SW_SHOWNORMAL);
+    SentenceLog log;
+    const auto add = [&](int from, int to) {
+        for (int i = from; i < to; ++i) {
+            const std::string line = "$GPTXT," + std::to_string(i);
+            log.add(0, LineState::NOT_READ, line.data(), static_cast<int>(line.size()));
+        }
+    };
+    SentencesPage page(nullptr, false, sharedGdi(), log);
+    page.setSize(700, 400);
+    ASSERT_TRUE(page.create(parent.get()));
+    const int full = static_cast<int>(SentenceLog::CAPACITY);
+    add(0, full);
+    page.refresh();
+    ASSERT_TRUE(test::pumpMessagesUntil([&] { return SendMessageA(page.list, LVM_GETITEMCOUNT, 0, 0) == full; }));
+    LVITEMA item{};
+    item.stateMask = LVIS_SELECTED;
+    item.state = LVIS_SELECTED;
+    SendMessageA(page.list, LVM_SETITEMSTATE, static_cast<WPARAM>(full - 10), reinterpret_cast<LPARAM>(&item));
+    EXPECT_EQ(page.selectedText(), "$GPTXT," + std::to_string(full - 10));
+
+    add(full, full + 3);
+    page.refresh();
+    ASSERT_TRUE(test::pumpMessagesUntil(
+        [&] { return SendMessageA(page.list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED) == full - 13; }));
+    EXPECT_EQ(page.selectedText(), "$GPTXT," + std::to_string(full - 10));
+}
+
 } // namespace
 } // namespace veltaro

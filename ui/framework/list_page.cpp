@@ -127,11 +127,6 @@ LRESULT ListPage::onMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             return 0;
         }
         break;
-    case WM_SHOWWINDOW:
-        if (wParam != 0) {
-            update(); // hidden, it let the data go by
-        }
-        break;
     case WM_ERASEBKGND: {
         RECT client;
         GetClientRect(hwnd, &client);

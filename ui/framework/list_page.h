@@ -10,7 +10,8 @@ namespace veltaro {
 
 // A page that is a report-style list filled as it is drawn (a virtual list: the list asks for the cells it
 // shows), with a strip of controls above it and a line of text below. It does nothing while hidden: refresh
-// looks at the data only while the page is shown, at most twice a second, and once more as it is shown again.
+// looks at the data only while the page is shown, at most twice a second (the frame refreshes a page as it
+// shows it).
 class ListPage : public Pane {
 public:
     struct Column {

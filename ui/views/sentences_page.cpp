@@ -166,8 +166,10 @@ void SentencesPage::update() {
     const std::int64_t end = log.end();
     if (!paused) {
         const auto gone = std::lower_bound(rows.begin(), rows.end(), first);
-        const bool shifted = gone != rows.begin();
-        const int before = static_cast<int>(rows.size()) - static_cast<int>(gone - rows.begin());
+        const int dropped = static_cast<int>(gone - rows.begin());
+        const bool shifted = dropped > 0;
+        const int before = static_cast<int>(rows.size()) - dropped;
+        const std::vector<int> selected = shifted ? selectedRows() : std::vector<int>{};
         rows.erase(rows.begin(), gone);
         for (std::int64_t number = std::max(scanned, first); number < end; ++number) {
             LoggedLine line;
@@ -179,7 +181,9 @@ void SentencesPage::update() {
         cachedNumber = -1; // a line's state is told after the line, so the last one shown may have changed
         setRowCount(static_cast<int>(rows.size()), true);
         if (shifted) {
-            InvalidateRect(list, nullptr, FALSE); // every row moved up
+            // Every row moved up: so does the selection, which the list keeps by row.
+            selectRows(selected, dropped);
+            InvalidateRect(list, nullptr, FALSE);
         } else if (before > 0) {
             SendMessageA(list, LVM_REDRAWITEMS, static_cast<WPARAM>(before - 1), static_cast<LPARAM>(before - 1));
         }
@@ -193,7 +197,29 @@ void SentencesPage::update() {
     }
 }
 
+std::vector<int> SentencesPage::selectedRows() const {
+    std::vector<int> selected;
+    for (int row = -1;
+         (row = static_cast<int>(SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(row), LVNI_SELECTED))) >= 0;) {
+        selected.push_back(row);
+    }
+    return selected;
+}
+
+void SentencesPage::selectRows(const std::vector<int>& selected, int up) {
+    LVITEMA item{};
+    item.stateMask = LVIS_SELECTED;
+    SendMessageA(list, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&item));
+    item.state = LVIS_SELECTED;
+    for (const int row : selected) {
+        if (row >= up) {
+            SendMessageA(list, LVM_SETITEMSTATE, static_cast<WPARAM>(row - up), reinterpret_cast<LPARAM>(&item));
+        }
+    }
+}
+
 void SentencesPage::rebuild() {
+    selectRows({}, 0); // other rows now: what was selected is no longer there
     rows.clear();
     scanned = 0;
     const bool wasPaused = paused;
@@ -211,9 +237,8 @@ void SentencesPage::setPaused(bool on) {
     if (on) {
         for (std::size_t row = 0; row < rows.size(); ++row) {
             LoggedLine line;
-            if (log.get(rows[row], line)) {
-                frozen.push_back(line);
-            }
+            log.get(rows[row], line); // a line gone meanwhile stays an empty row: the selection keeps its place
+            frozen.push_back(line);
         }
         setRowCount(static_cast<int>(frozen.size()), false);
         InvalidateRect(list, nullptr, FALSE);
@@ -225,8 +250,7 @@ void SentencesPage::setPaused(bool on) {
 
 std::string SentencesPage::selectedText() {
     std::string text;
-    for (int row = -1;
-         (row = static_cast<int>(SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(row), LVNI_SELECTED))) >= 0;) {
+    for (const int row : selectedRows()) {
         LoggedLine line;
         if (lineOf(row, line)) {
             text += (text.empty() ? "" : "\r\n") + shownLine(line);

@@ -33,6 +33,9 @@ protected:
 
 private:
     bool lineOf(int row, LoggedLine& line);
+    std::vector<int> selectedRows() const;
+    // Selects the rows given, each moved up by up rows, and no other.
+    void selectRows(const std::vector<int>& selected, int up);
     void rebuild();
     void setPaused(bool on);
     void copySelection();
