@@ -4,6 +4,7 @@
 #include "gps/nmea.h"
 #include "gps/sentence_table.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 #include <utility>
@@ -12,16 +13,27 @@ namespace veltaro {
 
 namespace {
 
-// The name as the decoder compares it: up to the first comma or a NUL, at most 10 characters before a "*".
-// Line noise without a comma is not copied whole.
+constexpr int MOST_ADDRESS = 10; // letters and digits after "$" or "!"
+
+// The name as the decoder compares it: up to the first comma or a NUL, and a "*" ends it too. Line noise without
+// a comma is not copied whole.
 std::string nameOf(const char* line, int count) {
     int end = 0;
-    while (end < count && end < 16 && line[end] != ',' && line[end] != '\0') {
+    while (end < count && end <= MOST_ADDRESS + 1 && line[end] != ',' && line[end] != '*' && line[end] != '\0') {
         ++end;
     }
-    std::string name(line, static_cast<std::size_t>(end));
-    const std::size_t star = name.find('*');
-    return name.substr(0, star < 10 ? star : 10);
+    return std::string(line, static_cast<std::size_t>(end));
+}
+
+// "$" or "!", then 2 to 10 capital letters or digits, a letter first: a name a person can read and look up.
+bool wellFormed(const std::string& name) {
+    const std::size_t letters = name.size() - 1;
+    if (name.empty() || (name[0] != '$' && name[0] != '!') || letters < 2 || letters > MOST_ADDRESS || name[1] < 'A' ||
+        name[1] > 'Z') {
+        return false;
+    }
+    return std::all_of(name.begin() + 1, name.end(),
+                       [](char c) { return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'); });
 }
 
 } // namespace
@@ -43,7 +55,9 @@ SentenceReader::GsvPosition SentenceReader::gsvPosition(const char* fields) {
 bool SentenceReader::read(GpsState& state, char* line, int count, std::int64_t nowMs) {
     taken = LineState::NOT_READ;
     if (count <= 0 || (line[0] != '$' && line[0] != '!')) {
-        return false; // not a sentence: noise between lines
+        // Not a sentence: noise between lines, or a wrong baud rate. A blank line is nothing at all.
+        notReadLines.unreadable += line[0] != '\0' || count > 1 ? 1 : 0;
+        return false;
     }
     if (hasBadChecksum(line, count)) {
         // A corrupted line may say anything: 102 degrees west read as 2. Logs still keep it.
@@ -147,6 +161,10 @@ void SentenceReader::switchTo(bool on) {
 
 void SentenceReader::countNotRead(const std::string& name, bool otherSystem) {
     constexpr std::size_t MOST_NAMES = 32; // line noise must not grow the list without end
+    if (!wellFormed(name)) {
+        ++notReadLines.unreadable; // named, it would only show bytes nobody can read
+        return;
+    }
     ++notReadLines.lines;
     notReadLines.otherSystems = notReadLines.otherSystems || otherSystem;
     auto& names = notReadLines.names;

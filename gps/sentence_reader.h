@@ -16,7 +16,8 @@ struct NotReadLines {
     std::int64_t lines = 0;
     // Position sentences first, then the most frequent first.
     std::vector<std::pair<std::string, std::int64_t>> names;
-    bool otherSystems = false; // among them, position or satellite sentences of other systems
+    bool otherSystems = false;   // among them, position or satellite sentences of other systems
+    std::int64_t unreadable = 0; // lines without a well-formed name: binary, noise, a wrong baud rate
 };
 
 // What stands in front of the decoders for each line: it refuses corrupted lines, chooses the way of reading

@@ -52,6 +52,7 @@ TEST(SentenceReaderTest, EachWayOfReadingTakesItsSentences) {
         bool everySystem;
         const char* notReadName; // how the default reading counts it, "" when read or not a sentence at all
         bool otherSystem;        // counted among the other systems' sentences
+        bool unreadable = false; // counted without a name
     };
     const Row rows[] = {
         {GP_GGA, true, true, "", false},
@@ -71,8 +72,13 @@ TEST(SentenceReaderTest, EachWayOfReadingTakesItsSentences) {
         {test::sealed("$GPGGAX,120000,4807.038,N"), false, false, "$GPGGAX", false},
         {test::sealed("$GPTXT,01,01,02,ANTSTATUS=OK"), false, false, "$GPTXT", false},
         {"!AIVDM,1,1,,A,13aEOK?P00PD2wVMdLDRhgvL289?,0*26", false, false, "!AIVDM", false},
-        {test::sealed("$PUBXLONGNAME00,1"), false, false, "$PUBXLONGN", false},
-        {"garbage", false, false, "", false},
+        // Names nobody can read are counted apart: too long, lower case, binary, no "$" at all.
+        {test::sealed("$PUBXLONGNA,1"), false, false, "$PUBXLONGNA", false},
+        {test::sealed("$PUBXLONGNAM,1"), false, false, "", false, true},
+        {test::sealed("$gptxt,1"), false, false, "", false, true},
+        {"$\xDF-\xD1q\xCA\xE3,\xB4", false, false, "", false, true},
+        {"garbage", false, false, "", false, true},
+        {"", false, false, "", false},
     };
     for (const Row& row : rows) {
         for (const bool every : {false, true}) {
@@ -88,6 +94,7 @@ TEST(SentenceReaderTest, EachWayOfReadingTakesItsSentences) {
             using Names = std::vector<std::pair<std::string, std::int64_t>>;
             EXPECT_EQ(feed.reader.notRead().names, (counted ? Names{{row.notReadName, 1}} : Names{}));
             EXPECT_EQ(feed.reader.notRead().otherSystems, counted && row.otherSystem);
+            EXPECT_EQ(feed.reader.notRead().unreadable, row.unreadable ? 1 : 0);
             EXPECT_EQ(feed.reader.readsEverySystem(), every) << "a choice holds";
         }
     }

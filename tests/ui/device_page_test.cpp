@@ -236,7 +236,14 @@ TEST(DeviceStatusTextTest, SaysWhatCameAndHowLongAgo) {
     modern.lines = 1204;
     modern.names = {{"$GNRMC", 500}, {"$GNGGA", 500}, {"$GLGSV", 200}, {"$GNVTG", 4}};
     modern.otherSystems = true;
+    NotReadLines noise; // a wrong baud rate: one readable name among bytes nobody can read
+    noise.lines = 1;
+    noise.names = {{"$GPTXT", 1}};
+    noise.unreadable = 1204;
     const Case cases[] = {
+        {"one of everything", 4096, 57, 1, 1, noise,
+         "last line 1 s ago\n  1 line with a bad checksum, not read\n  1 line not read: $GPTXT\n  1,204 unreadable "
+         "lines"},
         {"nothing came", 0, 0, 12, 0, {}, "no data for 12 s"},
         {"data flows", 4096, 57, 1, 0, {}, "last line 1 s ago"},
         {"data stopped", 4096, 57, 40, 0, {}, "no data for 40 s"},

@@ -295,12 +295,12 @@ TEST(DeviceStatusTextTest, StoppedDeviceSaysWhenInsteadOfHowDataFlows) {
     report.stoppedAt->wMinute = 8;
     report.stoppedAt->wSecond = 9;
     EXPECT_EQ(deviceStatusText(report),
-              "Status:\n  Port COM3\n  1 bytes received, 2 lines decoded\n  stopped at 07:08:09\n  3 lines with a bad "
+              "Status:\n  Port COM3\n  1 byte received, 2 lines decoded\n  stopped at 07:08:09\n  3 lines with a bad "
               "checksum, not read");
     report.secondsSinceLastLine = 9;
     report.badChecksums = 0;
     EXPECT_EQ(deviceStatusText(report),
-              "Status:\n  Port COM3\n  1 bytes received, 2 lines decoded\n  stopped at 07:08:09");
+              "Status:\n  Port COM3\n  1 byte received, 2 lines decoded\n  stopped at 07:08:09");
 }
 
 TEST_F(MainFrameTest, ClosingWhileALogHoldsWhatTheFullDiskRefusedAsksFirstAndSaysWhereTheLogEnds) {

@@ -99,7 +99,7 @@ protected:
     RecordingStarter starter;
 };
 
-TEST_F(StartPageTest, ListsTheComPortsSortedWithTheirNumbers) {
+TEST_F(StartPageTest, ListsTheComPortsInNumberOrderWithTheirNumbers) {
     ASSERT_NE(page.hwnd, nullptr) << "the dialog resource did not load";
     const std::vector<Entry> ports = listEntries(control(IDC_START_PORT_LIST));
     ASSERT_GE(ports.size(), 2u);
@@ -107,7 +107,7 @@ TEST_F(StartPageTest, ListsTheComPortsSortedWithTheirNumbers) {
         EXPECT_EQ(ports[i].text.compare(0, 3, "COM"), 0) << ports[i].text << ": only COM ports";
         EXPECT_EQ(ports[i].data, std::stoi(ports[i].text.substr(3))) << ports[i].text;
         if (i > 0) {
-            EXPECT_LT(ports[i - 1].text, ports[i].text) << "sorted by text";
+            EXPECT_LT(ports[i - 1].data, ports[i].data) << "in number order";
         }
     }
     const auto find = [&](const std::string& name) {
@@ -120,7 +120,7 @@ TEST_F(StartPageTest, ListsTheComPortsSortedWithTheirNumbers) {
     };
     ASSERT_NE(find("COM10"), -1) << "the trailing colon is gone";
     ASSERT_NE(find("COM7"), -1);
-    EXPECT_LT(find("COM10"), find("COM7"));
+    EXPECT_LT(find("COM7"), find("COM10")) << "COM7 before COM10, as a user counts";
     EXPECT_EQ(SendMessageA(control(IDC_START_PORT_LIST), LB_GETCURSEL, 0, 0), 0);
 
     EXPECT_EQ(comboEntries(control(IDC_START_ECHO_PORT)), ports);

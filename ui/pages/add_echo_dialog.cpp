@@ -41,7 +41,7 @@ void fillLists(HWND dialog) {
     HWND ports = GetDlgItem(dialog, IDC_ADDECHO_PORT_LIST);
     SendMessageA(ports, LB_RESETCONTENT, 0, 0);
     for (const ComPort& port : listComPorts()) {
-        addListEntry(ports, port.name.c_str(), port.number);
+        appendListEntry(ports, port.name.c_str(), port.number);
     }
     SendMessageA(ports, LB_SETCURSEL, 0, 0);
     updateOkButton(dialog);

@@ -4,6 +4,7 @@
 
 #include <winspool.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -32,6 +33,9 @@ std::vector<ComPort> listComPorts() {
         }
         ports.push_back({name, static_cast<int>(std::strtol(name.c_str() + 3, nullptr, 10))});
     }
+    // In number order, as a user counts them: COM2 before COM10.
+    std::stable_sort(ports.begin(), ports.end(),
+                     [](const ComPort& a, const ComPort& b) { return a.number < b.number; });
     return ports;
 }
 

@@ -10,7 +10,7 @@ struct ComPort {
     int number;       // 3
 };
 
-// The machine's COM ports as the print spooler reports them, in its order.
+// The machine's COM ports as the print spooler reports them, in number order.
 std::vector<ComPort> listComPorts();
 
 } // namespace veltaro

@@ -124,8 +124,9 @@ std::string deviceStatusText(const DeviceReport& report) {
     const std::int64_t secondsSinceLastLine = report.secondsSinceLastLine;
     char text[4000];
     int length =
-        std::snprintf(text, sizeof text, "Status:\n  %s\n  %lld bytes received, %lld lines decoded\n",
-                      report.source.c_str(), static_cast<long long>(source.bytes), static_cast<long long>(lines));
+        std::snprintf(text, sizeof text, "Status:\n  %s\n  %lld %s received, %lld %s decoded\n", report.source.c_str(),
+                      static_cast<long long>(source.bytes), plural(source.bytes, "byte", "bytes"),
+                      static_cast<long long>(lines), plural(lines, "line", "lines"));
     std::size_t used = static_cast<std::size_t>(std::max(length, 0));
     if (report.stoppedAt) {
         // Nothing flows any more: when it stopped takes the place of how data flows.
@@ -150,11 +151,11 @@ std::string deviceStatusText(const DeviceReport& report) {
     }
     if (report.badChecksums > 0) {
         status.append("\n  ").append(withThousands(report.badChecksums));
-        status.append(report.badChecksums == 1 ? " line" : " lines").append(" with a bad checksum, not read");
+        status.append(plural(report.badChecksums, " line", " lines")).append(" with a bad checksum, not read");
     }
     const NotReadLines& notRead = report.notRead;
     if (notRead.lines > 0) {
-        status += "\n  " + withThousands(notRead.lines) + " lines not read:";
+        status += "\n  " + withThousands(notRead.lines) + plural(notRead.lines, " line", " lines") + " not read:";
         const std::size_t shown = std::min<std::size_t>(notRead.names.size(), MOST_NAMES_SHOWN);
         for (std::size_t i = 0; i < shown; ++i) {
             status += (i == 0 ? " " : ", ") + notRead.names[i].first;
@@ -162,6 +163,10 @@ std::string deviceStatusText(const DeviceReport& report) {
         if (notRead.otherSystems) {
             status += "\n  Choose 'Read every satellite system' from the device's menu to show them.";
         }
+    }
+    if (notRead.unreadable > 0) {
+        status.append("\n  ").append(withThousands(notRead.unreadable));
+        status.append(plural(notRead.unreadable, " unreadable line", " unreadable lines"));
     }
     return status;
 }
@@ -182,7 +187,8 @@ std::string outputStatusText(const OutputReport& output) {
         }
     }
     if (status.droppedLines > 0) {
-        text += ", " + std::to_string(status.droppedLines) + " lines dropped";
+        text +=
+            ", " + std::to_string(status.droppedLines) + plural(status.droppedLines, " line", " lines") + " dropped";
     }
     if (output.stopped) {
         // Closed with its device or on its own: what it had written is all it holds.

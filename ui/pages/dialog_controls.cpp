@@ -35,4 +35,17 @@ LRESULT addComboEntry(HWND box, const char* text, int data) {
     return index;
 }
 
+// Inserting at the end places an entry there even in a sorted list: its text order is not the one wanted.
+LRESULT appendListEntry(HWND list, const char* text, int data) {
+    const LRESULT index = SendMessageA(list, LB_INSERTSTRING, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(text));
+    SendMessageA(list, LB_SETITEMDATA, static_cast<WPARAM>(index), data);
+    return index;
+}
+
+LRESULT appendComboEntry(HWND box, const char* text, int data) {
+    const LRESULT index = SendMessageA(box, CB_INSERTSTRING, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(text));
+    SendMessageA(box, CB_SETITEMDATA, static_cast<WPARAM>(index), data);
+    return index;
+}
+
 } // namespace veltaro

@@ -25,5 +25,8 @@ int selectedComboData(HWND box);
 // Adds an entry with its number as item data; returns its index.
 LRESULT addListEntry(HWND list, const char* text, int data);
 LRESULT addComboEntry(HWND box, const char* text, int data);
+// Adds an entry after the others, in the order given, whatever the list's sort style.
+LRESULT appendListEntry(HWND list, const char* text, int data);
+LRESULT appendComboEntry(HWND box, const char* text, int data);
 
 } // namespace veltaro

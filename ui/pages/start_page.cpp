@@ -52,8 +52,8 @@ void StartPage::fillPorts() {
     HWND echoBox = GetDlgItem(hwnd, IDC_START_ECHO_PORT);
     SendMessageA(list, LB_RESETCONTENT, 0, 0);
     for (const ComPort& port : listComPorts()) {
-        addListEntry(list, port.name.c_str(), port.number);
-        addComboEntry(echoBox, port.name.c_str(), port.number);
+        appendListEntry(list, port.name.c_str(), port.number);
+        appendComboEntry(echoBox, port.name.c_str(), port.number);
     }
     SendMessageA(list, LB_SETCURSEL, 0, 0);
 }
