@@ -247,6 +247,10 @@ DeviceReport GpsDevice::report() {
         report.badChecksums = parser->badChecksumLines();
         report.notRead = parser->notReadLines();
         report.everySystemSwitchedBy = parser->everySystemSwitchedBy();
+        // Since the last look: bytes came, and no line.
+        report.bytesWithoutLine = report.lines == linesSeen && report.sourceStatus.bytes > bytesSeen;
+        linesSeen = report.lines;
+        bytesSeen = report.sourceStatus.bytes;
     }
     report.stoppedAt = stoppedAt;
     std::lock_guard guard(outputsLock);

@@ -54,7 +54,8 @@ struct DeviceReport {
     std::int64_t secondsSinceLastLine = 0;
     std::int64_t badChecksums = 0;
     NotReadLines notRead;
-    std::string everySystemSwitchedBy;   // the sentence that made the device read every system by itself
+    std::string everySystemSwitchedBy; // the sentence that made the device read every system by itself
+    bool bytesWithoutLine = false; // since the last report, bytes but no line: a line without end, a wrong baud rate
     std::optional<SYSTEMTIME> stoppedAt; // when the user stopped the device; none while it runs
     std::vector<OutputReport> outputs;   // in the order added
 };
@@ -129,7 +130,10 @@ private:
 
     std::optional<SYSTEMTIME> stoppedAt; // local time the user stopped it; user-interface thread only
     std::int32_t fixAgeSeconds = 0;      // what markAge last said of the fix's age; user-interface thread only
-    std::recursive_mutex outputsLock;    // guards outputs
+    // The line and byte counts report saw last; user-interface thread only.
+    std::int64_t linesSeen = -1;
+    std::int64_t bytesSeen = 0;
+    std::recursive_mutex outputsLock; // guards outputs
     std::vector<std::unique_ptr<OutputEntry>> outputs;
 };
 

@@ -115,6 +115,18 @@ TEST_F(ScriptedDeviceTest, SnapshotCatchesUpWithTheLastLine) {
     EXPECT_TRUE(sameState(device.snapshot, before));
 }
 
+// Bytes that end no line are not silence: the page can say they arrive (a wrong baud rate, a line without end).
+TEST_F(ScriptedDeviceTest, ReportTellsBytesWithoutALineFromSilence) {
+    ASSERT_TRUE(device.start(observer.window()));
+    EXPECT_FALSE(device.report().bytesWithoutLine) << "nothing came";
+    scripted->send("\x8e\x3f\x91 no line end yet");
+    EXPECT_TRUE(device.report().bytesWithoutLine);
+    EXPECT_FALSE(device.report().bytesWithoutLine) << "nothing more came since";
+    scripted->send(" ... and its end\r\n");
+    ASSERT_TRUE(test::pumpMessagesUntil([&] { return device.parser->linesDecoded() == 1; }));
+    EXPECT_FALSE(device.report().bytesWithoutLine) << "a line came";
+}
+
 // While the receiver reports no fix, the snapshot tells how long ago the last one came, on the device's own
 // clock, so the readout counts up without a line arriving.
 TEST_F(ScriptedDeviceTest, LostFixTellsItsAgeAsTimeGoesOn) {

@@ -263,6 +263,9 @@ TEST(DeviceStatusTextTest, SaysWhatCameAndHowLongAgo) {
                       " lines decoded\n  " + c.lastLine)
             << c.what;
     }
+    DeviceReport garbled = reportOf("Port COM3", PortStatus{}, 0, 40);
+    garbled.bytesWithoutLine = true;
+    EXPECT_NE(deviceStatusText(garbled).find("\n  bytes arriving, no complete line for 40 s"), std::string::npos);
     DeviceReport switched = reportOf("Port COM3", PortStatus{}, 57, 1);
     switched.everySystemSwitchedBy = "$GNGGA";
     EXPECT_NE(deviceStatusText(switched).find("\n  Reading every satellite system: the receiver sends $GNGGA"),

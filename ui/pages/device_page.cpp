@@ -138,7 +138,10 @@ std::string deviceStatusText(const DeviceReport& report) {
     } else if (source.atEnd) {
         length = std::snprintf(text + used, sizeof text - used, "  end of file");
     } else if (lines == 0 || secondsSinceLastLine >= QUIET_SECONDS) {
-        length = std::snprintf(text + used, sizeof text - used, "  no data for %lld s",
+        // Bytes that never end a line are not silence: a line without end, or a wrong baud rate.
+        length = std::snprintf(text + used, sizeof text - used,
+                               report.bytesWithoutLine ? "  bytes arriving, no complete line for %lld s"
+                                                       : "  no data for %lld s",
                                static_cast<long long>(secondsSinceLastLine));
     } else {
         length = std::snprintf(text + used, sizeof text - used, "  last line %lld s ago",
