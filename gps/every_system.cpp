@@ -2,6 +2,7 @@
 
 #include "gps/field_reader.h"
 #include "gps/nmea.h"
+#include "gps/value_ranges.h"
 
 #include <algorithm>
 #include <cstring>
@@ -259,6 +260,7 @@ bool decodeSystemGsv(SystemCycles& cycles, char talker, const char* text, std::i
             s.elevation = parseDecimal(fields[g + 1], lengths[g + 1]);
             s.azimuth = parseDecimal(fields[g + 2], lengths[g + 2]);
             s.snr = parseDecimal(fields[g + 3], lengths[g + 3]);
+            refuseOutOfRange(s.elevation, s.azimuth, s.snr);
         }
         cycle.next = message + 1;
     };

@@ -51,6 +51,13 @@ GpsDevice::~GpsDevice() {
 
 bool GpsDevice::fail(DeviceError code) {
     error = code;
+    systemError = 0;
+    return false;
+}
+
+bool GpsDevice::failToOpen(DeviceError code, const Port& output) {
+    error = code;
+    systemError = output.status().systemError;
     return false;
 }
 
@@ -201,10 +208,10 @@ bool GpsDevice::addEchoPort(std::unique_ptr<Port> echo) {
     std::unique_ptr<char[]> name = echo->displayName();
     entry->name = name ? name.get() : "";
     if (!echo->initialize()) {
-        return fail(DEVICE_ERROR_INITIALIZE_PORT);
+        return failToOpen(DEVICE_ERROR_INITIALIZE_PORT, *echo);
     }
     if (!echo->open(false, entry->queue.get())) {
-        return fail(DEVICE_ERROR_OPEN_PORT);
+        return failToOpen(DEVICE_ERROR_OPEN_PORT, *echo);
     }
     entry->port = std::move(echo);
     addOutput(std::move(entry));
@@ -225,10 +232,10 @@ bool GpsDevice::addLogFile(const char* path) {
         return fail(DEVICE_ERROR_NO_MEMORY);
     }
     if (!entry->port->initialize()) {
-        return fail(DEVICE_ERROR_INITIALIZE_PORT);
+        return failToOpen(DEVICE_ERROR_INITIALIZE_PORT, *entry->port);
     }
     if (!entry->port->open(false, entry->queue.get())) {
-        return fail(DEVICE_ERROR_OPEN_PORT);
+        return failToOpen(DEVICE_ERROR_OPEN_PORT, *entry->port);
     }
     entry->name = path;
     addOutput(std::move(entry));

@@ -119,12 +119,14 @@ public:
     GpsState snapshot;
     std::vector<TrackFix> newFixes; // reported since the views last took them
     DeviceError error = DEVICE_ERROR_NONE;
+    DWORD systemError = 0; // the system's reason an output could not open, 0 where none is known
     HWND notifyWindow = nullptr;
     HWND observer = nullptr;  // told of changes of the data's age as of GPS updates
     std::string recordedFile; // the log a device on recorded data replays; empty for a live receiver
 
 private:
     bool fail(DeviceError code);
+    bool failToOpen(DeviceError code, const Port& output);
     void addOutput(std::unique_ptr<OutputEntry> entry);
     static LRESULT CALLBACK notifyProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 

@@ -1,6 +1,7 @@
 #include "gps/gps_parser.h"
 
 #include "gps/nmea.h"
+#include "gps/value_ranges.h"
 
 #include <new>
 #include <system_error>
@@ -177,7 +178,9 @@ void GpsParser::run() {
         const std::int64_t number = log.add(arrived, cut ? LineState::CUT : LineState::NOT_READ, line.get(), count);
         if (!cut) {
             std::lock_guard guard(stateLock);
-            if (reader.read(state, line.get(), count, clockMs()) && state.fixType > 1) {
+            const bool fix = reader.read(state, line.get(), count, clockMs());
+            refuseOutOfRange(state);
+            if (fix && state.fixType > 1) {
                 recordFix();
             }
             log.mark(number, reader.lastState());

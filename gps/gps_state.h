@@ -81,9 +81,9 @@ struct GpsState {
     double latitude = 0;         // GGA, RMC
     double longitude = 0;        // GGA, RMC
     double satsUsed = 0;         // GGA
-    double hdop = 0;             // GGA
-    double speedKnots = 0;       // RMC, unconverted
-    double course = 0;           // RMC, degrees
+    double hdop = 0;             // GGA; NaN for a value refused as out of range
+    double speedKnots = 0;       // RMC, unconverted; NaN for a speed refused as out of range
+    double course = 0;           // RMC, degrees; NaN for a course refused as out of range
     double pdop = 0;             // GSA
     double gsaHdop = 0;          // GSA
     double vdop = 0;             // GSA

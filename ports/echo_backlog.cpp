@@ -37,4 +37,23 @@ void EchoBacklog::takeFront(std::string& piece, std::size_t most) {
     }
 }
 
+void EchoBacklog::dropRestOfLine(std::string& piece) {
+    const std::size_t inPiece = piece.find('\n');
+    if (inPiece != std::string::npos) {
+        piece.erase(0, inPiece + 1);
+        ++dropped;
+        return;
+    }
+    piece.clear();
+    const char* start = held.data() + front;
+    const auto* end = static_cast<const char*>(std::memchr(start, '\n', size()));
+    if (end != nullptr) {
+        front += static_cast<std::size_t>(end - start) + 1;
+        ++dropped;
+        return;
+    }
+    front = held.size();
+    dropping = true; // counted when its end comes
+}
+
 } // namespace veltaro

@@ -16,6 +16,9 @@ public:
     void add(const char* bytes, std::size_t n);
     // Moves up to most bytes from the front onto the end of piece.
     void takeFront(std::string& piece, std::size_t most);
+    // Drops the rest of a line cut short, counted: up to piece's first line end, or when piece holds none, all of
+    // piece and the backlog up to the line's end (the line still arriving when it has not come).
+    void dropRestOfLine(std::string& piece);
 
     bool empty() const { return size() == 0; }
     std::size_t size() const { return held.size() - front; }

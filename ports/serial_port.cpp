@@ -75,6 +75,7 @@ bool SerialPort::open(bool asSource, ByteQueue* target) {
     stopFlag = false;
     handle.reset(openDevice());
     if (!handle.valid()) {
+        reportFailure("cannot open", GetLastError());
         handle.reset();
         return false;
     }
@@ -84,6 +85,7 @@ bool SerialPort::open(bool asSource, ByteQueue* target) {
     std::snprintf(claimName, sizeof claimName, "veltaro.COM%d", settings.portNumber);
     claim.reset(CreateMutexA(nullptr, FALSE, claimName));
     if (!claim.valid() || GetLastError() == ERROR_ALREADY_EXISTS) {
+        reportFailure("cannot open", ERROR_ACCESS_DENIED); // what Windows says of a port in use
         claim.reset();
         handle.reset();
         return false;
@@ -303,13 +305,20 @@ void SerialPort::runWriter() {
         return;
     }
     EchoBacklog backlog(ECHO_BACKLOG_LIMIT);
-    std::string piece; // the bytes of the write in flight stay here until the far end took them all
+    std::string piece;     // the bytes of the write in flight stay here until the far end took them all
+    bool lineEnded = true; // the last byte written ended a line
     DWORD error = 0;
-    // A lost device is looked for again as a source is; the echo then goes on with the rest of its piece and
-    // what its backlog held, and lines beyond the backlog's bound are dropped whole meanwhile.
-    while (!writeBacklog(backlog, piece, error)) {
+    // A lost device is looked for again as a source is; the echo then goes on with what its backlog held, and
+    // lines beyond the backlog's bound are dropped whole meanwhile. The far end may be another one now: it starts
+    // on a whole line, and the rest of a line cut by the loss is dropped and counted.
+    while (!writeBacklog(backlog, piece, lineEnded, error)) {
         if (!reopen(error, &backlog)) {
             return;
+        }
+        if (!lineEnded) {
+            backlog.dropRestOfLine(piece);
+            reportDroppedLines(backlog.droppedLines());
+            lineEnded = true;
         }
     }
     SetCommMask(handle.get(), 0);
@@ -319,11 +328,14 @@ void SerialPort::runWriter() {
 
 // Writes what the queue brings, through the backlog, until stopped (true) or until the device is gone or
 // refuses (false, error says why).
-bool SerialPort::writeBacklog(EchoBacklog& backlog, std::string& piece, DWORD& error) {
+bool SerialPort::writeBacklog(EchoBacklog& backlog, std::string& piece, bool& lineEnded, DWORD& error) {
     // Not woken by the stop: a stopping echo goes on writing until its queue is empty or its deadline passed.
     OverlappedOp write(handle.get(), nullptr);
     // What the driver took leaves the piece; the rest is written again.
     const auto took = [&](DWORD written) {
+        if (written > 0) {
+            lineEnded = piece[written - 1] == '\n';
+        }
         piece.erase(0, written);
         countWritten(written);
     };

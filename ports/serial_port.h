@@ -44,7 +44,7 @@ private:
     ReadEnd readOnFirstByte(std::vector<char>& buffer, DWORD& error);
     bool readPending(std::vector<char>& buffer, DWORD& error);
     void runWriter() override;
-    bool writeBacklog(EchoBacklog& backlog, std::string& piece, DWORD& error);
+    bool writeBacklog(EchoBacklog& backlog, std::string& piece, bool& lineEnded, DWORD& error);
     void takeQueue(EchoBacklog& backlog);
 
     LineSettings settings;

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cmath>
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -37,6 +38,12 @@ public:
     bool waitFor(std::size_t n) {
         std::unique_lock guard(mutex);
         return changed.wait_for(guard, std::chrono::seconds(30), [&] { return posts.size() >= n; });
+    }
+
+    // True once a post finds the condition met; false after a generous time-out.
+    bool waitUntil(const std::function<bool()>& met) {
+        std::unique_lock guard(mutex);
+        return changed.wait_for(guard, std::chrono::seconds(30), met);
     }
 
     std::size_t countFor(ObserverHandle observer) {
@@ -330,6 +337,74 @@ TEST(GpsParserTest, SwitchesToEverySystemByItselfUntilTheUserChooses) {
     EXPECT_EQ(notRead.names, (Names{{"$GNGGA", 2}})) << "counted afresh in the new way of reading";
     EXPECT_TRUE(notRead.otherSystems);
     parser.stop();
+}
+
+// A value no receiver can report counts as not received, however the line came; one just inside its range is
+// kept. Each line is read by a parser of its own after a GGA, RMC and GSA that set every value.
+TEST(GpsParserTest, ValuesOutsideWhatAReceiverCanReportAreNotShown) {
+    const auto bit = [](Received what) { return [what](const GpsState& s) { return (s.received & what) != 0; }; };
+    const auto sighting = [](int i) {
+        return [i](const GpsState& s) { return s.satellites.elevation[i] != 0 || s.satellites.azimuth[i] != 0; };
+    };
+    const auto snr = [](int i) { return [i](const GpsState& s) { return s.satellites.snr[i] != 0; }; };
+    const auto speed = [](const GpsState& s) { return !std::isnan(s.speedKnots); };
+    const auto course = [](const GpsState& s) { return !std::isnan(s.course); };
+    const struct {
+        std::string line;
+        std::function<bool(const GpsState&)> shown;
+        bool expected;
+    } cases[] = {
+        {"$GPGGA,235960.999,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,", bit(RECEIVED_TIME), true},
+        {"$GPGGA,240000,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,", bit(RECEIVED_TIME), false},
+        {"$GPGGA,236000,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,", bit(RECEIVED_TIME), false},
+        {"$GPGGA,235961,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,", bit(RECEIVED_TIME), false},
+        {"$GPGGA,999999,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,", bit(RECEIVED_TIME), false},
+        {"$GPGGA,123519,4807.038,N,01131.000,E,1,99,0.9,-1000.0,M,46.9,M,,", bit(RECEIVED_ALTITUDE), true},
+        {"$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,-1000.1,M,46.9,M,,", bit(RECEIVED_ALTITUDE), false},
+        {"$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,100000,M,46.9,M,,", bit(RECEIVED_ALTITUDE), true},
+        {"$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,99999999.9,M,46.9,M,,", bit(RECEIVED_ALTITUDE), false},
+        {"$GPGGA,123519,4807.038,N,01131.000,E,1,99,0.9,545.4,M,46.9,M,,", bit(RECEIVED_SATS_USED), true},
+        {"$GPGGA,123519,4807.038,N,01131.000,E,1,100,0.9,545.4,M,46.9,M,,", bit(RECEIVED_SATS_USED), false},
+        {"$GPRMC,225446,A,4916.45,N,12311.12,W,000.5,054.7,311299,020.3,E", bit(RECEIVED_DATE), true},
+        {"$GPRMC,225446,A,4916.45,N,12311.12,W,000.5,054.7,320199,020.3,E", bit(RECEIVED_DATE), false},
+        {"$GPRMC,225446,A,4916.45,N,12311.12,W,000.5,054.7,001299,020.3,E", bit(RECEIVED_DATE), false},
+        {"$GPRMC,225446,A,4916.45,N,12311.12,W,000.5,054.7,011399,020.3,E", bit(RECEIVED_DATE), false},
+        {"$GPRMC,225446,A,4916.45,N,12311.12,W,10000.0,360.0,191194,020.3,E", speed, true},
+        {"$GPRMC,225446,A,4916.45,N,12311.12,W,99999.9,054.7,191194,020.3,E", speed, false},
+        {"$GPRMC,225446,A,4916.45,N,12311.12,W,-0.1,054.7,191194,020.3,E", speed, false},
+        {"$GPRMC,225446,A,4916.45,N,12311.12,W,10000.0,360.0,191194,020.3,E", course, true},
+        {"$GPRMC,225446,A,4916.45,N,12311.12,W,000.5,999.9,191194,020.3,E", course, false},
+        {"$GPRMC,225446,A,4916.45,N,12311.12,W,000.5,-1.0,191194,020.3,E", course, false},
+        {"$GPGSA,A,3,04,05,,09,12,,,24,,,,,100.0,0.0,2.1", bit(RECEIVED_PDOP), true},
+        {"$GPGSA,A,3,04,05,,09,12,,,24,,,,,100.1,1.3,2.1", bit(RECEIVED_PDOP), false},
+        {"$GPGSA,A,3,04,05,,09,12,,,24,,,,,100.0,0.0,2.1", bit(RECEIVED_GSA_HDOP), true},
+        {"$GPGSA,A,3,04,05,,09,12,,,24,,,,,2.5,-1.3,2.1", bit(RECEIVED_GSA_HDOP), false},
+        {"$GPGSA,A,3,04,05,,09,12,,,24,,,,,2.5,1.3,99.99", bit(RECEIVED_VDOP), false},
+        {"$GPGSV,1,1,03,01,90,359,99,02,10,000,00,03,91,100,40", sighting(0), true},
+        {"$GPGSV,1,1,03,01,90,359,99,02,10,000,00,03,91,100,40", sighting(2), false},
+        {"$GPGSV,1,1,03,01,45,360,40,02,-91,100,40,03,10,100,40", sighting(0), false},
+        {"$GPGSV,1,1,03,01,45,360,40,02,-91,100,40,03,10,100,40", sighting(1), false},
+        {"$GPGSV,1,1,03,01,90,359,99,02,10,000,00,03,91,100,40", snr(0), true},
+        {"$GPGSV,1,1,02,01,45,100,100,02,45,100,-5", snr(0), false},
+        {"$GPGSV,1,1,02,01,45,100,100,02,45,100,-5", snr(1), false},
+    };
+    const std::string before = "$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,\r\n"
+                               "$GPRMC,225446,A,4916.45,N,12311.12,W,000.5,054.7,191194,020.3,E\r\n"
+                               "$GPGSA,A,3,04,05,,09,12,,,24,,,,,2.5,1.3,2.1\r\n";
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.line);
+        PostRecorder recorder;
+        ByteQueue queue;
+        GpsParser parser(recorder.function());
+        parser.addObserver(window(1));
+        ASSERT_TRUE(parser.start(&queue));
+        appendText(queue, before + test::sealed(c.line) + "\r\n");
+        ASSERT_TRUE(recorder.waitUntil([&] { return parser.linesDecoded() == 4; }));
+        GpsState state;
+        parser.copyState(state);
+        EXPECT_EQ(c.shown(state), c.expected);
+        parser.stop();
+    }
 }
 
 TEST(GpsStateTest, SatelliteCountsAsUsedOnlyInAValidFix) {

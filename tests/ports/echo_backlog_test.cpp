@@ -54,5 +54,38 @@ TEST(EchoBacklogTest, TakesFromTheFrontInOrderAndAcceptsAgainOnceDrained) {
     EXPECT_EQ(backlog.droppedLines(), 0);
 }
 
+// The rest of a line a lost far end cut is dropped once, wherever it lies: the next far end starts on a whole line.
+TEST(EchoBacklogTest, DropsTheRestOfACutLineWhereverItLies) {
+    struct Case {
+        const char* what;
+        std::string piece;               // the rest of the write in flight
+        std::vector<std::string> before; // in the backlog at the drop
+        std::vector<std::string> after;  // arriving after it
+        std::string written;             // what the next far end gets
+    };
+    const Case cases[] = {
+        {"its end in the piece", "E\r\n$B\r\n", {"$C\r\n"}, {}, "$B\r\n$C\r\n"},
+        {"its end in the backlog", "EST", {"\r\n$B\r\n"}, {"$C\r\n"}, "$B\r\n$C\r\n"},
+        {"its end still to come", "", {"EST"}, {"ING\r\n", "$C\r\n"}, "$C\r\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        EchoBacklog backlog(64);
+        backlog.add("$A,T", 4); // the start of the cut line, taken before the loss
+        std::string taken;
+        backlog.takeFront(taken, 4);
+        for (const std::string& add : c.before) {
+            backlog.add(add.data(), add.size());
+        }
+        std::string piece = c.piece;
+        backlog.dropRestOfLine(piece);
+        for (const std::string& add : c.after) {
+            backlog.add(add.data(), add.size());
+        }
+        EXPECT_EQ(piece + takeAll(backlog), c.written);
+        EXPECT_EQ(backlog.droppedLines(), 1);
+    }
+}
+
 } // namespace
 } // namespace veltaro

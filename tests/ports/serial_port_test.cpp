@@ -242,6 +242,46 @@ TEST(SerialPortTest, PulledEchoIsReopenedAndResumesWithWhatItsBacklogHeld) {
     test::expectToEnd([&] { port.stop(); });
 }
 
+// Pulled while its far end was not reading, with a line half written: the far end it finds on its return gets
+// whole lines from the next one on, and the cut line is counted as dropped.
+TEST(SerialPortTest, ReopenedEchoStartsItsNewFarEndOnTheNextWholeLine) {
+    test::ComPair pair(PLUGGED, PLUGGED_FAR);
+    ASSERT_TRUE(pair.make());
+    ByteQueue queue;
+    SerialPort port(PLUGGED, 115200);
+    port.initialize();
+    ASSERT_TRUE(port.open(false, &queue));
+    constexpr int LINES = 3000; // more than the pair buffers: the driver takes part of a write
+    const std::string stream = numberedLines(LINES);
+    {
+        test::FarEnd stalled(PLUGGED_FAR);
+        ASSERT_TRUE(stalled.isOpen());
+        queue.append(stream.data(), static_cast<int>(stream.size()));
+        ASSERT_TRUE(test::pollUntil([&] {
+            const char* failure = port.status().failure;
+            return failure != nullptr && std::strcmp(failure, "far end not reading") == 0;
+        }));
+    }
+    const auto written = static_cast<std::size_t>(port.status().bytes);
+    ASSERT_NE(written % LINE_SIZE, 0u) << "a line is cut where the driver stopped taking";
+    ASSERT_TRUE(pair.remove());
+    ASSERT_TRUE(test::pollUntil([&] { return port.status().reopening; }));
+
+    ASSERT_TRUE(pair.make());
+    test::FarEnd remote(PLUGGED_FAR);
+    ASSERT_TRUE(remote.isOpen());
+    // Written to only once the cut line is dropped and counted.
+    ASSERT_TRUE(test::pollUntil([&] { return port.status().bytes > static_cast<std::int64_t>(written); }));
+    const int next = static_cast<int>(written / LINE_SIZE) + 1;
+    const std::int64_t dropped = port.status().droppedLines;
+    const std::string received = remote.read(static_cast<std::size_t>(LINES - next + 1 - dropped) * LINE_SIZE);
+    EXPECT_EQ(received.substr(0, LINE_SIZE), stream.substr(static_cast<std::size_t>(next) * LINE_SIZE, LINE_SIZE));
+    std::int64_t lines = 0;
+    ASSERT_TRUE(wholeLinesInOrder(received, stream, next, lines));
+    EXPECT_EQ(next - 1 + lines + dropped, LINES) << "each line written before the pull, received after, or dropped";
+    port.stop();
+}
+
 TEST(SerialPortTest, QueueOfARunningPortIsKept) {
     for (bool asSource : {true, false}) {
         SCOPED_TRACE(asSource ? "source" : "sink");

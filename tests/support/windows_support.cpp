@@ -4,6 +4,7 @@
 #include "ports/win_handle.h"
 #include "support/captures.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -153,14 +154,20 @@ bool ComPair::remove() {
     return run("remove") == "removed\n";
 }
 
-SmallVolume::SmallVolume(int kilobytes) {
+SmallVolume::SmallVolume(int kilobytes, bool readOnly) {
     folder = "/tmp/veltaro-volume-" + std::to_string(GetCurrentProcessId());
-    mounted = runUnixCommand("mkdir -p " + folder + " && mount -t tmpfs -o size=" + std::to_string(kilobytes) +
-                             "k tmpfs " + folder + " && echo mounted");
+    mounted = runUnixCommand("mkdir -p " + folder + " && mount -t tmpfs -o " + (readOnly ? "ro," : "") +
+                             "size=" + std::to_string(kilobytes) + "k tmpfs " + folder + " && echo mounted");
 }
 
 SmallVolume::~SmallVolume() {
     runUnixCommand("umount " + folder + " && rmdir " + folder);
+}
+
+std::string SmallVolume::windowsPath(const char* name) const {
+    std::string path = "Z:" + folder + "\\" + name;
+    std::replace(path.begin(), path.end(), '/', '\\');
+    return path;
 }
 
 void SmallVolume::fill(int kilobytes) {

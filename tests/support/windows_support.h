@@ -56,12 +56,14 @@ private:
 // A small volume of its own, mounted on the Linux side (the tests run as root), to fill up.
 class SmallVolume {
 public:
-    explicit SmallVolume(int kilobytes);
+    // A read-only volume takes no file at all, whoever asks: root may write in any folder marked read-only.
+    explicit SmallVolume(int kilobytes, bool readOnly = false);
     ~SmallVolume();
     SmallVolume(const SmallVolume&) = delete;
     SmallVolume& operator=(const SmallVolume&) = delete;
 
-    std::string windowsPath(const char* name) const { return "Z:" + folder + "/" + name; }
+    // As a user types it, with backslashes: the save dialog refuses a slash in a name.
+    std::string windowsPath(const char* name) const;
     // Takes kilobytes of the volume with a file of its own, or frees them.
     void fill(int kilobytes);
     void free();

@@ -1,6 +1,7 @@
 #include "ui/main/main_frame.h"
 
 #include "ports/serial_port.h"
+#include "ports/system_error.h"
 #include "res/resource.h"
 #include "support/captures.h"
 #include "support/far_end.h"
@@ -80,6 +81,21 @@ void answerNo(HWND box) {
 }
 void answerYes(HWND box) {
     answer(box, IDYES);
+}
+
+// The save dialog gets pathToSave and the question that follows gets nextAnswer; a Yes gets nextPath saved.
+UINT nextAnswer = IDYES;
+std::string nextPath;
+void answerThenSaveAgain(HWND box) {
+    if (nextAnswer == IDYES) {
+        pathToSave = nextPath;
+        test::whenWindowAppears("Save As", confirmSaveAs);
+    }
+    answer(box, static_cast<int>(nextAnswer));
+}
+void saveThenAnswer(HWND dialog) {
+    confirmSaveAs(dialog);
+    test::whenWindowAppears("Veltaro", answerThenSaveAgain);
 }
 
 class MainFrameTest : public ::testing::Test {
@@ -199,7 +215,9 @@ TEST_F(MainFrameTest, DeviceThatCannotOpenAddsNothingAndSaysWhy) {
 
 TEST_F(MainFrameTest, StartedDeviceGetsItsNodeSelectedWithItsPage) {
     frame.startDevice(5, 4800, false, true, 99, 4800); // the echo port cannot open: said, and not added
-    EXPECT_EQ(reportedErrors, std::vector<std::string>{"Cannot open port."});
+    EXPECT_EQ(reportedErrors,
+              std::vector<std::string>{"Cannot open the echo port COM99: " + systemErrorText(ERROR_FILE_NOT_FOUND) +
+                                       "\n\nThe device goes on without it."});
     ASSERT_EQ(frame.nodes.size(), 6u); // the device and its four pages
     TreeNode& node = *test::nodesOf(frame, NODE_DEVICE).at(0);
     EXPECT_EQ(node.kind, NODE_DEVICE);
@@ -365,6 +383,52 @@ TEST_F(MainFrameTest, StartPageLogAndEchoHoldTheStreamFromItsFirstByte) {
         EXPECT_EQ(c.received.size(), stream.size()) << c.output;
         EXPECT_TRUE(c.received == stream) << c.output << " differs from the stream";
     }
+}
+
+// A log the user asked for that cannot be created is said with its file and the system's reason. From the start
+// page the user chooses another file or no log; from the menu the device goes on without it.
+TEST_F(MainFrameTest, LogThatCannotBeCreatedIsSaidWithItsReasonAndNeverDroppedInSilence) {
+    test::SmallVolume readOnly(64, true);
+    ASSERT_EQ(readOnly.mounted, "mounted\n");
+    const std::string refused = readOnly.windowsPath("x.gpsl");
+    const std::string saying = "Cannot create the log file " + refused + ": ";
+    const struct {
+        int port;
+        UINT answer;
+        std::vector<std::string> outputs;
+    } cases[] = {{5, IDYES, {test::temporaryPath("chosen-instead.gpsl")}}, {6, IDNO, {}}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.port);
+        pathToSave = refused;
+        nextAnswer = c.answer;
+        nextPath = c.outputs.empty() ? "" : c.outputs[0];
+        questionAsked.clear();
+        test::whenWindowAppears("Save As", saveThenAnswer);
+        frame.startDevice(c.port, 4800, true, false, 0, 0);
+        EXPECT_EQ(questionAsked.substr(0, saying.size()), saying);
+        const std::string choice =
+            "\n\nChoose another file? No starts COM" + std::to_string(c.port) + " without a log.";
+        ASSERT_GT(questionAsked.size(), saying.size() + choice.size()) << "with the system's reason";
+        EXPECT_EQ(questionAsked.substr(questionAsked.size() - choice.size()), choice);
+        GpsDevice& device = *test::nodesOf(frame, NODE_DEVICE).back()->device;
+        std::vector<std::string> names;
+        for (const OutputReport& output : device.report().outputs) {
+            names.push_back(output.name);
+        }
+        EXPECT_EQ(names, c.outputs);
+    }
+    EXPECT_EQ(reportedErrors, std::vector<std::string>{});
+
+    frame.menuNode = test::nodesOf(frame, NODE_DEVICE).back();
+    pathToSave = refused;
+    test::whenWindowAppears("Save As", confirmSaveAs);
+    frame.saveDataToFile();
+    ASSERT_EQ(reportedErrors.size(), 1u);
+    const std::string goesOn = "\n\nThe device goes on without it.";
+    EXPECT_EQ(reportedErrors[0].substr(0, saying.size()), saying);
+    ASSERT_GT(reportedErrors[0].size(), saying.size() + goesOn.size()) << "with the system's reason";
+    EXPECT_EQ(reportedErrors[0].substr(reportedErrors[0].size() - goesOn.size()), goesOn);
+    EXPECT_TRUE(frame.menuNode->device->report().outputs.empty());
 }
 
 TEST_F(MainFrameTest, CancelledSaveDialogStartsTheDeviceWithoutALog) {

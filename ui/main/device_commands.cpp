@@ -69,20 +69,41 @@ std::string fileName(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+// Why an output could not start: what it is, and the system's reason where it gave one.
+std::string outputFailure(const GpsDevice& device, const std::string& what) {
+    if (device.error != DEVICE_ERROR_OPEN_PORT && device.error != DEVICE_ERROR_INITIALIZE_PORT) {
+        return deviceErrorText(device.error);
+    }
+    const std::string reason = systemErrorText(device.systemError);
+    return what + (reason.empty() ? "." : ": " + reason);
+}
+
+std::string logFailure(const GpsDevice& device, const std::string& path) {
+    return outputFailure(device, "Cannot create the log file " + path);
+}
+
+constexpr const char* GOES_ON_WITHOUT_IT = "\n\nThe device goes on without it.";
+
 } // namespace
 
 void MainFrame::startDevice(int port, int baud, bool saveToFile, bool echo, int echoPort, int echoBaud) {
     // Asked before the device starts: what arrives while the dialog is open belongs in the log too.
     std::string logPath;
-    const bool log = saveToFile && askLogPath(mainWindow.hwnd, logPath);
+    bool log = saveToFile && askLogPath(mainWindow.hwnd, logPath);
     auto device = std::make_unique<GpsDevice>(std::make_unique<SerialPort>(port, baud));
     if (!device->open(mainWindow.hwnd)) {
         showError(deviceErrorText(device->error));
         return; // the device and its port stop and go with it
     }
-    // The outputs join before the stream flows, so they get it from its first byte.
-    if (log && !device->addLogFile(logPath.c_str())) {
-        showError(deviceErrorText(device->error));
+    // The outputs join before the stream flows, so they get it from its first byte; the bytes wait meanwhile.
+    while (log && !device->addLogFile(logPath.c_str())) {
+        // A log the user asked for is never dropped in silence: another file, or no log by the user's word.
+        const std::string question = logFailure(*device, logPath) + "\n\nChoose another file? No starts COM" +
+                                     std::to_string(port) + " without a log.";
+        if (MessageBoxA(mainWindow.hwnd, question.c_str(), "Veltaro", MB_YESNO | MB_ICONWARNING) != IDYES) {
+            break;
+        }
+        log = askLogPath(mainWindow.hwnd, logPath);
     }
     if (echo) {
         addEchoPort(*device, echoPort, echoBaud);
@@ -159,13 +180,14 @@ void MainFrame::addDeviceNode(std::unique_ptr<GpsDevice> device, const char* tit
 void MainFrame::addLogFile(GpsDevice& device) {
     std::string path;
     if (askLogPath(mainWindow.hwnd, path) && !device.addLogFile(path.c_str())) {
-        showError(deviceErrorText(device.error));
+        showError(logFailure(device, path) + GOES_ON_WITHOUT_IT);
     }
 }
 
 void MainFrame::addEchoPort(GpsDevice& device, int portNumber, int baudRate) {
     if (!device.addEchoPort(std::make_unique<SerialPort>(portNumber, baudRate))) {
-        showError(deviceErrorText(device.error));
+        showError(outputFailure(device, "Cannot open the echo port COM" + std::to_string(portNumber)) +
+                  GOES_ON_WITHOUT_IT);
     }
 }
 

@@ -25,8 +25,12 @@ void CourseView::draw(HDC dc, int w, int h) {
         SelectedObject pen(dc, gdi.blackPen);
         Ellipse(dc, 0, 0, w, h);
     }
+    const double course = static_cast<const GpsState*>(data)->course;
+    if (std::isnan(course)) {
+        return; // no course the receiver can mean: no needle
+    }
     SelectedObject pen(dc, gdi.thickBlackPen);
-    const double a = static_cast<const GpsState*>(data)->course * RADIANS_PER_DEGREE;
+    const double a = course * RADIANS_PER_DEGREE;
     // The tip lies on an ellipse inset 4 pixels from the edges.
     const int x = 4 + toPixel((1 + std::sin(a)) * (w - 8) * 0.5);
     const int y = 4 + toPixel((1 - std::cos(a)) * (h - 8) * 0.5);

@@ -3,6 +3,7 @@
 #include "gps/gps_state.h"
 #include "ui/framework/gdi_owners.h"
 
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 
@@ -19,6 +20,9 @@ void SpeedView::draw(HDC dc, int w, int h) {
     SetBkMode(dc, TRANSPARENT);
     // Neither the activity nor the fix matters: the last speed received stays on display.
     const auto& state = *static_cast<const GpsState*>(data);
+    if (std::isnan(state.speedKnots)) {
+        return; // the receiver sent a speed no receiver can mean
+    }
     char text[100];
     std::snprintf(text, sizeof text, "%5.2f km/h", state.speedKnots * KMH_PER_KNOT);
     TextOutA(dc, w / 2, (h - gdi.lineHeight()) / 2, text, static_cast<int>(std::strlen(text)));
