@@ -141,12 +141,18 @@ wait_for "the replay to reach the end of the log" status_says "File Z:" "$total 
 shot 10-replayed
 
 echo "== closing with Alt+X"
+# The window goes first and the outputs finish after: how long each took is reported, not judged.
+millis() { echo $(($(date +%s%N) / 1000000)); }
+closed_at=$(millis) hidden_after=
 xdotool key alt+x
-for _ in $(seq 150); do
+for _ in $(seq 1500); do
+    [ -z "$hidden_after" ] && ! xdotool search --onlyvisible --name '^Veltaro$' >/dev/null 2>&1 &&
+        hidden_after=$(($(millis) - closed_at))
     kill -0 "$app" 2>/dev/null || break
-    sleep 0.2
+    sleep 0.02
 done
 kill -0 "$app" 2>/dev/null && fail "the program did not end on Alt+X"
+echo "   window hidden after ${hidden_after:-?} ms, program ended after $(($(millis) - closed_at)) ms"
 app=
 
 cmp "$log" "$capture" || fail "the log file differs from the streamed bytes"
