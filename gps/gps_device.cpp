@@ -132,7 +132,9 @@ LRESULT CALLBACK GpsDevice::notifyProc(HWND window, UINT message, WPARAM wParam,
         // A stopped device keeps its last state: the parser's ending reset is not shown.
         if (device != nullptr && !device->stoppedByUser() && device->parser &&
             reinterpret_cast<LPARAM>(device->parser.get()) == lParam) {
+            const std::size_t known = device->newFixes.size();
             device->parser->takeUpdate(device->snapshot, device->newFixes);
+            device->addToScatter(known);
             device->markAge();
             // The parser tells of further changes once this one is acknowledged. A timer message comes
             // only when no input or paint is waiting, so a fast receiver never holds the user up.
@@ -155,6 +157,13 @@ LRESULT CALLBACK GpsDevice::notifyProc(HWND window, UINT message, WPARAM wParam,
         return 0;
     }
     return DefWindowProcA(window, message, wParam, lParam);
+}
+
+void GpsDevice::addToScatter(std::size_t from) {
+    for (std::size_t i = from; i < newFixes.size(); ++i) {
+        const TrackFix& fix = newFixes[i];
+        scatter.add({fix.latitude / 100, fix.longitude / 100, fix.altitude}, fix.arrivedMs);
+    }
 }
 
 bool GpsDevice::markAge() {
@@ -325,6 +334,7 @@ bool GpsDevice::restartSource(std::unique_ptr<Port> replacement) {
     // A last line the old source left without its end does not go on into the new source's first.
     inputQueue->markBreak();
     parser->restartReading();
+    scatter.clear(); // the file's fixes come again
     if (!port->initialize()) {
         return fail(DEVICE_ERROR_INITIALIZE_PORT);
     }

@@ -2,6 +2,7 @@
 
 #include "core/byte_queue.h"
 #include "core/port_tee.h"
+#include "gps/fix_scatter.h"
 #include "gps/gps_parser.h"
 #include "gps/gps_state.h"
 #include "ports/port.h"
@@ -118,6 +119,7 @@ public:
     std::unique_ptr<GpsParser> parser;
     GpsState snapshot;
     std::vector<TrackFix> newFixes; // reported since the views last took them
+    FixScatter scatter;             // every fix since the user last cleared it, for the accuracy figures
     DeviceError error = DEVICE_ERROR_NONE;
     DWORD systemError = 0; // the system's reason an output could not open, 0 where none is known
     HWND notifyWindow = nullptr;
@@ -127,6 +129,8 @@ public:
 private:
     bool fail(DeviceError code);
     bool failToOpen(DeviceError code, const Port& output);
+    // Adds the fixes of newFixes from index from on to the scatter.
+    void addToScatter(std::size_t from);
     void addOutput(std::unique_ptr<OutputEntry> entry);
     static LRESULT CALLBACK notifyProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 

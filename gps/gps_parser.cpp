@@ -3,6 +3,7 @@
 #include "gps/nmea.h"
 #include "gps/value_ranges.h"
 
+#include <cmath>
 #include <new>
 #include <system_error>
 #include <utility>
@@ -108,7 +109,8 @@ void GpsParser::stop() {
 
 void GpsParser::recordFix() {
     try {
-        fixes.push_back({state.fixLatitude, state.fixLongitude});
+        const double altitude = (state.received & RECEIVED_ALTITUDE) != 0 ? state.altitude : std::nan("");
+        fixes.push_back({state.fixLatitude, state.fixLongitude, altitude, state.fixTickMs});
     } catch (const std::bad_alloc&) {
         // No memory for one more position: the track misses it, the state is still right.
     }

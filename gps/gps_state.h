@@ -160,6 +160,8 @@ struct GpsState {
 struct TrackFix {
     double latitude;
     double longitude;
+    double altitude = 0;        // metres above mean sea level; NaN when the receiver sent none
+    std::int64_t arrivedMs = 0; // on the parser's clock
 };
 
 static_assert(std::is_trivially_copyable_v<GpsState>, "a snapshot is one flat copy");

@@ -192,7 +192,7 @@ if $own_display; then
 $(cat "$run_dir/veltaro.log")"
     }
     shows() { [ "$(at exists "$1")" = 1 ]; }
-    devices_listed() { [ "$(at treecount)" = 6 ]; }
+    devices_listed() { [ "$(at treecount)" = 7 ]; }
     shot() {
         local file=$root/build/screenshots/run-$1.png
         import -display "$DISPLAY" -window root "$file"
@@ -218,6 +218,9 @@ $(cat "$run_dir/veltaro.log")"
     click 1 treeitem 5
     sleep 1
     shot signals "\"Signals\", every satellite on every signal"
+    click 1 treeitem 6
+    sleep 5 # a few more fixes in the scatter
+    shot accuracy "\"Accuracy\", how the fixes scatter and their CEP"
     echo "   Press Ctrl-C to stop."
 else
     echo "   Close Veltaro's window to stop."

@@ -51,7 +51,7 @@ protected:
 
 TEST_F(DeviceViewsTest, StartedDeviceGetsItsPagesInOrderUnderItsExpandedItem) {
     frame.startDevice(5, 4800, false, false, 0, 0);
-    ASSERT_EQ(frame.nodes.size(), 6u);
+    ASSERT_EQ(frame.nodes.size(), 7u);
     TreeNode& device = *test::nodesOf(frame, NODE_DEVICE).at(0);
     const HWND tree = frame.treeWindow;
     EXPECT_NE(itemOf(tree, device.item).state & TVIS_EXPANDED, 0u);
@@ -59,15 +59,15 @@ TEST_F(DeviceViewsTest, StartedDeviceGetsItsPagesInOrderUnderItsExpandedItem) {
     const struct {
         const char* text;
         std::int32_t live;
-    } expected[] = {{"Sat stats", 0}, {"Current route", 1}, {"Sentences", 0}, {"Signals", 0}};
+    } expected[] = {{"Sat stats", 0}, {"Current route", 1}, {"Sentences", 0}, {"Signals", 0}, {"Accuracy", 0}};
     HTREEITEM item = nextItem(tree, device.item, TVGN_CHILD);
-    for (int i = 0; i < 4; ++i) {
-        TreeNode& view = *test::nodesOf(frame, NODE_VIEW, expected[i].text).at(0);
-        ASSERT_EQ(item, view.item) << expected[i].text;
-        EXPECT_EQ(test::itemText(tree, item), expected[i].text);
+    for (const auto& page : expected) {
+        TreeNode& view = *test::nodesOf(frame, NODE_VIEW, page.text).at(0);
+        ASSERT_EQ(item, view.item) << page.text;
+        EXPECT_EQ(test::itemText(tree, item), page.text);
         EXPECT_EQ(itemOf(tree, item).iImage, 3);
         EXPECT_EQ(view.kind, NODE_VIEW);
-        EXPECT_EQ(view.live, expected[i].live);
+        EXPECT_EQ(view.live, page.live);
         EXPECT_EQ(view.parentNode, &device);
         EXPECT_EQ(view.device, nullptr) << "no menu on a view";
         for (const auto& pane : view.panes) {
@@ -81,7 +81,7 @@ TEST_F(DeviceViewsTest, StartedDeviceGetsItsPagesInOrderUnderItsExpandedItem) {
 
 TEST_F(DeviceViewsTest, PagesLayTheirViewsOutInTheClientArea) {
     frame.startDevice(5, 4800, false, false, 0, 0);
-    ASSERT_EQ(frame.nodes.size(), 6u);
+    ASSERT_EQ(frame.nodes.size(), 7u);
     RECT client;
     GetClientRect(frame.clientWindow.hwnd, &client);
     const int w = client.right;
@@ -109,7 +109,7 @@ TEST_F(DeviceViewsTest, PagesLayTheirViewsOutInTheClientArea) {
 
 TEST_F(DeviceViewsTest, AReceiverStreamShowsSatellitesAndATrack) {
     frame.startDevice(5, 4800, false, false, 0, 0);
-    ASSERT_EQ(frame.nodes.size(), 6u);
+    ASSERT_EQ(frame.nodes.size(), 7u);
     GpsDevice& device = *test::nodesOf(frame, NODE_DEVICE).at(0)->device;
     TreeNode& stats = *test::nodesOf(frame, NODE_VIEW, "Sat stats").at(0);
     TreeNode& routePage = *test::nodesOf(frame, NODE_VIEW, "Current route").at(0);

@@ -1,15 +1,20 @@
-// Decoding speed against a bare comma split of the same lines, and the queue's line reader.
+// Decoding speed against a bare comma split of the same lines, the queue's line reader, and what the fix
+// scatter costs a fix, its figures and its memory.
 // Reports figures only; nothing here asserts a time.
 #include "core/byte_queue.h"
+#include "gps/fix_scatter.h"
 #include "gps/nmea.h"
 
 #include "support/captures.h"
 
 #include <benchmark/benchmark.h>
 
+#include <malloc.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <random>
 #include <string>
 #include <thread>
 #include <vector>
@@ -182,6 +187,89 @@ void BM_QueueAppendLongLine(benchmark::State& run) {
     run.SetBytesProcessed(run.iterations() * static_cast<std::int64_t>(SIZE));
 }
 BENCHMARK(BM_QueueAppendLongLine)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// A receiver's fixes scattered by a metre around one place, as the accuracy page collects them.
+const std::vector<EarthPoint>& scatterFixes() {
+    static const std::vector<EarthPoint> fixes = [] {
+        std::mt19937 random(1);
+        std::normal_distribution<double> metres(0, 1);
+        std::vector<EarthPoint> made(FixScatter::MAX_FIXES);
+        for (EarthPoint& fix : made) {
+            fix = {48.1 + metres(random) / 111200, 11.5 + metres(random) / 74300, 520 + metres(random)};
+        }
+        return made;
+    }();
+    return fixes;
+}
+
+std::size_t heapInUse() {
+    const struct mallinfo2 heap = mallinfo2();
+    return heap.uordblks + heap.hblkhd;
+}
+
+// Adding the fixes one by one, per fix, and the heap they then take, per fix.
+void BM_ScatterAdd(benchmark::State& run) {
+    const std::vector<EarthPoint>& fixes = scatterFixes();
+    const std::int64_t count = run.range(0);
+    const std::size_t before = heapInUse();
+    {
+        FixScatter scatter;
+        for (std::int64_t i = 0; i < count; ++i) {
+            scatter.add(fixes[static_cast<std::size_t>(i)], i * 1000);
+        }
+        scatter.figures();
+        run.counters["bytes/fix"] = static_cast<double>(heapInUse() - before) / static_cast<double>(count);
+    }
+    for (auto _ : run) {
+        FixScatter scatter;
+        for (std::int64_t i = 0; i < count; ++i) {
+            scatter.add(fixes[static_cast<std::size_t>(i)], i * 1000);
+        }
+        benchmark::DoNotOptimize(scatter.size());
+    }
+    run.counters["s/add"] = benchmark::Counter(
+        static_cast<double>(count), benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_ScatterAdd)->Arg(1000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
+
+// The figures after one more fix, as the page asks for them, up to the given number of fixes.
+constexpr std::int64_t FIGURES_ASKED = 500;
+
+void BM_ScatterFigures(benchmark::State& run) {
+    const std::vector<EarthPoint>& fixes = scatterFixes();
+    const std::int64_t count = run.range(0);
+    FixScatter scatter;
+    std::int64_t i = 0;
+    for (; i < count - FIGURES_ASKED; ++i) {
+        scatter.add(fixes[static_cast<std::size_t>(i)], i * 1000);
+    }
+    scatter.figures();
+    for (auto _ : run) {
+        scatter.add(fixes[static_cast<std::size_t>(i)], i * 1000);
+        ++i;
+        benchmark::DoNotOptimize(scatter.figures());
+    }
+}
+BENCHMARK(BM_ScatterFigures)
+    ->Arg(1000)
+    ->Arg(100000)
+    ->Arg(1000000)
+    ->Iterations(FIGURES_ASKED)
+    ->Unit(benchmark::kMicrosecond);
+
+// The figures measured afresh, as after the reference changes: the exception, not the rule.
+void BM_ScatterFiguresAfresh(benchmark::State& run) {
+    const std::vector<EarthPoint>& fixes = scatterFixes();
+    FixScatter scatter;
+    for (std::int64_t i = 0; i < run.range(0); ++i) {
+        scatter.add(fixes[static_cast<std::size_t>(i)], i * 1000);
+    }
+    for (auto _ : run) {
+        scatter.useMean();
+        benchmark::DoNotOptimize(scatter.figures());
+    }
+}
+BENCHMARK(BM_ScatterFiguresAfresh)->Arg(1000)->Arg(99999)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMicrosecond);
 
 // Prints the decode-to-split ratio after the usual table.
 class RatioReporter : public benchmark::ConsoleReporter {

@@ -9,6 +9,7 @@
 #include "ui/main/main_frame.h"
 #include "ui/pages/add_echo_dialog.h"
 #include "ui/pages/device_page.h"
+#include "ui/views/accuracy_page.h"
 #include "ui/views/sentences_page.h"
 #include "ui/views/signals_page.h"
 
@@ -155,6 +156,9 @@ void MainFrame::addDeviceNode(std::unique_ptr<GpsDevice> device, const char* tit
                   [&](ContainerPane* root) { return std::make_unique<SentencesPage>(root, true, gdi, log); }),
         buildPage("Signals", &device->snapshot,
                   [&](ContainerPane* root) { return std::make_unique<SignalsPage>(root, true, gdi); }),
+        buildPage(
+            "Accuracy", &device->snapshot,
+            [&](ContainerPane* root) { return std::make_unique<AccuracyPage>(root, true, gdi, device->scatter); }),
     };
     const bool made = std::all_of(std::begin(pages), std::end(pages), [](const auto& page) { return page->made; });
     if (!node->made || !made) {

@@ -28,19 +28,6 @@ std::string printed(const char* pattern, auto... values) {
     return text;
 }
 
-// Degrees and minutes from hundredths of a degree, to as many decimals of a minute as the receiver sent (4 to
-// 8); minutes that round to 60 carry into the degrees, so 59.99999' reads 1 degree on.
-std::string angle(double hundredths, Decimals sent, int degreeDigits, char positive, char negative) {
-    const int decimals = std::clamp<int>(sent, 4, 8);
-    long long unit = 1; // a step of the last decimal, in the minute's smallest unit
-    for (int i = 0; i < decimals; ++i) {
-        unit *= 10;
-    }
-    const long long steps = std::llround(std::abs(hundredths) / 100.0 * 60.0 * static_cast<double>(unit));
-    return printed("%0*lld\xB0%02lld.%0*lld' %c", degreeDigits, steps / (60 * unit), steps % (60 * unit) / unit,
-                   decimals, steps % unit, hundredths < 0 ? negative : positive);
-}
-
 // A length in metres to as many decimals as sent, within limits: "36.3017".
 std::string metres(double value, Decimals sent, int least, int most) {
     return printed("%.*f", std::clamp<int>(sent, least, most), value);
@@ -166,6 +153,19 @@ std::string usedBySystemLines(const GpsState& state) {
 
 } // namespace
 
+// Degrees and minutes from hundredths of a degree, to as many decimals of a minute as the receiver sent (4 to
+// 8); minutes that round to 60 carry into the degrees, so 59.99999' reads 1 degree on.
+std::string angleText(double hundredths, Decimals sent, int degreeDigits, char positive, char negative) {
+    const int decimals = std::clamp<int>(sent, 4, 8);
+    long long unit = 1; // a step of the last decimal, in the minute's smallest unit
+    for (int i = 0; i < decimals; ++i) {
+        unit *= 10;
+    }
+    const long long steps = std::llround(std::abs(hundredths) / 100.0 * 60.0 * static_cast<double>(unit));
+    return printed("%0*lld\xB0%02lld.%0*lld' %c", degreeDigits, steps / (60 * unit), steps % (60 * unit) / unit,
+                   decimals, steps % unit, hundredths < 0 ? negative : positive);
+}
+
 std::string readoutText(const GpsState& state) {
     std::string text;
     const std::string age = ageText(state);
@@ -176,8 +176,8 @@ std::string readoutText(const GpsState& state) {
     const bool altitude = has(state, RECEIVED_ALTITUDE);
     const bool separation = has(state, RECEIVED_SEPARATION);
     text += utcLine(state) + "\r\n";
-    text += "Lat " + (fix ? angle(state.fixLatitude, state.latitudeDecimals, 2, 'N', 'S') : NOTHING) + "\r\n";
-    text += "Lon " + (fix ? angle(state.fixLongitude, state.longitudeDecimals, 3, 'E', 'W') : NOTHING) + "\r\n";
+    text += "Lat " + (fix ? angleText(state.fixLatitude, state.latitudeDecimals, 2, 'N', 'S') : NOTHING) + "\r\n";
+    text += "Lon " + (fix ? angleText(state.fixLongitude, state.longitudeDecimals, 3, 'E', 'W') : NOTHING) + "\r\n";
     text +=
         "Alt " +
         (altitude ? metres(state.altitude, state.altitudeDecimals, 1, 4) + (separation ? " m MSL" : " m") : NOTHING) +

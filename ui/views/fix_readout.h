@@ -17,6 +17,10 @@ public:
     void draw(HDC dc, int w, int h) override;
 };
 
+// Degrees and minutes from hundredths of a degree, to as many decimals of a minute as sent (4 to 8), with the
+// hemisphere's letter: "48\xB007.03800' N".
+std::string angleText(double hundredths, Decimals sent, int degreeDigits, char positive, char negative);
+
 // The readout's lines, CR LF between them; "--" stands for a value not received yet.
 std::string readoutText(const GpsState& state);
 

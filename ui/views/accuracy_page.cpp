@@ -1,0 +1,482 @@
+#include "ui/views/accuracy_page.h"
+
+#include "gps/gps_state.h"
+#include "gps/reference_text.h"
+#include "ui/framework/counts.h"
+#include "ui/framework/gdi_owners.h"
+#include "ui/views/fix_readout.h"
+#include "ui/views/pixel.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <iterator>
+#include <new>
+#include <vector>
+
+namespace veltaro {
+
+namespace {
+
+constexpr int MARGIN = 6;
+constexpr int EDIT_WIDTH = 300;
+constexpr int BUTTON_WIDTH = 90;
+constexpr int TEXT_WIDTH = 280; // the figures' column beside the plot
+constexpr int TEXT_LINES = 11;  // and their lines, at most
+constexpr int EDIT_ID = 100;
+constexpr int SET_ID = 101;
+constexpr int MEAN_ID = 102;
+constexpr int CLEAR_ID = 103;
+constexpr int DOT = 2;                        // a fix's square, in pixels
+constexpr std::uint32_t DOT_PIXEL = 0x0000A0; // dark blue, as 0x00RRGGBB in the bitmap
+constexpr std::uint32_t WHITE_PIXEL = 0xFFFFFF;
+constexpr double DEGREES_PER_RADIAN = 57.29577951308232;
+
+std::string printed(const char* pattern, auto... values) {
+    char text[160];
+    std::snprintf(text, sizeof text, pattern, values...);
+    return text;
+}
+
+std::string metres(double value) {
+    return std::isnan(value) ? "--" : printed("%.3f m", value);
+}
+
+// "1 h 02 min", "12 min 05 s", "45 s".
+std::string duration(std::int64_t ms) {
+    const std::int64_t seconds = std::max<std::int64_t>(ms, 0) / 1000;
+    if (seconds >= 3600) {
+        return printed("%lld h %02lld min", static_cast<long long>(seconds / 3600),
+                       static_cast<long long>(seconds / 60 % 60));
+    }
+    if (seconds >= 60) {
+        return printed("%lld min %02lld s", static_cast<long long>(seconds / 60), static_cast<long long>(seconds % 60));
+    }
+    return printed("%lld s", static_cast<long long>(seconds));
+}
+
+// A ring's label: "50 cm", "2 m", "5 km".
+std::string ringLabel(double radius) {
+    if (radius < 1) {
+        return printed("%.0f cm", radius * 100);
+    }
+    if (radius >= 1000) {
+        return printed("%.0f km", radius / 1000);
+    }
+    return printed("%.0f m", radius);
+}
+
+void circle(HDC dc, int cx, int cy, int r) {
+    Ellipse(dc, cx - r, cy - r, cx + r + 1, cy + r + 1);
+}
+
+} // namespace
+
+// The fixes as dots in a bitmap of the plot's size, around the centre they were drawn for: a paint copies it,
+// and a new fix adds its dot, so a paint costs the same with a thousand fixes or a million.
+class DotLayer {
+public:
+    static std::unique_ptr<DotLayer> make(int side) {
+        std::unique_ptr<DotLayer> layer(new (std::nothrow) DotLayer(side));
+        return layer && layer->bitmap != nullptr ? std::move(layer) : nullptr;
+    }
+    ~DotLayer() {
+        if (bitmap != nullptr) {
+            SelectObject(dc, previous);
+            DeleteObject(bitmap);
+        }
+        DeleteDC(dc);
+    }
+    DotLayer(const DotLayer&) = delete;
+    DotLayer& operator=(const DotLayer&) = delete;
+
+    void clear() { std::fill(bits, bits + static_cast<std::size_t>(side) * side, WHITE_PIXEL); }
+    // A dot at metres east and north of the anchor; off the bitmap it is left out.
+    void dot(double east, double north) {
+        const double half = side / 2.0;
+        const long long x = std::llround(half + east * pixelsPerMetre);
+        const long long y = std::llround(half - north * pixelsPerMetre);
+        for (long long dy = 0; dy < DOT; ++dy) {
+            for (long long dx = 0; dx < DOT; ++dx) {
+                if (x + dx >= 0 && x + dx < side && y + dy >= 0 && y + dy < side) {
+                    bits[(y + dy) * side + x + dx] = DOT_PIXEL;
+                }
+            }
+        }
+    }
+    void paint(HDC target, int left, int top) const { BitBlt(target, left, top, side, side, dc, 0, 0, SRCCOPY); }
+
+    int side;
+    double pixelsPerMetre = 1;
+    double ring = 0;        // the outer ring it was drawn for
+    EarthPoint anchor;      // the centre it was drawn around
+    std::int64_t drawn = 0; // fixes whose dots it holds
+    double farthest = 0;    // of those, from the anchor, in metres
+
+private:
+    explicit DotLayer(int side) : side(side), dc(CreateCompatibleDC(nullptr)) {
+        BITMAPINFO info{};
+        info.bmiHeader.biSize = sizeof info.bmiHeader;
+        info.bmiHeader.biWidth = side;
+        info.bmiHeader.biHeight = -side; // top-down: row 0 is the top
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 32;
+        info.bmiHeader.biCompression = BI_RGB;
+        void* memory = nullptr;
+        bitmap = dc != nullptr ? CreateDIBSection(dc, &info, DIB_RGB_COLORS, &memory, nullptr, 0) : nullptr;
+        if (bitmap != nullptr) {
+            bits = static_cast<std::uint32_t*>(memory);
+            previous = SelectObject(dc, bitmap);
+            clear();
+        }
+    }
+
+    HDC dc;
+    HBITMAP bitmap = nullptr;
+    HGDIOBJ previous = nullptr;
+    std::uint32_t* bits = nullptr;
+};
+
+double outerRing(double farthest) {
+    for (double decade = 0.01; decade < 10000; decade *= 10) {
+        for (double step : {1.0, 2.0, 5.0}) {
+            if (farthest <= decade * step * (1 + 1e-12)) {
+                return decade * step;
+            }
+        }
+    }
+    return 5000; // fixes farther away lie beyond the plot's edge
+}
+
+std::string accuracyText(const ScatterFigures& figures, bool typedReference) {
+    std::string text = "Fixes: " + withThousands(figures.count);
+    if (figures.count > 1) {
+        text += " in " + duration(figures.lastMs - figures.firstMs);
+    }
+    const bool known = figures.count > 0 && !std::isnan(figures.mean.latitude);
+    text += "\r\nMean: ";
+    text += known ? angleText(figures.mean.latitude * 100, 8, 2, 'N', 'S') + " " +
+                        angleText(figures.mean.longitude * 100, 8, 3, 'E', 'W')
+                  : std::string("--");
+    if (known && !std::isnan(figures.mean.height)) {
+        text += printed("\r\nMean height: %.2f m", figures.mean.height);
+    }
+    if (typedReference) {
+        text += "\r\nFrom the reference: " + (std::isnan(figures.offset)
+                                                  ? std::string("--")
+                                                  : metres(figures.offset) + printed(" at %.1f\xB0", figures.bearing));
+    }
+    text += "\r\nCEP50: " + metres(figures.cep50);
+    text += "\r\nCEP95: " + metres(figures.cep95);
+    text += "\r\n2DRMS: " + metres(figures.drms2);
+    text += "\r\nSigma east: " + metres(figures.sigmaEast);
+    text += "\r\nSigma north: " + metres(figures.sigmaNorth);
+    text += "\r\nSigma up: " + metres(figures.sigmaUp);
+    return text;
+}
+
+AccuracyPage::AccuracyPage(ContainerPane* parent, bool ownedByParent, const SharedGdi& gdi, FixScatter& scatter)
+    : LeafView(parent, ownedByParent, gdi, {0, "", false, true, 0}), scatter(scatter) {}
+
+AccuracyPage::~AccuracyPage() = default;
+
+bool AccuracyPage::create(HWND parentWindow) {
+    // The strip's controls are children: the page's paint leaves them alone.
+    if (!createWindow(0, "", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, parentWindow)) {
+        return false;
+    }
+    const auto control = [&](const char* windowClass, const char* text, DWORD style, int id) {
+        HWND made = CreateWindowExA(windowClass == std::string("EDIT") ? WS_EX_CLIENTEDGE : 0, windowClass, text,
+                                    WS_CHILD | WS_VISIBLE | WS_TABSTOP | style, 0, 0, 0, 0, hwnd,
+                                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), gdi.appInstance, nullptr);
+        if (made != nullptr) {
+            SendMessageA(made, WM_SETFONT, reinterpret_cast<WPARAM>(gdi.guiFont), FALSE);
+        }
+        return made;
+    };
+    referenceEdit = control("EDIT", "", ES_AUTOHSCROLL, EDIT_ID);
+    setButton = control("BUTTON", "Set reference", BS_PUSHBUTTON, SET_ID);
+    meanButton = control("BUTTON", "Use mean", BS_PUSHBUTTON, MEAN_ID);
+    clearButton = control("BUTTON", "Clear", BS_PUSHBUTTON, CLEAR_ID);
+    if (referenceEdit == nullptr || setButton == nullptr || meanButton == nullptr || clearButton == nullptr) {
+        return false;
+    }
+    RECT client;
+    GetClientRect(hwnd, &client);
+    layoutStrip(client.right);
+    update();
+    return true;
+}
+
+void AccuracyPage::layoutStrip(int w) {
+    const int h = gdi.lineHeight() + 8;
+    // The box gives way to the buttons in a narrow page.
+    const int edit = std::clamp(w - 3 * (BUTTON_WIDTH + MARGIN) - 2 * MARGIN, 120, EDIT_WIDTH);
+    DeferredMoves moves(4);
+    int x = MARGIN;
+    moves.move(referenceEdit, x, MARGIN, edit, h);
+    x += edit + MARGIN;
+    for (HWND button : {setButton, meanButton, clearButton}) {
+        moves.move(button, x, MARGIN, BUTTON_WIDTH, h);
+        x += BUTTON_WIDTH + MARGIN;
+    }
+}
+
+LRESULT AccuracyPage::onMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_SIZE) {
+        layoutStrip(LOWORD(lParam));
+    }
+    if (message == WM_COMMAND && HIWORD(wParam) == BN_CLICKED) {
+        switch (LOWORD(wParam)) {
+        case SET_ID: {
+            char text[256] = "";
+            GetWindowTextA(referenceEdit, text, sizeof text);
+            setReference(text);
+            return 0;
+        }
+        case MEAN_ID:
+            useMean();
+            return 0;
+        case CLEAR_ID:
+            clear();
+            return 0;
+        default:
+            break;
+        }
+    }
+    return LeafView::onMessage(message, wParam, lParam);
+}
+
+bool AccuracyPage::setReference(const std::string& text) {
+    TypedReference reference;
+    std::string reason;
+    const auto* state = static_cast<const GpsState*>(data);
+    bool read = readReference(text, reference, reason);
+    if (read && reference.ellipsoidHeight) {
+        // The fixes' heights are above sea level: an ellipsoid height needs the receiver's geoid separation.
+        if (state != nullptr && (state->received & RECEIVED_SEPARATION) != 0) {
+            reference.point.height -= state->separation;
+        } else {
+            read = false;
+            reason = "the receiver sends no geoid separation: type the height above sea level";
+        }
+    }
+    why = read ? "" : "Not a position: " + reason + ".";
+    if (read) {
+        scatter.setReference(reference.point);
+    }
+    shownCount = -1; // the figures and the picture follow at once
+    refresh();
+    return read;
+}
+
+void AccuracyPage::useMean() {
+    why.clear();
+    scatter.useMean();
+    shownCount = -1;
+    refresh();
+}
+
+void AccuracyPage::clear() {
+    scatter.clear();
+    dots.reset();
+    shownCount = -1;
+    refresh();
+}
+
+void AccuracyPage::refresh() {
+    if (hwnd == nullptr || !IsWindowVisible(hwnd)) {
+        return;
+    }
+    if (update()) {
+        InvalidateRect(hwnd, nullptr, FALSE);
+    }
+}
+
+bool AccuracyPage::update() {
+    const std::int64_t count = scatter.size();
+    if (count == shownCount) {
+        return false;
+    }
+    shownCount = count;
+    figures = scatter.figures();
+    std::string text = accuracyText(figures, scatter.hasReference());
+    if (!why.empty()) {
+        text += "\r\n" + why;
+    }
+    SetWindowTextA(hwnd, text.c_str());
+    return true;
+}
+
+AccuracyPage::Plot AccuracyPage::plotPlace(int w, int h) const {
+    Plot plot;
+    plot.left = MARGIN;
+    plot.top = gdi.lineHeight() + 8 + 2 * MARGIN;
+    // The figures beside the plot, or under it where that leaves the plot larger.
+    const int beside = std::min(w - TEXT_WIDTH - 3 * MARGIN, h - plot.top - MARGIN);
+    const int under = std::min(w - 2 * MARGIN, h - plot.top - TEXT_LINES * gdi.lineHeight() - 2 * MARGIN);
+    plot.side = std::max({0, beside, under});
+    plot.textBeside = beside >= under;
+    return plot;
+}
+
+void AccuracyPage::draw(HDC dc, int w, int h) {
+    const RECT client{0, 0, w, h};
+    FillRect(dc, &client, gdi.faceBrush);
+    const Plot plot = plotPlace(w, h);
+    if (plot.side > 20) {
+        drawPlot(dc, plot);
+    }
+    SelectedObject font(dc, gdi.guiFont);
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
+    SetTextAlign(dc, TA_LEFT | TA_TOP);
+    char text[1024] = "";
+    GetWindowTextA(hwnd, text, sizeof text);
+    int y = plot.textBeside ? plot.top : plot.top + plot.side + MARGIN;
+    const int x = plot.textBeside ? plot.left + plot.side + 2 * MARGIN : plot.left;
+    for (const char* line = text; *line != '\0';) {
+        const char* end = std::strstr(line, "\r\n");
+        const int n = end != nullptr ? static_cast<int>(end - line) : static_cast<int>(std::strlen(line));
+        TextOutA(dc, x, y, line, n);
+        y += gdi.lineHeight();
+        line += n + (end != nullptr ? 2 : 0);
+    }
+}
+
+void AccuracyPage::drawPlot(HDC dc, const Plot& plot) {
+    const EarthPoint centre = scatter.centre();
+    const std::int64_t count = scatter.size();
+    const int half = plot.side / 2;
+    double east = 0;
+    double north = 0;
+    // Where the dots' anchor lies from the centre now: the mean moves with every fix.
+    double shiftEast = 0;
+    double shiftNorth = 0;
+    if (dots) {
+        double up = 0;
+        TangentPlane(dots->anchor).offsets(centre, shiftEast, shiftNorth, up);
+        shiftEast = -shiftEast;
+        shiftNorth = -shiftNorth;
+    }
+    const auto catchUp = [&](std::int64_t from) {
+        for (std::int64_t i = from; i < count; ++i) {
+            scatter.offsetOf(i, east, north);
+            dots->dot(east - shiftEast, north - shiftNorth);
+            dots->farthest = std::max(dots->farthest, std::hypot(east, north));
+        }
+        dots->drawn = count;
+    };
+    const bool redraw = !dots || dots->side != plot.side || dots->drawn > count ||
+                        std::hypot(shiftEast, shiftNorth) * dots->pixelsPerMetre >= 0.5;
+    if (!redraw && dots->drawn < count) {
+        catchUp(dots->drawn);
+    }
+    if (redraw || (dots && outerRing(dots->farthest) != dots->ring)) {
+        // Drawn anew around the centre, at the ring that holds the farthest fix.
+        double farthest = 0;
+        for (std::int64_t i = 0; i < count; ++i) {
+            scatter.offsetOf(i, east, north);
+            farthest = std::max(farthest, std::hypot(east, north));
+        }
+        if (!dots || dots->side != plot.side) {
+            dots = DotLayer::make(plot.side);
+        }
+        if (dots) {
+            dots->clear();
+            dots->anchor = centre;
+            dots->ring = outerRing(farthest);
+            dots->pixelsPerMetre = (half - 4) / dots->ring;
+            dots->farthest = 0;
+            shiftEast = 0;
+            shiftNorth = 0;
+            catchUp(0);
+        }
+    }
+    if (!dots) {
+        return; // no bitmap to be had: the figures still show
+    }
+    dots->paint(dc, plot.left, plot.top);
+    ringMetres = dots->ring;
+    const int cx = plot.left + half;
+    const int cy = plot.top + half;
+    const double scale = dots->pixelsPerMetre;
+    const auto at = [&](double e, double n, int& x, int& y) {
+        x = cx + clampPixel(std::llround((e - shiftEast) * scale));
+        y = cy - clampPixel(std::llround((n - shiftNorth) * scale));
+    };
+    SelectedObject noFill(dc, GetStockObject(NULL_BRUSH));
+    SelectedObject font(dc, gdi.guiFont);
+    SetBkMode(dc, TRANSPARENT);
+    {
+        SelectedObject pen(dc, gdi.lightGrayPen);
+        MoveToEx(dc, plot.left, cy, nullptr);
+        LineTo(dc, plot.left + plot.side, cy);
+        MoveToEx(dc, cx, plot.top, nullptr);
+        LineTo(dc, cx, plot.top + plot.side);
+        // The outer ring and the 1-2-5 steps below it, down to a tenth of it.
+        SetTextColor(dc, RGB(96, 96, 96));
+        SetTextAlign(dc, TA_LEFT | TA_BOTTOM);
+        for (double decade = 0.01; decade < 10000; decade *= 10) {
+            for (double step : {1.0, 2.0, 5.0}) {
+                const double radius = decade * step;
+                if (radius > ringMetres * (1 + 1e-9) || radius < ringMetres / 10 * (1 - 1e-9)) {
+                    continue;
+                }
+                const int r = static_cast<int>(std::lround(radius * scale));
+                circle(dc, cx, cy, r);
+                const std::string label = ringLabel(radius);
+                // At the ring's north-east point, clear of the axes and the north mark.
+                const int d = static_cast<int>(std::lround(r * 0.7071));
+                TextOutA(dc, cx + d + 2, cy - d, label.c_str(), static_cast<int>(label.size()));
+            }
+        }
+    }
+    // Half and 95% of the fixes lie within these of the centre.
+    const std::pair<double, COLORREF> ceps[] = {{figures.cep50, RGB(0, 160, 0)}, {figures.cep95, RGB(230, 120, 0)}};
+    for (const auto& [radius, colour] : ceps) {
+        if (!std::isnan(radius)) {
+            GdiObject<HPEN> pen(CreatePen(PS_SOLID, 2, colour));
+            SelectedObject selected(dc, pen.get());
+            circle(dc, cx, cy, static_cast<int>(std::lround(radius * scale)));
+        }
+    }
+    {
+        // The reference: a black cross at the centre.
+        SelectedObject pen(dc, gdi.blackPen);
+        MoveToEx(dc, cx - 7, cy, nullptr);
+        LineTo(dc, cx + 8, cy);
+        MoveToEx(dc, cx, cy - 7, nullptr);
+        LineTo(dc, cx, cy + 8);
+    }
+    if (count > 0) {
+        // The mean: a blue diagonal cross; with a typed reference it lies off the centre.
+        double mx = 0;
+        double my = 0;
+        double up = 0;
+        TangentPlane(centre).offsets(figures.mean, mx, my, up);
+        int x = 0;
+        int y = 0;
+        at(mx, my, x, y);
+        GdiObject<HPEN> blue(CreatePen(PS_SOLID, 2, RGB(0, 0, 255)));
+        SelectedObject pen(dc, blue.get());
+        MoveToEx(dc, x - 5, y - 5, nullptr);
+        LineTo(dc, x + 6, y + 6);
+        MoveToEx(dc, x - 5, y + 5, nullptr);
+        LineTo(dc, x + 6, y - 6);
+        // The latest fix: a red disc.
+        scatter.offsetOf(count - 1, east, north);
+        at(east, north, x, y);
+        GdiObject<HBRUSH> red(CreateSolidBrush(RGB(230, 0, 0)));
+        SelectedObject brush(dc, red.get());
+        SelectedObject outline(dc, GetStockObject(NULL_PEN));
+        Ellipse(dc, x - 4, y - 4, x + 5, y + 5);
+    }
+    // North is up.
+    SetTextColor(dc, RGB(0, 0, 0));
+    SetTextAlign(dc, TA_CENTER | TA_TOP);
+    TextOutA(dc, cx, plot.top + 2, "N", 1);
+}
+
+} // namespace veltaro
