@@ -32,6 +32,17 @@ HWND createNotifyWindow(GpsDevice* device, WNDPROC proc) {
                            device);
 }
 
+// The computer's local time in milliseconds since 1601, as the history's samples and their labels count it.
+std::int64_t localClockMs() {
+    SYSTEMTIME local;
+    GetLocalTime(&local);
+    FILETIME asFileTime;
+    SystemTimeToFileTime(&local, &asFileTime);
+    return static_cast<std::int64_t>((static_cast<ULONGLONG>(asFileTime.dwHighDateTime) << 32) |
+                                     asFileTime.dwLowDateTime) /
+           10000;
+}
+
 // The parser thread's only way to a window: posted, so it never waits for the user-interface thread.
 void postGpsUpdate(ObserverHandle observer, GpsParser* parser) {
     PostMessageA(static_cast<HWND>(observer), WM_GPSUPDATE, 0, reinterpret_cast<LPARAM>(parser));
@@ -135,6 +146,7 @@ LRESULT CALLBACK GpsDevice::notifyProc(HWND window, UINT message, WPARAM wParam,
             const std::size_t known = device->newFixes.size();
             device->parser->takeUpdate(device->snapshot, device->newFixes);
             device->addToScatter(known);
+            device->history.record(device->snapshot, localClockMs());
             device->markAge();
             // The parser tells of further changes once this one is acknowledged. A timer message comes
             // only when no input or paint is waiting, so a fast receiver never holds the user up.

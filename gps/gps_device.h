@@ -5,6 +5,7 @@
 #include "gps/fix_scatter.h"
 #include "gps/gps_parser.h"
 #include "gps/gps_state.h"
+#include "gps/history.h"
 #include "ports/port.h"
 
 #include <windows.h>
@@ -120,6 +121,7 @@ public:
     GpsState snapshot;
     std::vector<TrackFix> newFixes; // reported since the views last took them
     FixScatter scatter;             // every fix since the user last cleared it, for the accuracy figures
+    History history;                // a sample a second of the last hours, for the history charts
     DeviceError error = DEVICE_ERROR_NONE;
     DWORD systemError = 0; // the system's reason an output could not open, 0 where none is known
     HWND notifyWindow = nullptr;

@@ -192,7 +192,7 @@ if $own_display; then
 $(cat "$run_dir/veltaro.log")"
     }
     shows() { [ "$(at exists "$1")" = 1 ]; }
-    devices_listed() { [ "$(at treecount)" = 7 ]; }
+    devices_listed() { [ "$(at treecount)" = 8 ]; }
     shot() {
         local file=$root/build/screenshots/run-$1.png
         import -display "$DISPLAY" -window root "$file"
@@ -221,6 +221,9 @@ $(cat "$run_dir/veltaro.log")"
     click 1 treeitem 6
     sleep 5 # a few more fixes in the scatter
     shot accuracy "\"Accuracy\", how the fixes scatter and their CEP"
+    click 1 treeitem 7
+    sleep 1
+    shot history "\"History\", satellites, signal, HDOP and fix over time"
     echo "   Press Ctrl-C to stop."
 else
     echo "   Close Veltaro's window to stop."

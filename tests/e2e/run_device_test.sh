@@ -52,7 +52,7 @@ wait_for "Veltaro's window" shows
 click 1 listitem Veltaro 1001 COM3
 at choose Veltaro 1002 9600 >/dev/null
 click 1 control Veltaro 1004
-listed() { [ "$(at treecount)" = 7 ]; }
+listed() { [ "$(at treecount)" = 8 ]; }
 wait_for "the device in the tree" listed
 cat "$capture" >"$work/receiver"
 # The device page's status counts what the terminal delivered.

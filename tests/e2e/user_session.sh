@@ -37,7 +37,7 @@ menu_shown() { [ "$(at menu)" = 1 ]; }
 # The device's item appeared; an error box instead ends the test at once.
 device_listed() {
     shows Error && fail "the program showed an error box"
-    [ "$(at treecount)" = 7 ] # the device and its five pages
+    [ "$(at treecount)" = 8 ] # the device and its six pages
 }
 has_bytes() { [ "$(size "$1")" -ge "$2" ]; }
 
@@ -134,7 +134,7 @@ xdotool type --delay 30 "Z:${log//\//\\}"
 xdotool key Return
 replay_listed() {
     shows Error && fail "the program showed an error box"
-    [ "$(at treecount)" = 13 ]
+    [ "$(at treecount)" = 15 ]
 }
 wait_for "the recorded device in the tree" replay_listed
 wait_for "the replay to reach the end of the log" status_says "File Z:" "$total bytes received" "end of file"

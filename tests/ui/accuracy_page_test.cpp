@@ -78,7 +78,7 @@ protected:
 // position, and starts again on "Clear".
 TEST_F(AccuracyPageFrameTest, TesterReadsTheScatterOfAParkedReceiverAgainstATypedPoint) {
     frame.startDevice(5, 4800, false, false, 0, 0);
-    ASSERT_EQ(frame.nodes.size(), 7u);
+    ASSERT_EQ(frame.nodes.size(), 8u);
     std::string stream = test::sealed("$GPGSA,A,3,04,05,,09,12,,,24,,,,,2.5,1.3,2.1") + "\r\n";
     const double ring[][2] = {{2, 0}, {0, 2}, {-2, 0}, {0, -2}, {1.2, 1.6}, {-1.6, 1.2}, {-1.2, -1.6}, {1.6, -1.2}};
     for (int i = 0; i < 8; ++i) {

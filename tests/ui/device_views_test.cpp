@@ -51,7 +51,7 @@ protected:
 
 TEST_F(DeviceViewsTest, StartedDeviceGetsItsPagesInOrderUnderItsExpandedItem) {
     frame.startDevice(5, 4800, false, false, 0, 0);
-    ASSERT_EQ(frame.nodes.size(), 7u);
+    ASSERT_EQ(frame.nodes.size(), 8u);
     TreeNode& device = *test::nodesOf(frame, NODE_DEVICE).at(0);
     const HWND tree = frame.treeWindow;
     EXPECT_NE(itemOf(tree, device.item).state & TVIS_EXPANDED, 0u);
@@ -59,7 +59,8 @@ TEST_F(DeviceViewsTest, StartedDeviceGetsItsPagesInOrderUnderItsExpandedItem) {
     const struct {
         const char* text;
         std::int32_t live;
-    } expected[] = {{"Sat stats", 0}, {"Current route", 1}, {"Sentences", 0}, {"Signals", 0}, {"Accuracy", 0}};
+    } expected[] = {{"Sat stats", 0}, {"Current route", 1}, {"Sentences", 0},
+                    {"Signals", 0},   {"Accuracy", 0},      {"History", 0}};
     HTREEITEM item = nextItem(tree, device.item, TVGN_CHILD);
     for (const auto& page : expected) {
         TreeNode& view = *test::nodesOf(frame, NODE_VIEW, page.text).at(0);
@@ -81,7 +82,7 @@ TEST_F(DeviceViewsTest, StartedDeviceGetsItsPagesInOrderUnderItsExpandedItem) {
 
 TEST_F(DeviceViewsTest, PagesLayTheirViewsOutInTheClientArea) {
     frame.startDevice(5, 4800, false, false, 0, 0);
-    ASSERT_EQ(frame.nodes.size(), 7u);
+    ASSERT_EQ(frame.nodes.size(), 8u);
     RECT client;
     GetClientRect(frame.clientWindow.hwnd, &client);
     const int w = client.right;
@@ -109,7 +110,7 @@ TEST_F(DeviceViewsTest, PagesLayTheirViewsOutInTheClientArea) {
 
 TEST_F(DeviceViewsTest, AReceiverStreamShowsSatellitesAndATrack) {
     frame.startDevice(5, 4800, false, false, 0, 0);
-    ASSERT_EQ(frame.nodes.size(), 7u);
+    ASSERT_EQ(frame.nodes.size(), 8u);
     GpsDevice& device = *test::nodesOf(frame, NODE_DEVICE).at(0)->device;
     TreeNode& stats = *test::nodesOf(frame, NODE_VIEW, "Sat stats").at(0);
     TreeNode& routePage = *test::nodesOf(frame, NODE_VIEW, "Current route").at(0);

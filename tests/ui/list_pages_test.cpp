@@ -134,7 +134,7 @@ std::string clipboardText() {
 // A user streams a receiver, reads its signals, sorts them, then looks for its GGA lines, pauses, and copies them.
 TEST_F(ListPagesFrameTest, UserReadsTheSignalsAndCopiesTheFilteredSentences) {
     frame.startDevice(5, 4800, false, false, 0, 0);
-    ASSERT_EQ(frame.nodes.size(), 7u);
+    ASSERT_EQ(frame.nodes.size(), 8u);
     const std::string capture = test::readFile(VELTARO_NMEA_DIR "/ublox-zed-f9p-nmea.nmea");
     const std::vector<std::string> lines = test::splitCrLfLines(capture);
     std::string ggaLines;

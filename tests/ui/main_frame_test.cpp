@@ -218,7 +218,7 @@ TEST_F(MainFrameTest, StartedDeviceGetsItsNodeSelectedWithItsPage) {
     EXPECT_EQ(reportedErrors,
               std::vector<std::string>{"Cannot open the echo port COM99: " + systemErrorText(ERROR_FILE_NOT_FOUND) +
                                        "\n\nThe device goes on without it."});
-    ASSERT_EQ(frame.nodes.size(), 7u); // the device and its five pages
+    ASSERT_EQ(frame.nodes.size(), 8u); // the device and its six pages
     TreeNode& node = *test::nodesOf(frame, NODE_DEVICE).at(0);
     EXPECT_EQ(node.kind, NODE_DEVICE);
     EXPECT_EQ(node.live, 1);
@@ -241,7 +241,7 @@ TEST_F(MainFrameTest, StartedDeviceGetsItsNodeSelectedWithItsPage) {
 
 TEST_F(MainFrameTest, ClosingTheWindowDeliversWhatTheDevicesStillHold) {
     frame.startDevice(5, 4800, false, false, 0, 0);
-    ASSERT_EQ(frame.nodes.size(), 7u);
+    ASSERT_EQ(frame.nodes.size(), 8u);
     GpsDevice& device = *test::nodesOf(frame, NODE_DEVICE).at(0)->device;
     const std::string log = test::temporaryPath("closing.gpsl");
     ASSERT_TRUE(device.addLogFile(log.c_str()));
@@ -266,7 +266,7 @@ TEST_F(MainFrameTest, ClosingTheWindowDeliversWhatTheDevicesStillHold) {
 // at once, the pages keep the last state, and closing afterwards has nothing left to wait for.
 TEST_F(MainFrameTest, StoppedDeviceDeliversWhatCameReleasesItsPortAndKeepsItsPages) {
     frame.startDevice(5, 4800, false, false, 0, 0);
-    ASSERT_EQ(frame.nodes.size(), 7u);
+    ASSERT_EQ(frame.nodes.size(), 8u);
     TreeNode& node = *test::nodesOf(frame, NODE_DEVICE).at(0);
     GpsDevice& device = *node.device;
     const std::string log = test::temporaryPath("stopped.gpsl");
@@ -326,7 +326,7 @@ TEST_F(MainFrameTest, ClosingWhileALogHoldsWhatTheFullDiskRefusedAsksFirstAndSay
     ASSERT_EQ(volume.mounted, "mounted\n");
     volume.fill(1024 - 128);
     frame.startDevice(5, 4800, false, false, 0, 0);
-    ASSERT_EQ(frame.nodes.size(), 7u);
+    ASSERT_EQ(frame.nodes.size(), 8u);
     GpsDevice& device = *test::nodesOf(frame, NODE_DEVICE).at(0)->device;
     const std::string log = volume.windowsPath("full.gpsl");
     ASSERT_TRUE(device.addLogFile(log.c_str()));
@@ -368,7 +368,7 @@ TEST_F(MainFrameTest, StartPageLogAndEchoHoldTheStreamFromItsFirstByte) {
     pathToSave = test::temporaryPath("from-start.gpsl");
     test::whenWindowAppears("Save As", confirmSaveAs);
     frame.startDevice(5, 4800, true, true, 6, 4800);
-    ASSERT_EQ(frame.nodes.size(), 7u);
+    ASSERT_EQ(frame.nodes.size(), 8u);
     EXPECT_EQ(reportedErrors, std::vector<std::string>{});
     GpsDevice& device = *test::nodesOf(frame, NODE_DEVICE).at(0)->device;
     ASSERT_TRUE(test::pumpMessagesUntil([&] { return device.snapshot.minute == 4 && device.snapshot.second == 59; }));
@@ -434,7 +434,7 @@ TEST_F(MainFrameTest, LogThatCannotBeCreatedIsSaidWithItsReasonAndNeverDroppedIn
 TEST_F(MainFrameTest, CancelledSaveDialogStartsTheDeviceWithoutALog) {
     test::whenWindowAppears("Save As", cancelSaveAs);
     frame.startDevice(5, 4800, true, false, 0, 0);
-    ASSERT_EQ(frame.nodes.size(), 7u);
+    ASSERT_EQ(frame.nodes.size(), 8u);
     EXPECT_EQ(reportedErrors, std::vector<std::string>{});
     EXPECT_TRUE(test::nodesOf(frame, NODE_DEVICE).at(0)->device->report().outputs.empty());
 }
@@ -471,7 +471,7 @@ TEST_F(MainFrameTest, TabAndShiftTabRunThroughTheTreeAndTheShownPage) {
     for (const auto& c : cases) {
         if (&c.order == &devicePage) {
             frame.startDevice(5, 4800, false, false, 0, 0);
-            ASSERT_EQ(frame.nodes.size(), 7u);
+            ASSERT_EQ(frame.nodes.size(), 8u);
         }
         if (&c.order == &routePage) {
             TreeNode& route = *test::nodesOf(frame, NODE_VIEW, "Current route").at(0);
@@ -501,7 +501,7 @@ TEST_F(MainFrameTest, EnterPressesTheFocusedButtonOfThePage) {
     ASSERT_EQ(GetDlgCtrlID(GetFocus()), IDC_START_DEVICE);
     test::pressKey(VK_RETURN);
     // The device starts on the first port listed, or says why it cannot: either way the button worked.
-    EXPECT_TRUE(test::pumpMessagesUntil([&] { return frame.nodes.size() == 7 || !reportedErrors.empty(); },
+    EXPECT_TRUE(test::pumpMessagesUntil([&] { return frame.nodes.size() == 8 || !reportedErrors.empty(); },
                                         [&](MSG& message) { return frame.handleDialogKeys(message); }));
 }
 
@@ -551,7 +551,7 @@ POINT onItem(const MainFrame& frame, const TreeNode& node) {
 TEST_F(MainFrameTest, RightClickOpensTheMenuOfTheClickedDevice) {
     frame.startDevice(5, 4800, false, false, 0, 0);
     frame.startDevice(6, 4800, false, false, 0, 0);
-    ASSERT_EQ(frame.nodes.size(), 13u);
+    ASSERT_EQ(frame.nodes.size(), 15u);
     TreeNode& first = *test::nodesOf(frame, NODE_DEVICE).at(0);
     TreeNode& second = *test::nodesOf(frame, NODE_DEVICE).at(1);
     SendMessageA(frame.treeWindow, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(second.item));
@@ -584,7 +584,7 @@ TEST_F(MainFrameTest, RightClickOpensTheMenuOfTheClickedDevice) {
 // and the page says why; R on the menu is the user's choice, which holds against the receiver.
 TEST_F(MainFrameTest, ReadEverySystemIsTickedByItselfForOtherTalkersAndPickedWithR) {
     frame.startDevice(5, 4800, false, false, 0, 0);
-    ASSERT_EQ(frame.nodes.size(), 7u);
+    ASSERT_EQ(frame.nodes.size(), 8u);
     TreeNode& device = *test::nodesOf(frame, NODE_DEVICE).at(0);
     HWND page = GetWindow(device.pane->hwnd, GW_CHILD);
     const auto status = [&] {
@@ -651,7 +651,7 @@ TEST_F(MainFrameTest, RecordedLogReplaysAsADeviceOnRecordedData) {
     const std::string path = test::temporaryPath("day one.gpsl");
     std::ofstream(path, std::ios::binary) << recording;
     ASSERT_TRUE(frame.startRecordedDevice(path));
-    ASSERT_EQ(frame.nodes.size(), 7u) << "the device and its five pages";
+    ASSERT_EQ(frame.nodes.size(), 8u) << "the device and its six pages";
     TreeNode& node = *test::nodesOf(frame, NODE_DEVICE).at(0);
     EXPECT_EQ(test::itemText(frame.treeWindow, node.item), path.substr(path.find_last_of('\\') + 1) + ": Recorded GPS");
     EXPECT_EQ(nodeImage(node), 2);
@@ -716,7 +716,7 @@ TEST_F(MainFrameTest, TreeItemsShowTheImageOfWhatTheyAre) {
     const std::string path = test::temporaryPath("images.gpsl");
     std::ofstream(path, std::ios::binary) << "$GPGGA,120000.00\r\n";
     ASSERT_TRUE(frame.startRecordedDevice(path));
-    ASSERT_EQ(frame.nodes.size(), 13u);
+    ASSERT_EQ(frame.nodes.size(), 15u);
     std::vector<int> images;
     for (const std::unique_ptr<TreeNode>& node : frame.nodes) {
         TVITEMA item;
@@ -727,7 +727,7 @@ TEST_F(MainFrameTest, TreeItemsShowTheImageOfWhatTheyAre) {
         EXPECT_EQ(item.iSelectedImage, item.iImage);
         images.push_back(item.iImage);
     }
-    EXPECT_EQ(images, (std::vector<int>{0, 1, 3, 3, 3, 3, 3, 2, 3, 3, 3, 3, 3}));
+    EXPECT_EQ(images, (std::vector<int>{0, 1, 3, 3, 3, 3, 3, 3, 2, 3, 3, 3, 3, 3, 3}));
 }
 
 // A GPS update reaches every page, shown or not: the hidden "Current route" readout follows the fix.

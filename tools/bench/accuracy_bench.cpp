@@ -50,11 +50,16 @@ int main() {
     if (!frame.startRecordedDevice(VELTARO_NMEA_DIR "/rst39.nmea")) {
         return 1;
     }
-    TreeNode* node = frame.nodes.back().get(); // the last page built
-    char title[32] = "";
-    GetWindowTextA(node->pane->hwnd, title, sizeof title);
-    if (std::string(title) != "Accuracy" || node->panes.size() != 2) {
-        std::printf("no accuracy page: %s\n", title);
+    TreeNode* node = nullptr;
+    for (const auto& candidate : frame.nodes) {
+        char title[32] = "";
+        GetWindowTextA(candidate->pane->hwnd, title, sizeof title);
+        if (std::string(title) == "Accuracy" && candidate->panes.size() == 2) {
+            node = candidate.get();
+        }
+    }
+    if (node == nullptr) {
+        std::printf("no accuracy page\n");
         return 1;
     }
     GpsDevice& device = *frame.nodes[1]->device;

@@ -65,7 +65,7 @@ int main(int argc, char** argv) {
     MainFrame frame(SW_SHOWNORMAL);
     frame.showError = [](const std::string& message) { std::printf("%s\n", message.c_str()); };
     frame.startDevice(5, 115200, false, false, 0, 0);
-    if (frame.nodes.size() != 7) {
+    if (frame.nodes.size() != 8) {
         std::printf("the device did not start: run under virtual-com.sh 5:15\n");
         return 1;
     }

@@ -10,6 +10,7 @@
 #include "ui/pages/add_echo_dialog.h"
 #include "ui/pages/device_page.h"
 #include "ui/views/accuracy_page.h"
+#include "ui/views/history_page.h"
 #include "ui/views/sentences_page.h"
 #include "ui/views/signals_page.h"
 
@@ -159,6 +160,8 @@ void MainFrame::addDeviceNode(std::unique_ptr<GpsDevice> device, const char* tit
         buildPage(
             "Accuracy", &device->snapshot,
             [&](ContainerPane* root) { return std::make_unique<AccuracyPage>(root, true, gdi, device->scatter); }),
+        buildPage("History", &device->snapshot,
+                  [&](ContainerPane* root) { return std::make_unique<HistoryPage>(root, true, gdi, device->history); }),
     };
     const bool made = std::all_of(std::begin(pages), std::end(pages), [](const auto& page) { return page->made; });
     if (!node->made || !made) {
