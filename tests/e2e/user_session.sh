@@ -134,7 +134,7 @@ xdotool type --delay 30 "Z:${log//\//\\}"
 xdotool key Return
 replay_listed() {
     shows Error && fail "the program showed an error box"
-    [ "$(at treecount)" = 15 ]
+    [ "$(at treecount)" = 16 ] # and "Compare receivers"
 }
 wait_for "the recorded device in the tree" replay_listed
 wait_for "the replay to reach the end of the log" status_says "File Z:" "$total bytes received" "end of file"

@@ -5,6 +5,8 @@
 #include "ui/framework/drawing_resources.h"
 #include "ui/main/main_frame.h"
 #include "ui/views/accuracy_page.h"
+#include "ui/views/compare_page.h"
+#include "ui/views/dot_layer.h"
 
 #include <commctrl.h>
 #include <gtest/gtest.h>
@@ -119,6 +121,47 @@ TEST_F(AccuracyPageFrameTest, TesterReadsTheScatterOfAParkedReceiverAgainstAType
     EXPECT_FALSE(says(page.hwnd, "From the reference"));
     page.clear();
     EXPECT_TRUE(says(page.hwnd, "Fixes: 0\r\nMean: --")) << textOf(page.hwnd);
+}
+
+// A tester puts two receivers on one spot: the first's fixes on a ring of 2 m, the second's on a ring of 1 m
+// around a point 3 m east. "Compare receivers" appears with the second device and sets them side by side around
+// the first's mean, then around the second's.
+TEST_F(AccuracyPageFrameTest, TesterComparesTwoReceiversOnOneSpot) {
+    frame.startDevice(5, 4800, false, false, 0, 0);
+    EXPECT_EQ(frame.compareNode, nullptr) << "nothing to compare with one receiver";
+    frame.startDevice(6, 4800, false, false, 0, 0);
+    ASSERT_EQ(frame.nodes.size(), 16u) << "two devices with their pages, and the comparison";
+    ASSERT_NE(frame.compareNode, nullptr);
+    EXPECT_EQ(frame.compareNode->parentNode, frame.rootNode);
+    const double ring[][2] = {{1, 0}, {0, 1}, {-1, 0}, {0, -1}, {0.6, 0.8}, {-0.8, 0.6}, {-0.6, -0.8}, {0.8, -0.6}};
+    std::string first = test::sealed("$GPGSA,A,3,04,05,,09,12,,,24,,,,,2.5,1.3,2.1") + "\r\n";
+    std::string second = first;
+    for (int i = 0; i < 8; ++i) {
+        first += ggaAt(i, 2 * ring[i][0], 2 * ring[i][1]);
+        second += ggaAt(i, 3 + ring[i][0], ring[i][1]);
+    }
+    SendMessageA(frame.treeWindow, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(frame.compareNode->item));
+    ComparePage& page = *test::paneOf<ComparePage>(*frame.compareNode);
+    test::FarEnd one(15);
+    test::FarEnd two(16);
+    ASSERT_TRUE(one.write(first));
+    ASSERT_TRUE(two.write(second));
+    const std::string firstRow = "COM5: Live GPS: 8 fixes, 100% of seconds with a fix, CEP50 2.000 m, CEP95 2.000 m, "
+                                 "2DRMS 4.000 m, mean 0.000 m";
+    const std::string secondRow = "COM6: Live GPS: 8 fixes, 100% of seconds with a fix, CEP50 1.000 m, CEP95 1.000 m, "
+                                  "2DRMS 2.000 m, mean 3.000 m at 90.0\xB0 from the reference, 8.0 satellites used, "
+                                  "C/N0 -- dB-Hz";
+    ASSERT_TRUE(test::pumpMessagesUntil([&] {
+        return says(page.hwnd, "COM5: Live GPS: 8 fixes") && says(page.hwnd, "COM6: Live GPS: 8 fixes");
+    })) << textOf(page.hwnd);
+    EXPECT_TRUE(says(page.hwnd, firstRow)) << textOf(page.hwnd);
+    EXPECT_TRUE(says(page.hwnd, secondRow)) << textOf(page.hwnd);
+    test::saveScreenshot("compare_receivers");
+
+    page.useMeanOf(1);
+    EXPECT_TRUE(says(page.hwnd, "mean 3.000 m at 270.0\xB0 from the reference")) << textOf(page.hwnd);
+    EXPECT_FALSE(page.setReference("no place"));
+    EXPECT_TRUE(says(page.hwnd, "Not a position: no latitude.")) << textOf(page.hwnd);
 }
 
 } // namespace

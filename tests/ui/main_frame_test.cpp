@@ -551,7 +551,7 @@ POINT onItem(const MainFrame& frame, const TreeNode& node) {
 TEST_F(MainFrameTest, RightClickOpensTheMenuOfTheClickedDevice) {
     frame.startDevice(5, 4800, false, false, 0, 0);
     frame.startDevice(6, 4800, false, false, 0, 0);
-    ASSERT_EQ(frame.nodes.size(), 15u);
+    ASSERT_EQ(frame.nodes.size(), 16u);
     TreeNode& first = *test::nodesOf(frame, NODE_DEVICE).at(0);
     TreeNode& second = *test::nodesOf(frame, NODE_DEVICE).at(1);
     SendMessageA(frame.treeWindow, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(second.item));
@@ -716,7 +716,7 @@ TEST_F(MainFrameTest, TreeItemsShowTheImageOfWhatTheyAre) {
     const std::string path = test::temporaryPath("images.gpsl");
     std::ofstream(path, std::ios::binary) << "$GPGGA,120000.00\r\n";
     ASSERT_TRUE(frame.startRecordedDevice(path));
-    ASSERT_EQ(frame.nodes.size(), 15u);
+    ASSERT_EQ(frame.nodes.size(), 16u);
     std::vector<int> images;
     for (const std::unique_ptr<TreeNode>& node : frame.nodes) {
         TVITEMA item;
@@ -727,7 +727,7 @@ TEST_F(MainFrameTest, TreeItemsShowTheImageOfWhatTheyAre) {
         EXPECT_EQ(item.iSelectedImage, item.iImage);
         images.push_back(item.iImage);
     }
-    EXPECT_EQ(images, (std::vector<int>{0, 1, 3, 3, 3, 3, 3, 3, 2, 3, 3, 3, 3, 3, 3}));
+    EXPECT_EQ(images, (std::vector<int>{0, 1, 3, 3, 3, 3, 3, 3, 2, 3, 3, 3, 3, 3, 3, 3}));
 }
 
 // A GPS update reaches every page, shown or not: the hidden "Current route" readout follows the fix.

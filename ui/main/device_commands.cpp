@@ -10,6 +10,7 @@
 #include "ui/pages/add_echo_dialog.h"
 #include "ui/pages/device_page.h"
 #include "ui/views/accuracy_page.h"
+#include "ui/views/compare_page.h"
 #include "ui/views/history_page.h"
 #include "ui/views/sentences_page.h"
 #include "ui/views/signals_page.h"
@@ -182,6 +183,34 @@ void MainFrame::addDeviceNode(std::unique_ptr<GpsDevice> device, const char* tit
         addNode(std::move(page));
     }
     SendMessageA(treeWindow, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(added->item));
+    addCompareNode();
+}
+
+void MainFrame::addCompareNode() {
+    const auto devices = [this] {
+        std::vector<ComparedDevice> found;
+        for (const std::unique_ptr<TreeNode>& node : nodes) {
+            if (node->kind == NODE_DEVICE && node->device != nullptr) {
+                char title[256] = "";
+                GetWindowTextA(node->pane->hwnd, title, sizeof title);
+                found.push_back({title, node->device});
+            }
+        }
+        return found;
+    };
+    if (compareNode != nullptr || devices().size() < 2) {
+        return;
+    }
+    std::unique_ptr<TreeNode> node = buildPage("Compare receivers", nullptr, [&](ContainerPane* root) {
+        return std::make_unique<ComparePage>(root, true, sharedGdi(), devices);
+    });
+    if (!node->made) {
+        showError("Cannot show the comparison of the receivers: its windows could not be made.");
+        return;
+    }
+    node->parentNode = rootNode;
+    compareNode = node.get();
+    addNode(std::move(node));
 }
 
 void MainFrame::addLogFile(GpsDevice& device) {

@@ -140,7 +140,8 @@ public:
     std::recursive_mutex nodesLock; // guards nodes
     std::vector<std::unique_ptr<TreeNode>> nodes;
     TreeNode* currentNode = nullptr;
-    TreeNode* menuNode = nullptr; // the node the device commands act on
+    TreeNode* menuNode = nullptr;    // the node the device commands act on
+    TreeNode* compareNode = nullptr; // "Compare receivers", once two devices exist
 
     // Tells the user why a device or an output could not start; tests put a recorder here.
     void (*showError)(const std::string& message) = showErrorBox;
@@ -155,6 +156,8 @@ private:
     void moveFocus(bool backwards);
     void buildStartNode();
     void addDeviceNode(std::unique_ptr<GpsDevice> device, const char* title, std::int32_t live);
+    // Adds "Compare receivers" under the root once a second device exists.
+    void addCompareNode();
     void addLogFile(GpsDevice& device);
     void addEchoPort(GpsDevice& device, int portNumber, int baudRate);
     GpsDevice* menuDevice() const;

@@ -4,6 +4,7 @@
 #include "gps/reference_text.h"
 #include "ui/framework/counts.h"
 #include "ui/framework/gdi_owners.h"
+#include "ui/views/dot_layer.h"
 #include "ui/views/fix_readout.h"
 #include "ui/views/pixel.h"
 
@@ -56,98 +57,11 @@ std::string duration(std::int64_t ms) {
     return printed("%lld s", static_cast<long long>(seconds));
 }
 
-// A ring's label: "50 cm", "2 m", "5 km".
-std::string ringLabel(double radius) {
-    if (radius < 1) {
-        return printed("%.0f cm", radius * 100);
-    }
-    if (radius >= 1000) {
-        return printed("%.0f km", radius / 1000);
-    }
-    return printed("%.0f m", radius);
-}
-
 void circle(HDC dc, int cx, int cy, int r) {
     Ellipse(dc, cx - r, cy - r, cx + r + 1, cy + r + 1);
 }
 
 } // namespace
-
-// The fixes as dots in a bitmap of the plot's size, around the centre they were drawn for: a paint copies it,
-// and a new fix adds its dot, so a paint costs the same with a thousand fixes or a million.
-class DotLayer {
-public:
-    static std::unique_ptr<DotLayer> make(int side) {
-        std::unique_ptr<DotLayer> layer(new (std::nothrow) DotLayer(side));
-        return layer && layer->bitmap != nullptr ? std::move(layer) : nullptr;
-    }
-    ~DotLayer() {
-        if (bitmap != nullptr) {
-            SelectObject(dc, previous);
-            DeleteObject(bitmap);
-        }
-        DeleteDC(dc);
-    }
-    DotLayer(const DotLayer&) = delete;
-    DotLayer& operator=(const DotLayer&) = delete;
-
-    void clear() { std::fill(bits, bits + static_cast<std::size_t>(side) * side, WHITE_PIXEL); }
-    // A dot at metres east and north of the anchor; off the bitmap it is left out.
-    void dot(double east, double north) {
-        const double half = side / 2.0;
-        const long long x = std::llround(half + east * pixelsPerMetre);
-        const long long y = std::llround(half - north * pixelsPerMetre);
-        for (long long dy = 0; dy < DOT; ++dy) {
-            for (long long dx = 0; dx < DOT; ++dx) {
-                if (x + dx >= 0 && x + dx < side && y + dy >= 0 && y + dy < side) {
-                    bits[(y + dy) * side + x + dx] = DOT_PIXEL;
-                }
-            }
-        }
-    }
-    void paint(HDC target, int left, int top) const { BitBlt(target, left, top, side, side, dc, 0, 0, SRCCOPY); }
-
-    int side;
-    double pixelsPerMetre = 1;
-    double ring = 0;        // the outer ring it was drawn for
-    EarthPoint anchor;      // the centre it was drawn around
-    std::int64_t drawn = 0; // fixes whose dots it holds
-    double farthest = 0;    // of those, from the anchor, in metres
-
-private:
-    explicit DotLayer(int side) : side(side), dc(CreateCompatibleDC(nullptr)) {
-        BITMAPINFO info{};
-        info.bmiHeader.biSize = sizeof info.bmiHeader;
-        info.bmiHeader.biWidth = side;
-        info.bmiHeader.biHeight = -side; // top-down: row 0 is the top
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        info.bmiHeader.biCompression = BI_RGB;
-        void* memory = nullptr;
-        bitmap = dc != nullptr ? CreateDIBSection(dc, &info, DIB_RGB_COLORS, &memory, nullptr, 0) : nullptr;
-        if (bitmap != nullptr) {
-            bits = static_cast<std::uint32_t*>(memory);
-            previous = SelectObject(dc, bitmap);
-            clear();
-        }
-    }
-
-    HDC dc;
-    HBITMAP bitmap = nullptr;
-    HGDIOBJ previous = nullptr;
-    std::uint32_t* bits = nullptr;
-};
-
-double outerRing(double farthest) {
-    for (double decade = 0.01; decade < 10000; decade *= 10) {
-        for (double step : {1.0, 2.0, 5.0}) {
-            if (farthest <= decade * step * (1 + 1e-12)) {
-                return decade * step;
-            }
-        }
-    }
-    return 5000; // fixes farther away lie beyond the plot's edge
-}
 
 std::string accuracyText(const ScatterFigures& figures, bool typedReference) {
     std::string text = "Fixes: " + withThousands(figures.count);
@@ -281,6 +195,7 @@ void AccuracyPage::useMean() {
 void AccuracyPage::clear() {
     scatter.clear();
     dots.reset();
+    dotsDrawn = 0;
     shownCount = -1;
     refresh();
 }
@@ -363,15 +278,15 @@ void AccuracyPage::drawPlot(HDC dc, const Plot& plot) {
     const auto catchUp = [&](std::int64_t from) {
         for (std::int64_t i = from; i < count; ++i) {
             scatter.offsetOf(i, east, north);
-            dots->dot(east - shiftEast, north - shiftNorth);
+            dots->dot(east - shiftEast, north - shiftNorth, DOT_PIXEL);
             dots->farthest = std::max(dots->farthest, std::hypot(east, north));
         }
-        dots->drawn = count;
+        dotsDrawn = count;
     };
-    const bool redraw = !dots || dots->side != plot.side || dots->drawn > count ||
+    const bool redraw = !dots || dots->side != plot.side || dotsDrawn > count ||
                         std::hypot(shiftEast, shiftNorth) * dots->pixelsPerMetre >= 0.5;
-    if (!redraw && dots->drawn < count) {
-        catchUp(dots->drawn);
+    if (!redraw && dotsDrawn < count) {
+        catchUp(dotsDrawn);
     }
     if (redraw || (dots && outerRing(dots->farthest) != dots->ring)) {
         // Drawn anew around the centre, at the ring that holds the farthest fix.
@@ -388,7 +303,6 @@ void AccuracyPage::drawPlot(HDC dc, const Plot& plot) {
             dots->anchor = centre;
             dots->ring = outerRing(farthest);
             dots->pixelsPerMetre = (half - 4) / dots->ring;
-            dots->farthest = 0;
             shiftEast = 0;
             shiftNorth = 0;
             catchUp(0);
@@ -406,33 +320,8 @@ void AccuracyPage::drawPlot(HDC dc, const Plot& plot) {
         x = cx + clampPixel(std::llround((e - shiftEast) * scale));
         y = cy - clampPixel(std::llround((n - shiftNorth) * scale));
     };
+    drawRings(dc, gdi, plot.left, plot.top, plot.side, ringMetres, scale);
     SelectedObject noFill(dc, GetStockObject(NULL_BRUSH));
-    SelectedObject font(dc, gdi.guiFont);
-    SetBkMode(dc, TRANSPARENT);
-    {
-        SelectedObject pen(dc, gdi.lightGrayPen);
-        MoveToEx(dc, plot.left, cy, nullptr);
-        LineTo(dc, plot.left + plot.side, cy);
-        MoveToEx(dc, cx, plot.top, nullptr);
-        LineTo(dc, cx, plot.top + plot.side);
-        // The outer ring and the 1-2-5 steps below it, down to a tenth of it.
-        SetTextColor(dc, RGB(96, 96, 96));
-        SetTextAlign(dc, TA_LEFT | TA_BOTTOM);
-        for (double decade = 0.01; decade < 10000; decade *= 10) {
-            for (double step : {1.0, 2.0, 5.0}) {
-                const double radius = decade * step;
-                if (radius > ringMetres * (1 + 1e-9) || radius < ringMetres / 10 * (1 - 1e-9)) {
-                    continue;
-                }
-                const int r = static_cast<int>(std::lround(radius * scale));
-                circle(dc, cx, cy, r);
-                const std::string label = ringLabel(radius);
-                // At the ring's north-east point, clear of the axes and the north mark.
-                const int d = static_cast<int>(std::lround(r * 0.7071));
-                TextOutA(dc, cx + d + 2, cy - d, label.c_str(), static_cast<int>(label.size()));
-            }
-        }
-    }
     // Half and 95% of the fixes lie within these of the centre.
     const std::pair<double, COLORREF> ceps[] = {{figures.cep50, RGB(0, 160, 0)}, {figures.cep95, RGB(230, 120, 0)}};
     for (const auto& [radius, colour] : ceps) {
@@ -473,10 +362,6 @@ void AccuracyPage::drawPlot(HDC dc, const Plot& plot) {
         SelectedObject outline(dc, GetStockObject(NULL_PEN));
         Ellipse(dc, x - 4, y - 4, x + 5, y + 5);
     }
-    // North is up.
-    SetTextColor(dc, RGB(0, 0, 0));
-    SetTextAlign(dc, TA_CENTER | TA_TOP);
-    TextOutA(dc, cx, plot.top + 2, "N", 1);
 }
 
 } // namespace veltaro

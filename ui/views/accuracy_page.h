@@ -53,6 +53,7 @@ private:
     std::string why;       // why the last typed reference was refused
     double ringMetres = 0; // the outer ring's radius
     std::unique_ptr<DotLayer> dots;
+    std::int64_t dotsDrawn = 0; // fixes whose dots the layer holds
     HWND setButton = nullptr;
     HWND meanButton = nullptr;
     HWND clearButton = nullptr;
@@ -60,9 +61,5 @@ private:
 
 // The figures of a scatter as the page writes them, CR LF between lines.
 std::string accuracyText(const ScatterFigures& figures, bool typedReference);
-
-// The outer ring for a farthest distance: the least of 1, 2 and 5 times a power of ten from 1 cm to 5 km that
-// holds it.
-double outerRing(double farthest);
 
 } // namespace veltaro
