@@ -1,16 +1,17 @@
 #!/usr/bin/env bash
 # Builds Veltaro and the simulated GPS receiver, joins them through a virtual COM port and starts
 # veltaro.exe under Wine: on this X display, or on a virtual one, driven from here with screenshots of its pages.
-# Usage: run.sh [--replay FILE | --device PATH] [--baud N]
+# Usage: run.sh [--replay FILE | --device PATH | --parked] [--baud N]
 #   --replay FILE  replay a recorded capture (a path, or a file name from ../shared/nmea/) instead of
 #                  generating a moving receiver
 #   --device PATH  a real receiver instead of the simulated one, such as /dev/ttyUSB0 or /dev/ttyACM0
+#   --parked       the simulated receiver stands still, its fixes scattered as a real receiver's are
 #   --baud N       the receiver's line speed (default 4800)
 # Closing Veltaro's window (or Ctrl-C) stops everything this script started.
 set -euo pipefail
 
 usage() {
-    sed -n '4,9s/^# \{0,1\}//p' "$0"
+    sed -n '4,10s/^# \{0,1\}//p' "$0"
 }
 fail() {
     echo "$*" >&2
@@ -20,6 +21,7 @@ fail() {
 root=$(cd "$(dirname "$0")/.." && pwd)
 replay=""
 device=""
+parked=false
 baud=4800
 while [ $# -gt 0 ]; do
     case "$1" in
@@ -32,6 +34,7 @@ while [ $# -gt 0 ]; do
         esac
         shift 2
         ;;
+    --parked) parked=true; shift ;;
     -h | --help) usage; exit 0 ;;
     *) echo "unknown option: $1" >&2; usage >&2; exit 2 ;;
     esac
@@ -41,6 +44,7 @@ case "$baud" in
 *) echo "unsupported baud rate: $baud (1200, 2400, 4800, 9600, 19200, 38400, 57600 or 115200)" >&2; exit 2 ;;
 esac
 [ -z "$replay" ] || [ -z "$device" ] || { echo "--replay and --device exclude each other" >&2; exit 2; }
+! $parked || [ -z "$replay$device" ] || { echo "--parked is for the simulated receiver alone" >&2; exit 2; }
 if [ -n "$device" ]; then
     [ -e "$device" ] || fail "no such device: $device. Is the receiver plugged in? USB receivers appear as /dev/ttyUSB0 or /dev/ttyACM0 (ls /dev/ttyUSB* /dev/ttyACM*)."
     [ -c "$device" ] || fail "$device is not a serial device (a character device such as /dev/ttyUSB0)"
@@ -160,6 +164,9 @@ if [ -z "$device" ]; then
     if [ -n "$replay" ]; then
         simulator_args+=(--replay "$replay")
         echo "   replaying $replay at $baud baud"
+    elif $parked; then
+        simulator_args+=(--parked)
+        echo "   generating a parked receiver, one fix a second, at $baud baud"
     else
         echo "   generating a car driving about, one fix a second, at $baud baud"
     fi
@@ -224,6 +231,21 @@ $(cat "$run_dir/veltaro.log")"
     click 1 treeitem 7
     sleep 1
     shot history "\"History\", satellites, signal, HDOP and fix over time"
+    # A second device, replaying a recorded log, brings "Compare receivers" under the root.
+    recording=${replay:-$(realpath "$root/../shared/nmea/neo-m8n.nmea")}
+    click 1 treeitem 0 30
+    start_page() { at control Veltaro 1000 >/dev/null; }
+    wait_for "the start page" start_page
+    click 1 control Veltaro 1000
+    wait_for "the open dialog" shows Open
+    xdotool type --delay 20 "Z:${recording//\//\\}"
+    xdotool key Return
+    compared() { [ "$(at treecount)" = 16 ]; }
+    wait_for "the recorded device and the comparison" compared
+    sleep 5 # a few fixes of each
+    click 1 treeitem 15
+    sleep 1
+    shot compare "\"Compare receivers\", both devices' fixes and figures side by side"
     echo "   Press Ctrl-C to stop."
 else
     echo "   Close Veltaro's window to stop."

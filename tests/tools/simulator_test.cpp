@@ -218,6 +218,34 @@ TEST(ReceiverTest, GeneratedCyclesDecodeToTheRoute) {
     }
 }
 
+// A parked receiver's fixes scatter around where it stands, a metre or so each way, two up, and it does not move.
+TEST(ReceiverTest, ParkedReceiverScattersAroundItsPlace) {
+    const Route route(48.1173, 11.5167, 45.0, 7);
+    ParkedNoise noise(7);
+    const std::chrono::sys_seconds time = std::chrono::sys_days{std::chrono::year{2024} / 3 / 9};
+    double sums[3] = {};
+    double squares[3] = {};
+    constexpr int SECONDS = 20000;
+    for (int i = 0; i < SECONDS; ++i) {
+        Fix fix = makeFix(route, Sky(7), time);
+        noise.apply(fix);
+        ASSERT_EQ(fix.speedKnots, 0);
+        const double errors[] = {(fix.longitude - 11.5167) * 111320 * std::cos(48.1173 * PI / 180),
+                                 (fix.latitude - 48.1173) * 111320, fix.altitude - 520};
+        for (int k = 0; k < 3; ++k) {
+            sums[k] += errors[k];
+            squares[k] += errors[k] * errors[k];
+        }
+    }
+    const double sigmas[] = {1, 1, 2};
+    for (int k = 0; k < 3; ++k) {
+        const double mean = sums[k] / SECONDS;
+        SCOPED_TRACE(k); // east, north, up
+        EXPECT_NEAR(mean, 0, 0.15 * sigmas[k]);
+        EXPECT_NEAR(std::sqrt(squares[k] / SECONDS - mean * mean), sigmas[k], 0.1 * sigmas[k]);
+    }
+}
+
 // Great-circle distance (metres) and initial bearing (degrees) between two positions.
 void distanceAndBearing(double lat1, double lon1, double lat2, double lon2, double& metres, double& bearing) {
     const double p1 = lat1 * PI / 180, p2 = lat2 * PI / 180, dl = (lon2 - lon1) * PI / 180;

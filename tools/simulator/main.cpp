@@ -67,7 +67,9 @@ int replay(Terminal& terminal, LineThrottle& throttle, const std::string& file) 
 int generate(Terminal& terminal, LineThrottle& throttle, const Options& options) {
     Route route(options.latitude, options.longitude, 45.0, SEED);
     const Sky sky(SEED);
-    std::printf("generating a car starting at %.5f,%.5f, one fix a second\n", options.latitude, options.longitude);
+    ParkedNoise noise(SEED);
+    std::printf("generating a %s at %.5f,%.5f, one fix a second\n", options.parked ? "parked receiver" : "car starting",
+                options.latitude, options.longitude);
 
     // Start on a whole second of UTC, as receivers do, so each cycle's time stamp is the second it began.
     const auto wall = std::chrono::system_clock::now();
@@ -75,9 +77,14 @@ int generate(Terminal& terminal, LineThrottle& throttle, const Options& options)
     Clock::time_point previous = next;
     while (sleepUntil(next)) {
         const Clock::time_point start = next;
-        route.advance(std::chrono::duration<double>(start - previous).count());
+        if (!options.parked) {
+            route.advance(std::chrono::duration<double>(start - previous).count());
+        }
         previous = start;
-        const Fix fix = makeFix(route, sky, std::chrono::round<std::chrono::seconds>(std::chrono::system_clock::now()));
+        Fix fix = makeFix(route, sky, std::chrono::round<std::chrono::seconds>(std::chrono::system_clock::now()));
+        if (options.parked) {
+            noise.apply(fix);
+        }
         const std::string bytes = cycle(fix);
         const auto time = fix.time - std::chrono::floor<std::chrono::days>(fix.time);
         std::printf("%s %s %s %5.1f kn %05.1f deg, %zu of %zu satellites used, %zu bytes\n", clockText(time).c_str(),

@@ -8,7 +8,8 @@
 
 namespace veltaro::sim {
 
-const char* const USAGE = R"(Usage: veltaro-sim --port PATH [--baud N] [--generate | --replay FILE] [--start LAT,LON]
+const char* const USAGE =
+    R"(Usage: veltaro-sim --port PATH [--baud N] [--generate | --replay FILE] [--start LAT,LON] [--parked]
 
 Streams NMEA-0183 into a terminal (the far end of a virtual serial pair) at a receiver's pace.
   --port PATH       the terminal to write to (required)
@@ -16,6 +17,7 @@ Streams NMEA-0183 into a terminal (the far end of a virtual serial pair) at a re
   --generate        a car driving about with a 3D fix, one GGA, RMC, GSA and GSV cycle a second (default)
   --replay FILE     a recorded capture, paced by its own time stamps, unchanged and looped
   --start LAT,LON   where the generated car starts, in degrees (default 48.1173,11.5167)
+  --parked          the generated receiver stands still at the start, its fixes scattered as a real one's
 Stops on Ctrl-C (SIGINT) or SIGTERM.
 )";
 
@@ -49,6 +51,10 @@ bool parseOptions(int argc, char** argv, Options& options, std::string& error) {
             generate = true;
             continue;
         }
+        if (option == "--parked") {
+            options.parked = true;
+            continue;
+        }
         if (option != "--port" && option != "--baud" && option != "--replay" && option != "--start") {
             error = "unknown option " + std::string(option);
             return false;
@@ -80,8 +86,8 @@ bool parseOptions(int argc, char** argv, Options& options, std::string& error) {
         error = "--port PATH is required";
         return false;
     }
-    if (generate && !options.replayFile.empty()) {
-        error = "--generate and --replay exclude each other";
+    if ((generate || options.parked) && !options.replayFile.empty()) {
+        error = std::string(generate ? "--generate" : "--parked") + " and --replay exclude each other";
         return false;
     }
     return true;

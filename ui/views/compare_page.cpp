@@ -33,7 +33,7 @@ constexpr struct {
     const char* title;
     int x;
 } COLUMNS[] = {{"Receiver", 0}, {"Fixes", 125},  {"Fix %", 170},   {"CEP50", 208}, {"CEP95", 250},
-               {"2DRMS", 292},  {"Offset", 334}, {"Bearing", 376}, {"Used", 428},  {"C/N0", 462}};
+               {"2DRMS", 292},  {"Offset", 334}, {"Bearing", 386}, {"Used", 434},  {"C/N0", 466}};
 
 COLORREF colourOf(std::size_t device) {
     return PALETTE[device % std::size(PALETTE)];
@@ -54,6 +54,14 @@ std::string number(double value, const char* pattern) {
     return text;
 }
 
+// A distance in few characters: to the millimetre below a kilometre, then in kilometres.
+std::string distance(double metres) {
+    if (metres < 1000 || std::isnan(metres)) {
+        return number(metres, "%.3f m");
+    }
+    return number(metres / 1000, metres < 1e6 ? "%.1f km" : "%.0f km");
+}
+
 // The cells of a row, in the columns' order.
 std::vector<std::string> cellsOf(const CompareRow& row) {
     return {row.name,
@@ -62,7 +70,7 @@ std::vector<std::string> cellsOf(const CompareRow& row) {
             number(row.cep50, "%.3f"),
             number(row.cep95, "%.3f"),
             number(row.drms2, "%.3f"),
-            number(row.offset, "%.3f"),
+            distance(row.offset),
             number(row.bearing, "%.1f\xB0"),
             number(row.usedAverage, "%.1f"),
             number(row.cn0Average, "%.0f")};
@@ -121,7 +129,7 @@ std::string compareText(const std::vector<CompareRow>& rows) {
             text += "\r\n";
         }
         text += row.name + ": " + cells[1] + " fixes, " + cells[2] + " of seconds with a fix, CEP50 " + cells[3] +
-                " m, CEP95 " + cells[4] + " m, 2DRMS " + cells[5] + " m, mean " + cells[6] + " m at " + cells[7] +
+                " m, CEP95 " + cells[4] + " m, 2DRMS " + cells[5] + " m, mean " + cells[6] + " at " + cells[7] +
                 " from the reference, " + cells[8] + " satellites used, C/N0 " + cells[9] + " dB-Hz";
     }
     return text;
