@@ -13,9 +13,8 @@ namespace veltaro {
 
 namespace {
 
-constexpr DWORD EVENT_WAIT_MS = 500; // the longest a reader goes without looking at stopFlag
-constexpr DWORD GATHER_MS = 50;      // lets a burst of characters arrive before one read takes it
-constexpr DWORD REOPEN_MS = 1500;    // a lost device is looked for again this often
+constexpr DWORD GATHER_MS = 50;   // lets a burst of characters arrive before one read takes it
+constexpr DWORD REOPEN_MS = 1500; // a lost device is looked for again this often
 constexpr int INITIAL_READ_BUFFER = 512;
 constexpr std::size_t ECHO_BACKLOG_LIMIT = 64 * 1024; // an echo that cannot keep up drops lines beyond this
 constexpr std::size_t WRITE_PIECE = 1024;             // an echo writes at most this much at a time
@@ -196,7 +195,8 @@ SerialPort::ReadEnd SerialPort::readOnEvents(std::vector<char>& buffer, DWORD& e
             end = readPending(buffer, error) ? end : ReadEnd::lost;
             continue;
         }
-        const OverlappedOp::Wait woke = eventWait.wait(EVENT_WAIT_MS, error);
+        // No time-out: the stop signal and the driver wake the reader, so an idle port costs nothing.
+        const OverlappedOp::Wait woke = eventWait.wait(INFINITE, error);
         if (woke == OverlappedOp::Wait::deviceGone) {
             end = ReadEnd::lost;
         } else if (woke == OverlappedOp::Wait::done) {
@@ -237,7 +237,7 @@ SerialPort::ReadEnd SerialPort::readOnFirstByte(std::vector<char>& buffer, DWORD
             alive = read.start([&](OVERLAPPED* o) { return ReadFile(handle.get(), &first, 1, nullptr, o); }, error);
             continue;
         }
-        const OverlappedOp::Wait woke = read.wait(EVENT_WAIT_MS, error);
+        const OverlappedOp::Wait woke = read.wait(INFINITE, error);
         if (woke == OverlappedOp::Wait::deviceGone) {
             alive = false;
         } else if (woke == OverlappedOp::Wait::done) {

@@ -59,6 +59,9 @@ protected:
         page.dock = DOCK_FILL;
         page.create(root.hwnd);
         MoveWindow(root.hwnd, 0, 0, 400, 300, TRUE);
+        // Shown, as the frame shows a device's page: only then does it look at its device.
+        ShowWindow(window.get(), SW_SHOWNOACTIVATE);
+        page.refresh();
     }
 
     HWND list() const { return GetDlgItem(page.hwnd, IDC_DEVICE_OUTPUT_LIST); }
@@ -122,8 +125,7 @@ TEST_F(DevicePageTest, ShowsTheSourcePortAndAnEmptyFileList) {
     EXPECT_EQ(page.data, &device.snapshot);
 }
 
-TEST_F(DevicePageTest, TimerRebuildsTheListNewestFirstWhileHidden) {
-    ShowWindow(root.hwnd, SW_HIDE);
+TEST_F(DevicePageTest, TimerRebuildsTheListNewestFirstWhileShown) {
     const std::string log = test::temporaryPath("page.gpsl");
     ASSERT_TRUE(device.addEchoPort(std::make_unique<test::ScriptedPort>("COM5")));
     ASSERT_TRUE(device.addLogFile(log.c_str()));
@@ -131,6 +133,17 @@ TEST_F(DevicePageTest, TimerRebuildsTheListNewestFirstWhileHidden) {
     ASSERT_TRUE(test::pumpMessagesUntil([&] { return rowCount(list()) == 2; }));
     EXPECT_EQ(rowText(list(), 0), log);
     EXPECT_EQ(rowText(list(), 1), "COM5");
+}
+
+// Hidden, the page does not look at its device; shown again, it looks at once.
+TEST_F(DevicePageTest, HiddenPageLooksAgainAsItIsShown) {
+    ShowWindow(root.hwnd, SW_HIDE);
+    ASSERT_TRUE(device.addEchoPort(std::make_unique<test::ScriptedPort>("COM5")));
+    page.refresh(); // a GPS update while hidden
+    EXPECT_EQ(rowCount(list()), 0);
+    ShowWindow(root.hwnd, SW_SHOW);
+    page.refresh(); // as the frame refreshes the page it shows
+    EXPECT_EQ(rowCount(list()), 1);
 }
 
 TEST_F(DevicePageTest, FullDiskShowsWhileDecodingAndTheEchoGoOn) {

@@ -39,7 +39,7 @@ DevicePage::DevicePage(GpsDevice* device, ContainerPane* parent, const SharedGdi
 
 DevicePage::~DevicePage() {
     if (hwnd != nullptr) {
-        KillTimer(hwnd, STATUS_TIMER);
+        stopLooking();
     }
 }
 
@@ -52,12 +52,35 @@ INT_PTR DevicePage::onInitDialog() {
         SetDlgItemTextA(hwnd, IDC_DEVICE_TITLE, "Recorded GPS Device");
     }
     SendDlgItemMessageA(hwnd, IDC_DEVICE_TITLE, WM_SETFONT, reinterpret_cast<WPARAM>(gdi.boldFont), FALSE);
-    // Outputs can be added from the tree's menu at any time: the page looks again every 2 seconds.
-    SetTimer(hwnd, STATUS_TIMER, STATUS_PERIOD_MS, nullptr);
+    refresh();
     return TRUE;
 }
 
+void DevicePage::refresh() {
+    if (hwnd == nullptr) {
+        return;
+    }
+    if (!IsWindowVisible(hwnd)) {
+        stopLooking();
+    } else if (!looking) {
+        // Outputs can be added from the tree's menu at any time: while shown, the page looks again every 2 s.
+        updateStatus();
+        looking = SetTimer(hwnd, STATUS_TIMER, STATUS_PERIOD_MS, nullptr) != 0;
+    }
+}
+
+void DevicePage::stopLooking() {
+    if (looking) {
+        KillTimer(hwnd, STATUS_TIMER); // hidden: nothing to keep up to date until it is shown again
+        looking = false;
+    }
+}
+
 INT_PTR DevicePage::onTimer(WPARAM) {
+    if (!IsWindowVisible(hwnd)) {
+        stopLooking();
+        return TRUE;
+    }
     updateStatus();
     return TRUE;
 }

@@ -8,13 +8,15 @@
 namespace veltaro {
 
 // What a device's node shows: the port or file it reads and the outputs that receive a copy of its data,
-// newest first. Its window is the modeless dialog dlgDevice; it looks at its device every 2 seconds.
+// newest first. Its window is the modeless dialog dlgDevice; it looks at its device every 2 seconds while shown.
 class DevicePage : public DialogPage {
 public:
     DevicePage(GpsDevice* device, ContainerPane* parent, const SharedGdi& gdi);
     ~DevicePage() override;
 
     LRESULT onSize(WPARAM wParam, LPARAM lParam) override;
+    // Nothing of the page follows the GPS data: it only starts looking at its device again once shown.
+    void refresh() override;
 
     GpsDevice* device; // not owned
 
@@ -29,9 +31,11 @@ private:
     // A right click on a row of the output list: "Stop" that output.
     void offerStop(int row);
     void fitColumns();
+    void stopLooking();
     void layoutControls();
 
-    int statusWidth = 0; // the widest text of the status column, its header's included
+    int statusWidth = 0;  // the widest text of the status column, its header's included
+    bool looking = false; // the status timer runs: only while the page is shown
 };
 
 // The device page's status text: the source ("Port COM3", "File C:\\day.gpsl"), how much came, and how
