@@ -212,6 +212,20 @@ std::unique_ptr<char[]> ByteQueue::readLine(int& count) {
     return line;
 }
 
+bool ByteQueue::hasLine() {
+    std::lock_guard guard(lock);
+    const int brokenAt = nextBreak();
+    const int end = std::min(length, brokenAt);
+    const char* content = data.get() + head;
+    // As takeLine reads: CR ends a line, and so does LF but for the one left of a CR LF pair.
+    for (int i = 0; i < end; ++i) {
+        if (content[i] == '\r' || (content[i] == '\n' && i > 0)) {
+            return true;
+        }
+    }
+    return false; // a line a break cut off is told as it is read
+}
+
 std::unique_ptr<char[]> ByteQueue::readLine(int& count, bool& cut) {
     int terminator = 0;
     std::unique_ptr<char[]> line = takeLine(terminator, count, cut);

@@ -48,6 +48,9 @@ public:
     // rather than dropped; cut is false for a whole line.
     std::unique_ptr<char[]> readLine(int& count, bool& cut);
 
+    // Whether a whole line (or one a break cut off) waits to be read: while one does, a burst is not over.
+    bool hasLine();
+
     // Ends the consumer's current or next wait.
     void signalStop();
 

@@ -10,7 +10,7 @@ namespace veltaro {
 namespace {
 
 constexpr UINT_PTR ACKNOWLEDGE_TIMER = 1;
-constexpr UINT ACKNOWLEDGE_DELAY_MS = 40; // at most 25 refreshes a second
+constexpr ULONGLONG ACKNOWLEDGE_DELAY_MS = 40; // at most 25 refreshes a second
 constexpr UINT_PTR AGE_TIMER = 2;
 constexpr UINT AGE_PERIOD_MS = 1000; // the age is told in whole seconds
 
@@ -148,16 +148,22 @@ LRESULT CALLBACK GpsDevice::notifyProc(HWND window, UINT message, WPARAM wParam,
             device->addToScatter(known);
             device->history.record(device->snapshot, localClockMs());
             device->markAge();
-            // The parser tells of further changes once this one is acknowledged. A timer message comes
-            // only when no input or paint is waiting, so a fast receiver never holds the user up.
-            SetTimer(window, ACKNOWLEDGE_TIMER, ACKNOWLEDGE_DELAY_MS, nullptr);
+            // The parser tells of further changes once this one is acknowledged: at once for a receiver whose
+            // cycles come well apart; for one faster than that, by a timer, whose message comes only when no
+            // input or paint is waiting, so a fast receiver never holds the user up.
+            const ULONGLONG since = GetTickCount64() - device->acknowledgedAt;
+            if (since >= ACKNOWLEDGE_DELAY_MS) {
+                device->acknowledge();
+            } else {
+                SetTimer(window, ACKNOWLEDGE_TIMER, static_cast<UINT>(ACKNOWLEDGE_DELAY_MS - since), nullptr);
+            }
         }
         return 0;
     }
     if (message == WM_TIMER && wParam == ACKNOWLEDGE_TIMER) {
         KillTimer(window, ACKNOWLEDGE_TIMER);
         if (device != nullptr && device->parser) {
-            device->parser->acknowledge();
+            device->acknowledge();
         }
         return 0;
     }
@@ -169,6 +175,11 @@ LRESULT CALLBACK GpsDevice::notifyProc(HWND window, UINT message, WPARAM wParam,
         return 0;
     }
     return DefWindowProcA(window, message, wParam, lParam);
+}
+
+void GpsDevice::acknowledge() {
+    acknowledgedAt = GetTickCount64();
+    parser->acknowledge();
 }
 
 void GpsDevice::addToScatter(std::size_t from) {

@@ -133,6 +133,8 @@ private:
     bool failToOpen(DeviceError code, const Port& output);
     // Adds the fixes of newFixes from index from on to the scatter.
     void addToScatter(std::size_t from);
+    // Lets the parser tell of its next change.
+    void acknowledge();
     void addOutput(std::unique_ptr<OutputEntry> entry);
     static LRESULT CALLBACK notifyProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
@@ -140,6 +142,7 @@ private:
     std::int32_t fixAgeSeconds = 0;      // what markAge last said of the fix's age; user-interface thread only
     // The line and byte counts report saw last; user-interface thread only.
     std::int64_t linesSeen = -1;
+    ULONGLONG acknowledgedAt = 0; // GetTickCount64 of the last acknowledgement; user-interface thread only
     std::int64_t bytesSeen = 0;
     std::recursive_mutex outputsLock; // guards outputs
     std::vector<std::unique_ptr<OutputEntry>> outputs;

@@ -1,9 +1,12 @@
 #include "gps/gps_parser.h"
 
 #include "gps/nmea.h"
+#include "gps/receiver_pace.h"
 #include "gps/value_ranges.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <new>
 #include <system_error>
 #include <utility>
@@ -157,7 +160,22 @@ std::int64_t GpsParser::secondsSinceLastLine() const {
     return std::chrono::duration_cast<std::chrono::seconds>(since).count();
 }
 
+bool GpsParser::cycleBegins(const char* line, int count) {
+    // A receiver's cycle is the sentences of one time stamp: a GGA or RMC of another time begins the next. It
+    // is news only while the current cycle has not been told yet, at a burst's end.
+    const std::optional<std::chrono::milliseconds> stamp =
+        timeStamp(std::string_view(line, static_cast<std::size_t>(std::max(count, 0))));
+    if (!stamp || stamp == cycleStamp) {
+        return false;
+    }
+    const bool untold = cycleStamp.has_value() && cycleStamp != toldStamp;
+    cycleStamp = stamp;
+    return untold;
+}
+
 void GpsParser::run() {
+    cycleStamp.reset();
+    toldStamp.reset();
     {
         std::lock_guard guard(stateLock);
         resetState();
@@ -176,6 +194,7 @@ void GpsParser::run() {
         const std::int64_t arrived =
             std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
                 .count();
+        const bool begins = !cut && cycleBegins(line.get(), count);
         // Decoding writes into the line: the log keeps it as it came, and learns what became of it after.
         const std::int64_t number = log.add(arrived, cut ? LineState::CUT : LineState::NOT_READ, line.get(), count);
         if (!cut) {
@@ -189,7 +208,14 @@ void GpsParser::run() {
             ++lines; // a cut line is shown, never counted as taken
         }
         lastLine = std::chrono::steady_clock::now().time_since_epoch().count();
-        notifyObservers();
+        // The windows hear of a receiver's cycle once it is decoded, not of each line: at the end of a burst,
+        // or, for a source that never pauses, as the next cycle begins.
+        const bool more = source->hasLine();
+        if (begins || !more) {
+            notifyObservers();
+            // At a burst's end all is told; as a cycle begins, the one before it.
+            toldStamp = more ? std::optional<std::chrono::milliseconds>() : cycleStamp;
+        }
         if (stopFlag != 0) {
             break;
         }

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <utility>
@@ -82,6 +83,8 @@ public:
 private:
     void run();
     void recordFix();
+    // Whether the line begins a new cycle of the receiver's sentences while the last one is still untold.
+    bool cycleBegins(const char* line, int count);
 
     // The parser thread writes state, reader and fixes; the user-interface thread adds observers, copies
     // the state, takes the fixes and asks the reader. stateLock guards state, reader and fixes, observerLock
@@ -93,6 +96,9 @@ private:
     std::atomic<int> stopFlag{0}; // set by the thread when its source ends
     std::thread thread;           // touched by the controlling thread only
     SentenceReader reader;
+    // The parser thread's: the time stamp of the cycle being read, and of the last cycle told.
+    std::optional<std::chrono::milliseconds> cycleStamp;
+    std::optional<std::chrono::milliseconds> toldStamp;
     SentenceLog log;             // filled by the parser thread, read by any
     ByteQueue* source = nullptr; // not owned
     std::vector<ObserverHandle> observers;

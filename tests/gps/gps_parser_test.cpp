@@ -40,10 +40,11 @@ public:
         return changed.wait_for(guard, std::chrono::seconds(30), [&] { return posts.size() >= n; });
     }
 
-    // True once a post finds the condition met; false after a generous time-out.
-    bool waitUntil(const std::function<bool()>& met) {
+    // True once a post finds the condition met, given the number of posts so far; false after a generous
+    // time-out.
+    bool waitUntil(const std::function<bool(std::size_t posts)>& met) {
         std::unique_lock guard(mutex);
-        return changed.wait_for(guard, std::chrono::seconds(30), met);
+        return changed.wait_for(guard, std::chrono::seconds(30), [&] { return met(posts.size()); });
     }
 
     std::size_t countFor(ObserverHandle observer) {
@@ -111,7 +112,7 @@ TEST(GpsParserTest, StartNotifiesOnceWithActiveSetAndResetValues) {
     EXPECT_EQ(recorder.snapshotPosts()[0].parser, &parser);
 }
 
-TEST(GpsParserTest, EveryLineDecodedOrIgnoredNotifiesEachObserverOnce) {
+TEST(GpsParserTest, EachBurstDecodedNotifiesEachObserverOnce) {
     PostRecorder recorder;
     ByteQueue queue;
     GpsParser parser(recorder.function());
@@ -124,8 +125,9 @@ TEST(GpsParserTest, EveryLineDecodedOrIgnoredNotifiesEachObserverOnce) {
                       "$GPVTG,054.7,T,034.4,M,005.5,N,010.2,K*48\r\n"
                       "garbage\r\n"
                       "$GPRMC,225446,A,4916.45,N,12311.12,W,000.5,054.7,191194,020.3,E*68\r\n");
-    const std::size_t perObserver = 1 + 4; // start, then one per line
-    ASSERT_TRUE(recorder.waitFor(3 * perObserver));
+    const std::size_t perObserver = 1 + 1; // start, then the burst
+    ASSERT_TRUE(
+        recorder.waitUntil([&](std::size_t posts) { return parser.linesDecoded() == 4 && posts >= 3 * perObserver; }));
     EXPECT_EQ(recorder.countFor(window(1)), perObserver);
     EXPECT_EQ(recorder.countFor(window(2)), 2 * perObserver);
     EXPECT_EQ(parser.linesDecoded(), 4) << "garbage is a line too";
@@ -136,6 +138,62 @@ TEST(GpsParserTest, EveryLineDecodedOrIgnoredNotifiesEachObserverOnce) {
     EXPECT_EQ(state.rmcValid, 1);
     EXPECT_EQ(state.fixQuality, 1);
     EXPECT_EQ(state.speedKnots, 0.5);
+}
+
+// A receiver's cycles as they come, burst by burst: one update each, and each brings the state after its last
+// line. Streamed without pauses, a cycle is told as the next begins.
+TEST(GpsParserTest, ReceiverCyclesAreToldOnceEachWithTheirLastState) {
+    for (const char* name : {"garmin48.nmea", "ublox-zed-f9p-nmea.nmea", "neo-m8n.nmea", "quectelLC79D.nmea"}) {
+        SCOPED_TRACE(name);
+        const std::vector<test::Burst> bursts =
+            test::burstsOf(test::readFile(std::string(VELTARO_NMEA_DIR) + "/" + name));
+        PostRecorder recorder;
+        ByteQueue queue;
+        GpsParser parser(recorder.function());
+        parser.addObserver(window(1));
+        ASSERT_TRUE(parser.start(&queue));
+        ASSERT_TRUE(recorder.waitFor(1));
+        std::int64_t lines = 0;
+        for (std::size_t k = 0; k < bursts.size(); ++k) {
+            std::string bytes;
+            for (const std::string& line : bursts[k].lines) {
+                bytes += line + "\r\n";
+            }
+            lines += static_cast<std::int64_t>(bursts[k].lines.size());
+            appendText(queue, bytes);
+            ASSERT_TRUE(recorder.waitUntil([&](std::size_t posts) {
+                return parser.linesDecoded() == lines && posts >= k + 2;
+            })) << "burst "
+                << k;
+            EXPECT_EQ(recorder.size(), k + 2) << "burst " << k << ": one update a cycle";
+        }
+
+        // The whole capture at once: a cycle is told as the next one begins, and the last at the end.
+        PostRecorder flood;
+        GpsParser all(flood.function());
+        all.addObserver(window(1));
+        ByteQueue whole;
+        std::string bytes;
+        for (const test::Burst& burst : bursts) {
+            for (const std::string& line : burst.lines) {
+                bytes += line + "\r\n";
+            }
+        }
+        appendText(whole, bytes);
+        ASSERT_TRUE(all.start(&whole));
+        ASSERT_TRUE(flood.waitUntil([&](std::size_t) { return all.linesDecoded() == lines; }));
+        GpsState told;
+        GpsState direct;
+        ASSERT_TRUE(flood.waitUntil([&](std::size_t) {
+            all.copyState(told);
+            parser.copyState(direct);
+            return told.fixLatitude == direct.fixLatitude && told.second == direct.second;
+        })) << "the last cycle is told";
+        EXPECT_LE(flood.size(), bursts.size() + 1) << "at most one update a cycle";
+        EXPECT_GE(flood.size(), bursts.size() / 2) << "the cycles are told as they begin";
+        all.stop();
+        parser.stop();
+    }
 }
 
 TEST(GpsParserTest, ObserversArePostedToInRegistrationOrder) {
@@ -216,7 +274,8 @@ TEST(GpsParserTest, StopDecodesTheLinesAlreadyComplete) {
     appendText(queue, lines);
     ASSERT_TRUE(parser.start(&queue));
     parser.stop();
-    EXPECT_EQ(recorder.size(), 1u + 200u + 1u);
+    EXPECT_EQ(parser.linesDecoded(), 200);
+    EXPECT_EQ(recorder.size(), 1u + 1u + 1u) << "the start, the burst and the end";
 }
 
 TEST(GpsParserTest, ObserverThatLagsIsToldOnceAndGetsEveryPositionReportedWithAFix) {
@@ -306,12 +365,13 @@ TEST(GpsParserTest, SwitchesToEverySystemByItselfUntilTheUserChooses) {
     parser.addObserver(window(1));
     ASSERT_TRUE(parser.start(&queue));
     ASSERT_TRUE(recorder.waitFor(1));
+    std::int64_t fed = 0;
     const auto feed = [&](const std::vector<std::string>& lines) {
-        const std::size_t before = recorder.size();
         for (const std::string& line : lines) {
             appendText(queue, test::sealed(line) + "\r\n");
         }
-        return recorder.waitFor(before + lines.size());
+        fed += static_cast<std::int64_t>(lines.size());
+        return recorder.waitUntil([&](std::size_t) { return parser.linesDecoded() == fed; });
     };
     const std::string north = "$GNGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,";
     const std::string south = "$GNGGA,123520,4807.038,S,01131.000,E,1,08,0.9,545.4,M,46.9,M,,";
@@ -399,7 +459,7 @@ TEST(GpsParserTest, ValuesOutsideWhatAReceiverCanReportAreNotShown) {
         parser.addObserver(window(1));
         ASSERT_TRUE(parser.start(&queue));
         appendText(queue, before + test::sealed(c.line) + "\r\n");
-        ASSERT_TRUE(recorder.waitUntil([&] { return parser.linesDecoded() == 4; }));
+        ASSERT_TRUE(recorder.waitUntil([&](std::size_t) { return parser.linesDecoded() == 4; }));
         GpsState state;
         parser.copyState(state);
         EXPECT_EQ(c.shown(state), c.expected);
