@@ -85,6 +85,15 @@ void appendText(ByteQueue& queue, const std::string& text) {
     queue.append(text.data(), static_cast<int>(text.size()));
 }
 
+// The lines as a receiver sends them, each ended by CR LF.
+std::string crLfLines(const std::vector<std::string>& lines) {
+    std::string bytes;
+    for (const std::string& line : lines) {
+        bytes += line + "\r\n";
+    }
+    return bytes;
+}
+
 TEST(GpsParserTest, NeverStartedParserHoldsResetValues) {
     PostRecorder recorder;
     GpsParser parser(recorder.function());
@@ -155,12 +164,8 @@ TEST(GpsParserTest, ReceiverCyclesAreToldOnceEachWithTheirLastState) {
         ASSERT_TRUE(recorder.waitFor(1));
         std::int64_t lines = 0;
         for (std::size_t k = 0; k < bursts.size(); ++k) {
-            std::string bytes;
-            for (const std::string& line : bursts[k].lines) {
-                bytes += line + "\r\n";
-            }
             lines += static_cast<std::int64_t>(bursts[k].lines.size());
-            appendText(queue, bytes);
+            appendText(queue, crLfLines(bursts[k].lines));
             ASSERT_TRUE(recorder.waitUntil([&](std::size_t posts) {
                 return parser.linesDecoded() == lines && posts >= k + 2;
             })) << "burst "
@@ -173,13 +178,9 @@ TEST(GpsParserTest, ReceiverCyclesAreToldOnceEachWithTheirLastState) {
         GpsParser all(flood.function());
         all.addObserver(window(1));
         ByteQueue whole;
-        std::string bytes;
         for (const test::Burst& burst : bursts) {
-            for (const std::string& line : burst.lines) {
-                bytes += line + "\r\n";
-            }
+            appendText(whole, crLfLines(burst.lines));
         }
-        appendText(whole, bytes);
         ASSERT_TRUE(all.start(&whole));
         ASSERT_TRUE(flood.waitUntil([&](std::size_t) { return all.linesDecoded() == lines; }));
         GpsState told;
