@@ -2,6 +2,7 @@
 
 #include "ports/file_port.h"
 
+#include <algorithm>
 #include <new>
 #include <utility>
 
@@ -12,7 +13,14 @@ namespace {
 constexpr UINT_PTR ACKNOWLEDGE_TIMER = 1;
 constexpr ULONGLONG ACKNOWLEDGE_DELAY_MS = 40; // at most 25 refreshes a second
 constexpr UINT_PTR AGE_TIMER = 2;
-constexpr UINT AGE_PERIOD_MS = 1000; // the age is told in whole seconds
+constexpr std::int64_t SECOND_MS = 1000; // ages are told in whole seconds
+
+// Milliseconds from an age of elapsedMs until the whole seconds told of it next change, the first told at
+// fromSeconds.
+std::int64_t untilNextSecond(std::int64_t elapsedMs, std::int64_t fromSeconds) {
+    return elapsedMs < fromSeconds * SECOND_MS ? fromSeconds * SECOND_MS - elapsedMs
+                                               : SECOND_MS - elapsedMs % SECOND_MS;
+}
 
 constexpr const char* NOTIFY_CLASS = "VeltaroDeviceNotify";
 
@@ -115,11 +123,11 @@ bool GpsDevice::open(HWND observerWindow) {
     parser->addObserver(notifyWindow);
     parser->addObserver(observerWindow);
     observer = observerWindow;
-    // No line means no notification: the age of the data is looked at on a clock of its own.
-    SetTimer(notifyWindow, AGE_TIMER, AGE_PERIOD_MS, nullptr);
     if (!parser->start(parserQueue.get())) {
         return fail(DEVICE_ERROR_PARSER_START);
     }
+    // No line means no notification: the age of the data is looked at on a clock of its own.
+    armAgeTimer();
     return true;
 }
 
@@ -148,6 +156,9 @@ LRESULT CALLBACK GpsDevice::notifyProc(HWND window, UINT message, WPARAM wParam,
             device->addToScatter(known);
             device->history.record(device->snapshot, localClockMs());
             device->markAge();
+            if (!device->ageTimerSet) {
+                device->armAgeTimer();
+            }
             // The parser tells of further changes once this one is acknowledged: at once for a receiver whose
             // cycles come well apart; for one faster than that, by a timer, whose message comes only when no
             // input or paint is waiting, so a fast receiver never holds the user up.
@@ -168,10 +179,16 @@ LRESULT CALLBACK GpsDevice::notifyProc(HWND window, UINT message, WPARAM wParam,
         return 0;
     }
     if (message == WM_TIMER && wParam == AGE_TIMER) {
+        KillTimer(window, AGE_TIMER);
+        if (device == nullptr || !device->parser) {
+            return 0;
+        }
+        device->ageTimerSet = false;
         // The views are told only when what they say about the age changes.
-        if (device != nullptr && device->parser && device->markAge()) {
+        if (device->markAge()) {
             PostMessageA(device->observer, WM_GPSUPDATE, 0, reinterpret_cast<LPARAM>(device->parser.get()));
         }
+        device->armAgeTimer();
         return 0;
     }
     return DefWindowProcA(window, message, wParam, lParam);
@@ -180,6 +197,20 @@ LRESULT CALLBACK GpsDevice::notifyProc(HWND window, UINT message, WPARAM wParam,
 void GpsDevice::acknowledge() {
     acknowledgedAt = GetTickCount64();
     parser->acknowledge();
+}
+
+void GpsDevice::armAgeTimer() {
+    const PortStatus source = port ? port->status() : PortStatus{};
+    if (!parser || stoppedByUser() || source.atEnd) {
+        return;
+    }
+    // Lines that keep coming move this moment on: the timer then finds nothing changed and is set again,
+    // about once every quiet period rather than once a second.
+    std::int64_t dueMs = untilNextSecond(parser->msSinceLastLine(), QUIET_SECONDS);
+    if (snapshot.reportsNoFix() && (snapshot.received & RECEIVED_FIX) != 0) {
+        dueMs = std::min(dueMs, untilNextSecond(GpsParser::clockMs() - snapshot.fixTickMs, 0));
+    }
+    ageTimerSet = SetTimer(notifyWindow, AGE_TIMER, static_cast<UINT>(dueMs), nullptr) != 0;
 }
 
 void GpsDevice::addToScatter(std::size_t from) {

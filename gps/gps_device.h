@@ -135,6 +135,9 @@ private:
     void addToScatter(std::size_t from);
     // Lets the parser tell of its next change.
     void acknowledge();
+    // Sets the age timer, once, for the moment the age the views show would next change; none while no
+    // age would change (a stopped device, a replay at its end, data that flows with its fix).
+    void armAgeTimer();
     void addOutput(std::unique_ptr<OutputEntry> entry);
     static LRESULT CALLBACK notifyProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
@@ -143,6 +146,7 @@ private:
     // The line and byte counts report saw last; user-interface thread only.
     std::int64_t linesSeen = -1;
     ULONGLONG acknowledgedAt = 0; // GetTickCount64 of the last acknowledgement; user-interface thread only
+    bool ageTimerSet = false;     // user-interface thread only
     std::int64_t bytesSeen = 0;
     std::recursive_mutex outputsLock; // guards outputs
     std::vector<std::unique_ptr<OutputEntry>> outputs;

@@ -154,10 +154,10 @@ std::int64_t GpsParser::clockMs() {
         .count();
 }
 
-std::int64_t GpsParser::secondsSinceLastLine() const {
+std::int64_t GpsParser::msSinceLastLine() const {
     const std::chrono::steady_clock::duration since =
         std::chrono::steady_clock::now().time_since_epoch() - std::chrono::steady_clock::duration(lastLine);
-    return std::chrono::duration_cast<std::chrono::seconds>(since).count();
+    return std::chrono::duration_cast<std::chrono::milliseconds>(since).count();
 }
 
 bool GpsParser::cycleBegins(const char* line, int count) {

@@ -72,7 +72,8 @@ public:
     bool readsEverySystem();
     // The sentence that made the parser read every system by itself ("$GNGGA"); empty while it has not.
     std::string everySystemSwitchedBy();
-    std::int64_t secondsSinceLastLine() const;
+    std::int64_t secondsSinceLastLine() const { return msSinceLastLine() / 1000; }
+    std::int64_t msSinceLastLine() const;
 
     // The last lines taken, with what became of them; any thread.
     const SentenceLog& sentenceLog() const { return log; }

@@ -42,6 +42,40 @@ constexpr double POWERS_OF_TEN[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e
                                     1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
 constexpr std::uint64_t EXACT_LIMIT = std::uint64_t{1} << 53;
 
+enum class Checksum { NONE, GOOD, BAD };
+
+// What "*" and two hex digits at the end of a line say of the XOR of the bytes between its first character
+// and "*".
+Checksum checksumOf(const char* line, int length) {
+    const char* star = static_cast<const char*>(std::memchr(line, '*', static_cast<std::size_t>(length)));
+    if (star == nullptr) {
+        return Checksum::NONE;
+    }
+    unsigned sum = 0;
+    for (const char* p = line + 1; p < star; ++p) {
+        sum ^= static_cast<unsigned char>(*p);
+    }
+    const int digitsAt = static_cast<int>(star - line) + 1;
+    if (length - digitsAt != 2) {
+        return Checksum::BAD;
+    }
+    auto hex = [](char c) -> int {
+        if (c >= '0' && c <= '9') {
+            return c - '0';
+        }
+        if (c >= 'A' && c <= 'F') {
+            return c - 'A' + 10;
+        }
+        if (c >= 'a' && c <= 'f') {
+            return c - 'a' + 10;
+        }
+        return -1;
+    };
+    const int high = hex(line[digitsAt]);
+    const int low = hex(line[digitsAt + 1]);
+    return high < 0 || low < 0 || static_cast<unsigned>(high * 16 + low) != sum ? Checksum::BAD : Checksum::GOOD;
+}
+
 } // namespace
 
 void markReceived(GpsState& state, Received bit, bool sent) {
@@ -364,36 +398,11 @@ bool hasBadChecksum(const char* line, int length) {
     while (length > 0 && line[length - 1] == '\0') {
         --length; // readLine's count may take in the terminator
     }
-    if (length <= 0 || line[0] != '$') {
-        return false;
-    }
-    const char* star = static_cast<const char*>(std::memchr(line, '*', static_cast<std::size_t>(length)));
-    if (star == nullptr) {
-        return false; // no checksum sent: nothing to check
-    }
-    unsigned sum = 0;
-    for (const char* p = line + 1; p < star; ++p) {
-        sum ^= static_cast<unsigned char>(*p);
-    }
-    const int digitsAt = static_cast<int>(star - line) + 1;
-    if (length - digitsAt != 2) {
-        return true;
-    }
-    auto hex = [](char c) -> int {
-        if (c >= '0' && c <= '9') {
-            return c - '0';
-        }
-        if (c >= 'A' && c <= 'F') {
-            return c - 'A' + 10;
-        }
-        if (c >= 'a' && c <= 'f') {
-            return c - 'a' + 10;
-        }
-        return -1;
-    };
-    const int high = hex(line[digitsAt]);
-    const int low = hex(line[digitsAt + 1]);
-    return high < 0 || low < 0 || static_cast<unsigned>(high * 16 + low) != sum;
+    return length > 0 && line[0] == '$' && checksumOf(line, length) == Checksum::BAD;
+}
+
+bool hasGoodChecksum(const char* line, int length) {
+    return length > 0 && (line[0] == '$' || line[0] == '!') && checksumOf(line, length) == Checksum::GOOD;
 }
 
 } // namespace veltaro

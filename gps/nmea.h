@@ -28,6 +28,9 @@ double convertCoordinate(const char* text, int n); // ddmm.mmmm to hundredths of
 // the line without its CR/LF and a count at least its length, as readLine reports. A line without "*"
 // has nothing to check.
 bool hasBadChecksum(const char* line, int length);
+// Whether a sentence ("$" or "!") ends in "*" and two hex digits that match its text, given the line without
+// its CR/LF.
+bool hasGoodChecksum(const char* line, int length);
 
 // Orders the first min(inView, 32) entries by ascending PRN.
 void sortSatellites(SatelliteTable& table);

@@ -476,25 +476,31 @@ TEST(NmeaTest, MarksWhatWasReceived) {
     }
 }
 
-TEST(NmeaTest, FindsChecksumsThatDoNotMatch) {
+TEST(NmeaTest, FindsChecksumsThatMatchOrNot) {
     const struct {
         std::string line;
         bool bad;
+        bool good;
     } cases[] = {
-        {"$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47", false},
-        {"$GPGSA,A,1,,,,,,,,,,,,,,,*1e", false},                                         // lower-case hex
-        {"$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47\0"s, false}, // readLine's count
-        {"$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,", false},       // none sent
-        {"$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*48", true},
-        {"$GPGGA,123519,4807.039,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47", true},
-        {"$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*4", true},
-        {"$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*4G", true},
-        {"$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*477", true},
-        {"GPGGA,123519*47", false}, // not a sentence
-        {"", false},
+        {"$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47", false, true},
+        {"$GPGSA,A,1,,,,,,,,,,,,,,,*1e", false, true},                                         // lower-case hex
+        {"$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47\0"s, false, false}, // readLine's count
+        {"$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,", false, false},       // none sent
+        {"$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*48", true, false},
+        {"$GPGGA,123519,4807.039,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47", true, false},
+        {"$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*4", true, false},
+        {"$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*4G", true, false},
+        {"$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*477", true, false},
+        // Encapsulated sentences are not decoded, so never refused, but their checksums are theirs.
+        {"!AIVDM,1,1,,A,13aEOK?P00PD2wVMdLDRhgvL289?,0*26", false, true},
+        {"!AIVDM,1,1,,A,13aEOK?P00PD2wVMdLDRhgvL289?,0*27", false, false},
+        {"GPGGA,123519*47", false, false}, // not a sentence
+        {"", false, false},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(hasBadChecksum(c.line.data(), static_cast<int>(c.line.size())), c.bad) << c.line;
+        const int length = static_cast<int>(c.line.size());
+        EXPECT_EQ(hasBadChecksum(c.line.data(), length), c.bad) << c.line;
+        EXPECT_EQ(hasGoodChecksum(c.line.data(), length), c.good) << c.line;
     }
 }
 

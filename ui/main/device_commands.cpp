@@ -297,7 +297,7 @@ void MainFrame::toggleEverySystem() {
 void MainFrame::stopMenuDevice() {
     if (GpsDevice* device = menuDevice()) {
         device->stopByUser();
-        refreshAll();
+        refreshPages(nullptr);
     }
 }
 

@@ -219,9 +219,14 @@ void MainFrame::layoutPages() {
     }
 }
 
-void MainFrame::refreshAll() {
+void MainFrame::refreshPages(const GpsParser* parser) {
     for (const std::unique_ptr<TreeNode>& node : nodes) {
-        node->pane->refresh();
+        const TreeNode* deviceNode = node->kind == NODE_DEVICE ? node.get() : node->parentNode;
+        const GpsDevice* device = deviceNode != nullptr ? deviceNode->device : nullptr;
+        // Another device's update leaves this page alone: its data did not change.
+        if (parser == nullptr || device == nullptr || device->parser.get() == parser) {
+            node->pane->refresh();
+        }
     }
 }
 
@@ -375,7 +380,7 @@ LRESULT MainFrame::onMainMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         }
         return 0;
     case WM_GPSUPDATE:
-        refreshAll();
+        refreshPages(reinterpret_cast<const GpsParser*>(lParam));
         return 0;
     default:
         break;

@@ -95,7 +95,9 @@ public:
     void showNode(HTREEITEM item);
     void layoutFrame();
     void layoutPages();
-    void refreshAll();
+    // Refreshes the pages of the device whose parser is given, and those showing every device; every page
+    // when parser is null.
+    void refreshPages(const GpsParser* parser);
 
     // The keyboard's way through the window, for the message loop: Tab and Shift+Tab move the focus
     // between the tree and the shown page's controls, and a dialog page gets its dialog keys. True

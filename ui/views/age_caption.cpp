@@ -32,4 +32,12 @@ void drawAgeCaption(HDC dc, const SharedGdi& gdi, const GpsState& state) {
     TextOutA(dc, 2, 2, text.c_str(), static_cast<int>(text.size()));
 }
 
+void addAgeCaptionPart(HDC dc, const SharedGdi& gdi, const GpsState& state, std::vector<PicturePart>& parts) {
+    const std::string text = ageText(state);
+    if (!text.empty()) {
+        SelectedObject font(dc, gdi.guiFont);
+        addTextPart(dc, 2, 2, text, parts);
+    }
+}
+
 } // namespace veltaro

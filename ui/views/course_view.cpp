@@ -4,6 +4,7 @@
 #include "ui/framework/gdi_owners.h"
 #include "ui/views/pixel.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace veltaro {
@@ -11,6 +12,17 @@ namespace veltaro {
 namespace {
 
 constexpr double RADIANS_PER_DEGREE = 0.017453292519943295;
+constexpr int NEEDLE_PEN = 3; // the thick pen's width
+
+// The needle's tip, on an ellipse inset 4 pixels from the edges; false when no course the receiver can mean.
+bool needleTip(double course, int w, int h, POINT& tip) {
+    if (std::isnan(course)) {
+        return false;
+    }
+    const double a = course * RADIANS_PER_DEGREE;
+    tip = {4 + toPixel((1 + std::sin(a)) * (w - 8) * 0.5), 4 + toPixel((1 - std::cos(a)) * (h - 8) * 0.5)};
+    return true;
+}
 
 } // namespace
 
@@ -25,17 +37,25 @@ void CourseView::draw(HDC dc, int w, int h) {
         SelectedObject pen(dc, gdi.blackPen);
         Ellipse(dc, 0, 0, w, h);
     }
-    const double course = static_cast<const GpsState*>(data)->course;
-    if (std::isnan(course)) {
-        return; // no course the receiver can mean: no needle
+    POINT tip{};
+    if (!needleTip(static_cast<const GpsState*>(data)->course, w, h, tip)) {
+        return;
     }
     SelectedObject pen(dc, gdi.thickBlackPen);
-    const double a = course * RADIANS_PER_DEGREE;
-    // The tip lies on an ellipse inset 4 pixels from the edges.
-    const int x = 4 + toPixel((1 + std::sin(a)) * (w - 8) * 0.5);
-    const int y = 4 + toPixel((1 - std::cos(a)) * (h - 8) * 0.5);
     MoveToEx(dc, w / 2, h / 2, nullptr);
-    LineTo(dc, x, y);
+    LineTo(dc, tip.x, tip.y);
+}
+
+bool CourseView::describe(HDC, int w, int h, std::vector<PicturePart>& parts) const {
+    parts.push_back({{0, 0, w, h}, 0}); // the dial
+    POINT tip{};
+    if (needleTip(static_cast<const GpsState*>(data)->course, w, h, tip)) {
+        // The thick pen's round ends reach past the line's box by half its width.
+        parts.push_back({{std::min<LONG>(w / 2, tip.x) - NEEDLE_PEN, std::min<LONG>(h / 2, tip.y) - NEEDLE_PEN,
+                          std::max<LONG>(w / 2, tip.x) + NEEDLE_PEN + 1, std::max<LONG>(h / 2, tip.y) + NEEDLE_PEN + 1},
+                         1});
+    }
+    return true;
 }
 
 } // namespace veltaro

@@ -213,14 +213,30 @@ void FixReadout::refresh() {
     if (hwnd == nullptr || data == nullptr) {
         return;
     }
-    // Updates come up to 25 times a second: only a changed text is set and repainted.
     const std::string text = readoutText(*static_cast<const GpsState*>(data));
     char shown[512] = "";
     GetWindowTextA(hwnd, shown, sizeof shown);
     if (text != shown) {
         SetWindowTextA(hwnd, text.c_str());
-        InvalidateRect(hwnd, nullptr, FALSE);
     }
+    LeafView::refresh();
+}
+
+bool FixReadout::describe(HDC dc, int w, int h, std::vector<PicturePart>& parts) const {
+    parts.push_back({{0, 0, w, h}, 0}); // the face
+    if (data == nullptr) {
+        return true;
+    }
+    SelectedObject font(dc, gdi.guiFont);
+    TEXTMETRICA metrics{};
+    GetTextMetricsA(dc, &metrics);
+    int y = MARGIN;
+    // A line's own text decides its pixels: a readout where one value changed repaints that line.
+    for (const std::string& line : splitLines(readoutText(*static_cast<const GpsState*>(data)))) {
+        parts.push_back({{0, y, w, y + metrics.tmHeight}, LookDigest().add(line).value()});
+        y += metrics.tmHeight;
+    }
+    return true;
 }
 
 void FixReadout::draw(HDC dc, int w, int h) {

@@ -15,6 +15,9 @@ public:
 
     void refresh() override;
     void draw(HDC dc, int w, int h) override;
+
+protected:
+    bool describe(HDC dc, int w, int h, std::vector<PicturePart>& parts) const override;
 };
 
 // Degrees and minutes from hundredths of a degree, to as many decimals of a minute as sent (4 to 8), with the

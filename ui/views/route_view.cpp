@@ -3,6 +3,8 @@
 #include "gps/gps_state.h"
 #include "ui/views/age_caption.h"
 
+#include <algorithm>
+
 namespace veltaro {
 
 namespace {
@@ -30,38 +32,58 @@ RouteView::RouteView(ContainerPane* parent, bool ownedByParent, const SharedGdi&
 
 void RouteView::refresh() {
     const auto* state = static_cast<const GpsState*>(data);
-    // A change of the age caption repaints even when no position came.
     const std::string age = state != nullptr ? ageText(*state) : std::string();
     const bool ageChanged = age != shownAge;
     shownAge = age;
+    const std::int64_t known = track.count;
+    const double latitude = context.originLatitude;
+    const double longitude = context.originLongitude;
     if (fixes != nullptr) {
         // Every position reported gets its point, however many came since the window last looked.
+        for (const TrackFix& fix : *fixes) {
+            addPoint(track, fix.latitude, fix.longitude);
+        }
         if (!fixes->empty()) {
-            for (const TrackFix& fix : *fixes) {
-                addPoint(track, fix.latitude, fix.longitude);
-            }
             follow(fixes->back().latitude, fixes->back().longitude);
-            fixes->clear();
-        } else if (ageChanged) {
-            repaint();
         }
+        fixes->clear();
+    } else if (state != nullptr && state->active != 0 && state->fixType > 1) {
+        // A point that finds no memory is left out; the picture still follows the receiver.
+        addPoint(track, state->latitude, state->longitude);
+        follow(state->latitude, state->longitude);
+    }
+    if (hwnd == nullptr) {
         return;
     }
-    if (state == nullptr || state->active == 0 || state->fixType <= 1) {
-        if (ageChanged) {
-            repaint();
-        }
+    // The picture is centred on the latest position: when that moved, every pixel may have.
+    if (context.originLatitude != latitude || context.originLongitude != longitude) {
+        repaint();
         return;
     }
-    // A point that finds no memory is left out; the picture still follows the receiver.
-    addPoint(track, state->latitude, state->longitude);
-    follow(state->latitude, state->longitude);
+    RECT client{};
+    GetClientRect(hwnd, &client);
+    if (track.count > known) {
+        // Only the new lines, from the point that was last, and its end pixel, changed.
+        DrawContext at = context;
+        at.width = client.right;
+        at.height = client.bottom;
+        RECT lines{};
+        for (std::int64_t i = std::max<std::int64_t>(known - 1, 0); i < track.count; ++i) {
+            const POINT p = project(track.point(i), at);
+            const RECT pixel{p.x - 1, p.y - 1, p.x + 2, p.y + 2};
+            UnionRect(&lines, &lines, &pixel);
+        }
+        InvalidateRect(hwnd, &lines, FALSE);
+    }
+    if (ageChanged) {
+        const RECT caption{0, 0, client.right, 2 * gdi.lineHeight() + 4};
+        InvalidateRect(hwnd, &caption, FALSE);
+    }
 }
 
 void RouteView::follow(double latitude, double longitude) {
     context.originLatitude = latitude;
     context.originLongitude = longitude - lonOffset;
-    repaint();
 }
 
 void RouteView::draw(HDC dc, int w, int h) {
@@ -167,7 +189,7 @@ LRESULT RouteView::onVScroll(WPARAM wParam) {
 
 void RouteView::repaint() {
     if (hwnd != nullptr) {
-        InvalidateRect(hwnd, nullptr, TRUE);
+        InvalidateRect(hwnd, nullptr, FALSE); // every paint covers the whole view
     }
 }
 

@@ -17,7 +17,7 @@ class RouteView : public LeafView {
 public:
     RouteView(ContainerPane* parent, bool ownedByParent, const SharedGdi& gdi);
 
-    // Records the current position when there is a fix, and repaints.
+    // Records the current position when there is a fix, and repaints what that changed.
     void refresh() override;
     void draw(HDC dc, int w, int h) override;
     // Sets the scale when it lies in the view's range; false, and the scale kept, otherwise.

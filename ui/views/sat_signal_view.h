@@ -12,6 +12,9 @@ public:
 
     void draw(HDC dc, int w, int h) override;
 
+protected:
+    bool describe(HDC dc, int w, int h, std::vector<PicturePart>& parts) const override;
+
 private:
     void drawRows(HDC dc, int w, int h);
     void drawColumns(HDC dc, int w, int h);

@@ -27,6 +27,46 @@ void line(HDC dc, int x0, int y0, int x1, int y1) {
     LineTo(dc, x1, y1);
 }
 
+// Where satellite i stands on the sky plot; false when the receiver sent no position for it.
+bool skyPoint(const SatelliteList& satellites, int i, int w, int h, POINT& at) {
+    const int elevation = satellites.elevation(i);
+    const int azimuth = satellites.azimuth(i);
+    if (elevation == 0 && azimuth == 0) {
+        return false;
+    }
+    const int cx = w / 2;
+    const int cy = h / 2;
+    at = {cx, cy};
+    if (elevation > 0) {
+        const double d = (90.0 - elevation) * PER_ZENITH_DEGREE;
+        const double a = azimuth * RADIANS_PER_DEGREE;
+        at = {toPixel(cx * (1 + std::sin(a) * d)), toPixel(cy * (1 - std::cos(a) * d))};
+    }
+    return true;
+}
+
+COLORREF satelliteColour(const SatelliteList& satellites, int i) {
+    if (satellites.used(i)) {
+        return RGB(0, 0, 255);
+    }
+    return satellites.snr(i) < 0 ? RGB(255, 0, 0) : RGB(0, 255, 0);
+}
+
+// The receiver's position on the globe, also while inactive: the copy keeps the last fix. A lost fix leaves
+// the circle where the last real one put it.
+bool globePoint(const GpsState& state, int w, int h, POINT& at) {
+    if (state.fixType <= 1 || (state.received & RECEIVED_FIX) == 0) {
+        return false;
+    }
+    const int cx = w / 2;
+    const int cy = h / 2;
+    const double k = RADIANS_PER_HUNDREDTH;
+    const double latitude = state.fixLatitude;
+    at = {toPixel(std::sin(state.fixLongitude * k) * std::cos(latitude * k) * cx) + cx,
+          toPixel((1 - latitude * QUARTER_CIRCLE_PER_HUNDREDTH) * cy)};
+    return true;
+}
+
 } // namespace
 
 SatTrackingView::SatTrackingView(ContainerPane* parent, bool ownedByParent, const SharedGdi& gdi)
@@ -45,16 +85,9 @@ void SatTrackingView::draw(HDC dc, int w, int h) {
         drawSky(dc, w, h);
     }
 
-    // The receiver's position on the globe, also while inactive: the copy keeps the last fix. A lost
-    // fix leaves the circle where the last real one put it.
-    if (state != nullptr && state->fixType > 1 && (state->received & RECEIVED_FIX) != 0) {
-        const int cx = w / 2;
-        const int cy = h / 2;
-        const double k = RADIANS_PER_HUNDREDTH;
-        const double latitude = state->fixLatitude;
-        const int mx = toPixel(std::sin(state->fixLongitude * k) * std::cos(latitude * k) * cx) + cx;
-        const int my = toPixel((1 - latitude * QUARTER_CIRCLE_PER_HUNDREDTH) * cy);
-        Ellipse(dc, mx - 3, my - 3, mx + 4, my + 4);
+    POINT globe{};
+    if (state != nullptr && globePoint(*state, w, h, globe)) {
+        Ellipse(dc, globe.x - 3, globe.y - 3, globe.x + 4, globe.y + 4);
     }
     if (state != nullptr) {
         drawAgeCaption(dc, gdi, *state);
@@ -84,33 +117,47 @@ void SatTrackingView::drawSky(HDC dc, int w, int h) {
     const SatelliteList satellites(state);
     const int n = satellites.count();
     for (int i = 0; i < n; ++i) {
-        const int elevation = satellites.elevation(i);
-        const int azimuth = satellites.azimuth(i);
-        if (elevation == 0 && azimuth == 0) {
-            continue; // no position sent
+        POINT at{};
+        if (!skyPoint(satellites, i, w, h, at)) {
+            continue;
         }
-        int x = cx;
-        int y = cy;
-        if (elevation > 0) {
-            const double d = (90.0 - elevation) * PER_ZENITH_DEGREE;
-            const double a = azimuth * RADIANS_PER_DEGREE;
-            x = toPixel(cx * (1 + std::sin(a) * d));
-            y = toPixel(cy * (1 - std::cos(a) * d));
-        }
-        line(dc, x - 3, y, x + 4, y);
-        line(dc, x, y - 3, x, y + 4);
-
-        COLORREF colour = RGB(0, 255, 0);
-        if (satellites.used(i)) {
-            colour = RGB(0, 0, 255);
-        } else if (satellites.snr(i) < 0) {
-            colour = RGB(255, 0, 0);
-        }
-        SetTextColor(dc, colour);
+        line(dc, at.x - 3, at.y, at.x + 4, at.y);
+        line(dc, at.x, at.y - 3, at.x, at.y + 4);
+        SetTextColor(dc, satelliteColour(satellites, i));
         char text[30];
         satellites.label(i, text, sizeof text);
-        TextOutA(dc, x, y, text, static_cast<int>(std::strlen(text)));
+        TextOutA(dc, at.x, at.y, text, static_cast<int>(std::strlen(text)));
     }
+}
+
+bool SatTrackingView::describe(HDC dc, int w, int h, std::vector<PicturePart>& parts) const {
+    const auto* state = static_cast<const GpsState*>(data);
+    const bool active = state != nullptr && state->active != 0;
+    parts.push_back({{0, 0, w, h}, LookDigest().add(active ? 1 : 0).value()}); // the disc or the inactive face
+    if (state == nullptr) {
+        return true;
+    }
+    SelectedObject font(dc, gdi.guiFont);
+    if (active) {
+        const SatelliteList satellites(*state);
+        for (int i = 0; i < satellites.count(); ++i) {
+            POINT at{};
+            if (!skyPoint(satellites, i, w, h, at)) {
+                continue;
+            }
+            char text[30];
+            satellites.label(i, text, sizeof text);
+            addTextPart(dc, at.x, at.y, text, parts);
+            parts.back().look = LookDigest().add(text).add(satelliteColour(satellites, i)).value();
+            parts.push_back({{at.x - 3, at.y - 3, at.x + 4, at.y + 4}, 0}); // the cross
+        }
+    }
+    POINT globe{};
+    if (globePoint(*state, w, h, globe)) {
+        parts.push_back({{globe.x - 3, globe.y - 3, globe.x + 4, globe.y + 4}, 1});
+    }
+    addAgeCaptionPart(dc, gdi, *state, parts);
+    return true;
 }
 
 } // namespace veltaro

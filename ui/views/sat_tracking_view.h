@@ -12,6 +12,9 @@ public:
 
     void draw(HDC dc, int w, int h) override;
 
+protected:
+    bool describe(HDC dc, int w, int h, std::vector<PicturePart>& parts) const override;
+
 private:
     void drawSky(HDC dc, int w, int h);
 };

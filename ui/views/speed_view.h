@@ -10,6 +10,9 @@ public:
     SpeedView(ContainerPane* parent, bool ownedByParent, const SharedGdi& gdi);
 
     void draw(HDC dc, int w, int h) override;
+
+protected:
+    bool describe(HDC dc, int w, int h, std::vector<PicturePart>& parts) const override;
 };
 
 // RMC gives knots; the view shows km/h.
