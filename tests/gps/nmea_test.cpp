@@ -483,7 +483,7 @@ TEST(NmeaTest, FindsChecksumsThatMatchOrNot) {
         bool good;
     } cases[] = {
         {"$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47", false, true},
-        {"$GPGSA,A,1,,,,,,,,,,,,,,,*1e", false, true},                                         // lower-case hex
+        {"$GPGSA,A,1,,,,,,,,,,,,,,,*1e", false, true},                                          // lower-case hex
         {"$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47\0"s, false, false}, // readLine's count
         {"$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,", false, false},       // none sent
         {"$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*48", true, false},
