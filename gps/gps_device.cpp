@@ -14,6 +14,7 @@ constexpr UINT_PTR ACKNOWLEDGE_TIMER = 1;
 constexpr ULONGLONG ACKNOWLEDGE_DELAY_MS = 40; // at most 25 refreshes a second
 constexpr UINT_PTR AGE_TIMER = 2;
 constexpr std::int64_t SECOND_MS = 1000; // ages are told in whole seconds
+constexpr std::int64_t AGE_TIMER_SLACK_MS = 10;
 
 // Milliseconds from an age of elapsedMs until the whole seconds told of it next change, the first told at
 // fromSeconds.
@@ -206,11 +207,16 @@ void GpsDevice::armAgeTimer() {
     }
     // Lines that keep coming move this moment on: the timer then finds nothing changed and is set again,
     // about once every quiet period rather than once a second.
-    std::int64_t dueMs = untilNextSecond(parser->msSinceLastLine(), QUIET_SECONDS);
-    if (snapshot.reportsNoFix() && (snapshot.received & RECEIVED_FIX) != 0) {
+    const std::int64_t quietMs = parser->msSinceLastLine();
+    std::int64_t dueMs = untilNextSecond(quietMs, QUIET_SECONDS);
+    // Once the quiet caption counts, the fix's age moves on with it, so a silent receiver wakes the window
+    // once a second, not twice.
+    if (quietMs < QUIET_SECONDS * SECOND_MS && snapshot.reportsNoFix() && (snapshot.received & RECEIVED_FIX) != 0) {
         dueMs = std::min(dueMs, untilNextSecond(GpsParser::clockMs() - snapshot.fixTickMs, 0));
     }
-    ageTimerSet = SetTimer(notifyWindow, AGE_TIMER, static_cast<UINT>(dueMs), nullptr) != 0;
+    // A little late rather than early: a timer that came a millisecond early would find nothing changed yet
+    // and come again at once.
+    ageTimerSet = SetTimer(notifyWindow, AGE_TIMER, static_cast<UINT>(dueMs + AGE_TIMER_SLACK_MS), nullptr) != 0;
 }
 
 void GpsDevice::addToScatter(std::size_t from) {
@@ -232,8 +238,10 @@ bool GpsDevice::markAge() {
         fixAgeSeconds =
             snapshot.reportsNoFix() && (snapshot.received & RECEIVED_FIX) != 0 ? static_cast<std::int32_t>(fixAge) : 0;
     }
+    // A replay's end is news too: the device page says so.
     const bool changed = quietSeconds != snapshot.quietSeconds || sourceLost != snapshot.sourceLost ||
-                         fixAgeSeconds != snapshot.fixAgeSeconds;
+                         fixAgeSeconds != snapshot.fixAgeSeconds || source.atEnd != sourceAtEnd;
+    sourceAtEnd = source.atEnd;
     snapshot.quietSeconds = quietSeconds;
     snapshot.sourceLost = sourceLost;
     snapshot.fixAgeSeconds = fixAgeSeconds;

@@ -147,6 +147,7 @@ private:
     std::int64_t linesSeen = -1;
     ULONGLONG acknowledgedAt = 0; // GetTickCount64 of the last acknowledgement; user-interface thread only
     bool ageTimerSet = false;     // user-interface thread only
+    bool sourceAtEnd = false;     // what markAge last saw of a replay's end; user-interface thread only
     std::int64_t bytesSeen = 0;
     std::recursive_mutex outputsLock; // guards outputs
     std::vector<std::unique_ptr<OutputEntry>> outputs;
