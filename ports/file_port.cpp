@@ -28,7 +28,39 @@ bool hasTimeStamp(std::string_view bytes) {
 
 } // namespace
 
-FilePort::FilePort(const char* path, ReplayPace pace) : path(path != nullptr ? path : ""), pace(pace) {}
+FilePort::FilePort(const char* path, ReplayPace pace)
+    : path(path != nullptr ? path : ""), pace(pace), steerSignal(CreateEventA(nullptr, FALSE, FALSE, nullptr)) {}
+
+void FilePort::steer(bool pause, ReplaySpeed speed) {
+    paused = pause;
+    speedFactor = static_cast<int>(speed);
+    SetEvent(steerSignal.get());
+}
+
+bool FilePort::waitForTurn(std::optional<ULONGLONG>& lastAt, ULONGLONG period) {
+    const HANDLE signals[] = {stopSignal.get(), steerSignal.get()};
+    for (;;) {
+        const ULONGLONG now = GetTickCount64();
+        if (paused) {
+            if (WaitForMultipleObjects(2, signals, FALSE, INFINITE) != WAIT_OBJECT_0 + 1) {
+                return false;
+            }
+            lastAt.reset(); // played again: the next delivery goes at once, not all those it missed
+            continue;
+        }
+        const int speed = speedFactor;
+        const ULONGLONG due = lastAt && speed > 0 ? *lastAt + period / static_cast<ULONGLONG>(speed) : now;
+        // A timed wait may end a little before the tick it was meant for; nothing goes early.
+        if (now >= due) {
+            lastAt = due;
+            return true;
+        }
+        const DWORD woke = WaitForMultipleObjects(2, signals, FALSE, static_cast<DWORD>(due - now));
+        if (woke != WAIT_TIMEOUT && woke != WAIT_OBJECT_0 + 1) {
+            return false;
+        }
+    }
+}
 
 FilePort::~FilePort() {
     stop();
@@ -108,9 +140,10 @@ void FilePort::runReader() {
         return;
     }
     char buffer[REPLAY_CHUNK];
+    std::optional<ULONGLONG> readAt = GetTickCount64();
     do {
         // The wait sets the pace and ends at once when the port is stopped.
-        if (WaitForSingleObject(stopSignal.get(), REPLAY_PERIOD_MS) == WAIT_TIMEOUT && queue != nullptr) {
+        if (waitForTurn(readAt, REPLAY_PERIOD_MS) && queue != nullptr) {
             DWORD read = 0;
             if (ReadFile(handle.get(), buffer, REPLAY_CHUNK, &read, nullptr) && read > 0) {
                 deliver(buffer, static_cast<int>(read));
@@ -135,19 +168,12 @@ void FilePort::replayInBursts() {
     std::optional<ULONGLONG> sentAt;                    // when it was due; none: the next goes at once
 
     const auto send = [&](std::optional<std::chrono::milliseconds> stamp) {
-        ULONGLONG now = GetTickCount64();
-        const ULONGLONG due = sentAt ? *sentAt + static_cast<ULONGLONG>(burstInterval(sentStamp, stamp).count()) : now;
-        // A timed wait may end a little before the tick it was meant for; no burst goes early.
-        do {
-            if (WaitForSingleObject(stopSignal.get(), due > now ? static_cast<DWORD>(due - now) : 0) != WAIT_TIMEOUT) {
-                return false;
-            }
-            now = GetTickCount64();
-        } while (now < due);
+        if (!waitForTurn(sentAt, static_cast<ULONGLONG>(burstInterval(sentStamp, stamp).count()))) {
+            return false;
+        }
         deliver(burst.data(), static_cast<int>(burst.size()));
         burst.clear();
         sentStamp = stamp;
-        sentAt = due;
         return true;
     };
 

@@ -49,6 +49,8 @@ inline constexpr char accMain[] = "accMain";                   // main window ke
 #define IDC_DEVICE_STATUS 1014        // static text "Status:" with the source port
 #define IDC_DEVICE_TITLE 1015         // static text "Live GPS Device" (bold at run time)
 #define IDC_DEVICE_OUTPUTS_LABEL 1016 // static text "Data saved to files:"
+#define IDC_DEVICE_PAUSE 1019         // a replay's button "Pause" / "Play", made at run time
+#define IDC_DEVICE_SPEED 1020         // a replay's speed combo box, item data = ReplaySpeed, made at run time
 
 // Add echo dialog controls (dlgAddEcho); OK and Cancel are IDOK (1) and IDCANCEL (2).
 #define IDC_ADDECHO_PORT_LIST 1001 // list box of COM ports, item data = port number

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <string>
@@ -99,6 +100,56 @@ TEST(FilePortTest, ReplaysAtTheReceiversPaceAndGoesOnWithWhatIsAppended) {
     // A log that another program still writes goes on as it grows.
     std::ofstream(path, std::ios::binary | std::ios::app) << "\r\n$GPGGA,120002.00\r\n";
     EXPECT_EQ(test::receive(queue, 19), "\r\n$GPGGA,120002.00\r\n");
+    port.stop();
+}
+
+// A recording of five minutes, a burst a second.
+std::string fiveMinutes() {
+    std::string recording;
+    for (int s = 0; s < 300; ++s) {
+        char line[64];
+        std::snprintf(line, sizeof line, "$GPGGA,12%02d%02d.00,4807.038,N\r\n", s / 60, s % 60);
+        recording += line;
+    }
+    return recording;
+}
+
+TEST(FilePortTest, ReplaySteeredFromPausedToAsFastAsPossibleDeliversTheWholeFileInOrder) {
+    const std::string recording = fiveMinutes();
+    const std::string path = test::temporaryPath("steered.gpsl");
+    writeFile(path, recording);
+    for (const bool pausedFirst : {false, true}) {
+        SCOPED_TRACE(pausedFirst ? "paused at the start" : "playing");
+        FilePort port(path.c_str(), ReplayPace::RECEIVER);
+        ByteQueue queue;
+        port.initialize();
+        port.steer(pausedFirst, pausedFirst ? ReplaySpeed::REAL_TIME : ReplaySpeed::FASTEST);
+        ASSERT_TRUE(port.open(true, &queue));
+        if (pausedFirst) {
+            port.steer(false, ReplaySpeed::FASTEST);
+        }
+        // In real time this would take five minutes, far beyond the wait's time-out.
+        EXPECT_EQ(test::receive(queue, recording.size()), recording);
+        port.stop();
+    }
+}
+
+TEST(FilePortTest, TenTimesReplaysNoBurstBeforeATenthOfItsTime) {
+    const std::string recording = "$GPGGA,120000.00,1\r\n$GPGGA,120002.00,2\r\n$GPGGA,120004.00,3\r\n";
+    const std::string path = test::temporaryPath("tenfold.gpsl");
+    writeFile(path, recording);
+    FilePort port(path.c_str(), ReplayPace::RECEIVER);
+    ByteQueue queue;
+    port.initialize();
+    port.steer(false, ReplaySpeed::TEN_TIMES);
+    const ULONGLONG opened = GetTickCount64();
+    ASSERT_TRUE(port.open(true, &queue));
+    std::string replayed;
+    for (const ULONGLONG due : {0, 200, 400}) {
+        replayed += test::receive(queue, 20);
+        EXPECT_GE(GetTickCount64() - opened, due);
+    }
+    EXPECT_EQ(replayed, recording);
     port.stop();
 }
 

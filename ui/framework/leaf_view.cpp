@@ -70,12 +70,10 @@ void LeafView::refresh() {
         described.clear();
         return;
     }
-    RECT client;
-    GetClientRect(hwnd, &client);
     std::vector<PicturePart> parts;
     const HDC dc = measuringDc();
     const int saved = SaveDC(dc);
-    const bool describes = describe(dc, client.right, client.bottom, parts);
+    const bool describes = describe(dc, width, height, parts); // the client size, as WM_SIZE told it
     RestoreDC(dc, saved);
     if (!describes || described.empty()) {
         // What was shown before this view's first refresh is not known: all of it is repainted once.

@@ -223,7 +223,8 @@ void MainFrame::refreshPages(const GpsParser* parser) {
     for (const std::unique_ptr<TreeNode>& node : nodes) {
         const TreeNode* deviceNode = node->kind == NODE_DEVICE ? node.get() : node->parentNode;
         const GpsDevice* device = deviceNode != nullptr ? deviceNode->device : nullptr;
-        // Another device's update leaves this page alone: its data did not change.
+        // Another device's update leaves this page alone: its data did not change. A hidden page of this
+        // device looks, but paints nothing.
         if (parser == nullptr || device == nullptr || device->parser.get() == parser) {
             node->pane->refresh();
         }

@@ -1,5 +1,6 @@
 #include "ui/pages/device_page.h"
 
+#include "ports/file_port.h"
 #include "ports/system_error.h"
 #include "res/resource.h"
 #include "ui/framework/counts.h"
@@ -21,6 +22,8 @@ constexpr UINT STATUS_PERIOD_MS = 2000;
 constexpr int FILE_COLUMN_WIDTH = 300;
 constexpr int CELL_PADDING = 16; // a list view insets the text of a cell on both sides
 constexpr int STATUS_LINES = 10;
+constexpr int PAUSE_WIDTH = 60;
+constexpr int SPEED_WIDTH = 130;
 
 constexpr std::size_t MOST_NAMES_SHOWN = 3;
 
@@ -50,6 +53,7 @@ INT_PTR DevicePage::onInitDialog() {
     updateStatus();
     if (!device->recordedFile.empty()) {
         SetDlgItemTextA(hwnd, IDC_DEVICE_TITLE, "Recorded GPS Device");
+        addReplayControls();
     }
     SendDlgItemMessageA(hwnd, IDC_DEVICE_TITLE, WM_SETFONT, reinterpret_cast<WPARAM>(gdi.boldFont), FALSE);
     refresh();
@@ -83,6 +87,52 @@ INT_PTR DevicePage::onTimer(WPARAM) {
     }
     updateStatus();
     return TRUE;
+}
+
+void DevicePage::addReplayControls() {
+    auto* file = dynamic_cast<FilePort*>(device->port.get());
+    if (file == nullptr) {
+        return;
+    }
+    const HINSTANCE instance = GetModuleHandleA(nullptr);
+    CreateWindowExA(0, "BUTTON", file->pausedByUser() ? "Play" : "Pause", WS_CHILD | WS_VISIBLE | WS_TABSTOP, 0, 0, 0,
+                    0, hwnd, reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_DEVICE_PAUSE)), instance, nullptr);
+    HWND speed =
+        CreateWindowExA(0, "COMBOBOX", "", WS_CHILD | WS_VISIBLE | WS_TABSTOP | CBS_DROPDOWNLIST, 0, 0, 0, 0, hwnd,
+                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_DEVICE_SPEED)), instance, nullptr);
+    const struct {
+        const char* text;
+        ReplaySpeed speed;
+    } speeds[] = {{"Real time", ReplaySpeed::REAL_TIME},
+                  {"10 times", ReplaySpeed::TEN_TIMES},
+                  {"As fast as possible", ReplaySpeed::FASTEST}};
+    for (const auto& choice : speeds) {
+        const LRESULT index = addComboEntry(speed, choice.text, static_cast<int>(choice.speed));
+        if (choice.speed == file->speed()) {
+            SendMessageA(speed, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+        }
+    }
+    for (const int id : {IDC_DEVICE_PAUSE, IDC_DEVICE_SPEED}) {
+        SendDlgItemMessageA(hwnd, id, WM_SETFONT, reinterpret_cast<WPARAM>(gdi.guiFont), FALSE);
+    }
+}
+
+INT_PTR DevicePage::onCommand(WPARAM wParam) {
+    auto* file = dynamic_cast<FilePort*>(device->port.get());
+    if (file == nullptr) {
+        return FALSE;
+    }
+    if (LOWORD(wParam) == IDC_DEVICE_PAUSE && HIWORD(wParam) == BN_CLICKED) {
+        file->steer(!file->pausedByUser(), file->speed());
+        SetDlgItemTextA(hwnd, IDC_DEVICE_PAUSE, file->pausedByUser() ? "Play" : "Pause");
+        return TRUE;
+    }
+    if (LOWORD(wParam) == IDC_DEVICE_SPEED && HIWORD(wParam) == CBN_SELCHANGE) {
+        const int speed = selectedComboData(GetDlgItem(hwnd, IDC_DEVICE_SPEED));
+        file->steer(file->pausedByUser(), speed == CB_ERR ? file->speed() : static_cast<ReplaySpeed>(speed));
+        return TRUE;
+    }
+    return FALSE;
 }
 
 INT_PTR DevicePage::onNotify(const NMHDR* header) {
@@ -257,13 +307,16 @@ void DevicePage::layoutControls() {
     placeControls(hwnd,
                   {
                       {IDC_DEVICE_TITLE, 4, 4, w - 8, c},
+                      // A replay's controls at the title's right end.
+                      {IDC_DEVICE_PAUSE, w - 4 - SPEED_WIDTH - 4 - PAUSE_WIDTH, 2, PAUSE_WIDTH, c + 8},
+                      {IDC_DEVICE_SPEED, w - 4 - SPEED_WIDTH, 2, SPEED_WIDTH, 8 * c},
                       // The status: the port, whether data flows and since when, bad checksums, the
                       // lines not read and what to do about them (which may wrap).
                       {IDC_DEVICE_STATUS, 4, c + 12, w - 8, STATUS_LINES * c},
                       {IDC_DEVICE_OUTPUTS_LABEL, 4, (STATUS_LINES + 1) * c + 16, w - 8, c},
                       {IDC_DEVICE_OUTPUT_LIST, 4, (STATUS_LINES + 2) * c + 20, w - 8, h - (STATUS_LINES + 2) * c - 28},
                   },
-                  5);
+                  7);
     fitColumns();
 }
 

@@ -26,6 +26,9 @@ public:
 private:
     INT_PTR onInitDialog() override;
     INT_PTR onTimer(WPARAM wParam) override;
+    INT_PTR onCommand(WPARAM wParam) override;
+    // A replay's "Pause" / "Play" button and speed choice, beside the title.
+    void addReplayControls();
     INT_PTR onNotify(const NMHDR* header) override;
     void insertColumn(int index, const char* text, int width);
     // A right click on a row of the output list: "Stop" that output.
