@@ -1,6 +1,7 @@
 #include "ports/port.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace veltaro {
 
@@ -157,6 +158,11 @@ void Port::reportHeld(std::int64_t n) {
 void Port::reportAtEnd(bool atEnd) {
     std::lock_guard guard(statusLock);
     current.atEnd = atEnd;
+}
+
+void Port::reportBaud(BaudStatus baud) {
+    std::lock_guard guard(statusLock);
+    current.baud = std::move(baud);
 }
 
 DWORD WINAPI Port::workerMain(void* argument) {

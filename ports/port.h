@@ -65,6 +65,7 @@ protected:
     void reportEnd(std::int64_t at);
     void reportHeld(std::int64_t n);
     void reportAtEnd(bool atEnd);
+    void reportBaud(BaudStatus baud);
 
     // The controlling (user-interface) thread opens and stops the port; between the two only the worker
     // uses queue and handle. stopFlag only goes from false to true while the worker runs, after

@@ -1,11 +1,22 @@
 #pragma once
 
+#include "gps/baud_search.h"
+
 #include <windows.h>
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace veltaro {
+
+// A serial source at an automatic baud rate: how the search for its rate is going.
+struct BaudStatus {
+    std::uint32_t trying = 0;  // the rate tried now while the search runs; 0 once found, or with a chosen rate
+    std::uint32_t found = 0;   // the rate the search found, kept from then on
+    bool nothingFound = false; // a round of every rate found no NMEA, and the search began again
+    std::vector<BaudSearch::SkippedRate> refused; // rates the port refused the last time they were tried
+};
 
 // How a port's channel is doing, as its worker last found it; the device page shows it.
 struct PortStatus {
@@ -18,6 +29,7 @@ struct PortStatus {
     std::int64_t held = 0;         // bytes a log took and could not write yet: lost if it is closed now
     bool atEnd = false;            // a replayed file: everything in it so far is delivered
     bool reopening = false;        // the device went away and is looked for again
+    BaudStatus baud;
 };
 
 } // namespace veltaro

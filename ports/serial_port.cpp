@@ -2,11 +2,14 @@
 
 #include "ports/echo_backlog.h"
 #include "ports/overlapped_op.h"
+#include "ports/system_error.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <new>
+#include <string>
+#include <utility>
 #include <vector>
 
 namespace veltaro {
@@ -19,6 +22,19 @@ constexpr int INITIAL_READ_BUFFER = 512;
 constexpr std::size_t ECHO_BACKLOG_LIMIT = 64 * 1024; // an echo that cannot keep up drops lines beyond this
 constexpr std::size_t WRITE_PIECE = 1024;             // an echo writes at most this much at a time
 constexpr DWORD WRITE_SLICE_MS = 100;                 // and looks at its queue, the stop and the device this often
+
+std::int64_t clockMs() {
+    return static_cast<std::int64_t>(GetTickCount64());
+}
+
+// The system's words for why the driver refused a rate; without memory for them the rate is skipped all the same.
+std::string refusalReason(DWORD error) {
+    try {
+        return systemErrorText(error);
+    } catch (const std::bad_alloc&) {
+        return {};
+    }
+}
 
 bool runsOnWine() {
     const HMODULE ntdll = GetModuleHandleA("ntdll.dll");
@@ -53,7 +69,11 @@ bool SerialPort::setSettings(const char* block, int length) {
     // A shorter block replaces only the leading fields; a new port number counts from the next open.
     std::memcpy(&settings, block,
                 std::min<std::size_t>(static_cast<std::size_t>(std::max(length, 0)), sizeof settings));
-    applyLineSettings();
+    // An automatic rate is the reader's to set.
+    if (settings.baudRate != 0) {
+        DWORD unused = 0;
+        applyLineSettings(static_cast<DWORD>(settings.baudRate), unused);
+    }
     return true;
 }
 
@@ -101,7 +121,8 @@ HANDLE SerialPort::openDevice() const {
     return CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
 }
 
-bool SerialPort::applyLineSettings() {
+// Sets the line to rate; false with the system's error when the driver refuses.
+bool SerialPort::applyLineSettings(DWORD rate, DWORD& error) {
     if (!isOpen) {
         return false;
     }
@@ -109,18 +130,35 @@ bool SerialPort::applyLineSettings() {
     std::memset(&dcb, 0, sizeof dcb);
     dcb.DCBlength = sizeof dcb;
     if (!GetCommState(handle.get(), &dcb)) {
+        error = GetLastError();
         return false;
     }
     // Only these four: flow control and the rest stay as the driver has them.
-    dcb.BaudRate = static_cast<DWORD>(settings.baudRate);
+    dcb.BaudRate = rate;
     dcb.ByteSize = static_cast<BYTE>(settings.byteSize);
     dcb.Parity = static_cast<BYTE>(settings.parity);
     dcb.StopBits = static_cast<BYTE>(settings.stopBits);
-    return SetCommState(handle.get(), &dcb) != FALSE;
+    if (!SetCommState(handle.get(), &dcb)) {
+        error = GetLastError();
+        return false;
+    }
+    return true;
 }
 
 void SerialPort::prepareWorker() {
-    applyLineSettings();
+    const DWORD rate = settings.baudRate != 0 ? static_cast<DWORD>(settings.baudRate) : foundRate;
+    DWORD unused = 0;
+    if (rate != 0) {
+        applyLineSettings(rate, unused);
+    } else if (isSource) {
+        // From the first rate again after a loss too: the device back may be another receiver.
+        searching = true;
+        rateToSet = true;
+        nothingFound = false;
+        rateSince = clockMs();
+        search.start(rateSince);
+        reportSearch();
+    }
     COMMTIMEOUTS timeouts;
     std::memset(&timeouts, 0, sizeof timeouts);
     timeouts.ReadIntervalTimeout = MAXDWORD; // a read returns at once with what the driver holds
@@ -177,6 +215,80 @@ bool SerialPort::reopen(DWORD error, EchoBacklog* backlog) {
     return true;
 }
 
+// While the rate is looked for: moves on once the rate tried had its time, skips the rates the driver refuses, and
+// sets the line to the rate to try. False when the device is gone (error says why).
+bool SerialPort::followSearch(DWORD& error) {
+    if (!searching || (!rateToSet && !search.expired(clockMs()))) {
+        return true;
+    }
+    if (!rateToSet) {
+        rateToSet = true;
+        rateSince = clockMs();
+        nothingFound = search.next(rateSince) || nothingFound;
+    }
+    while (!applyLineSettings(search.rate(), error)) {
+        if (deviceGone(handle.get(), error)) {
+            return false;
+        }
+        rateSince = clockMs();
+        const bool roundEnded = search.skip(refusalReason(error), rateSince);
+        nothingFound = roundEnded || nothingFound;
+        reportSearch();
+        if (roundEnded && search.skipped().size() == BaudSearch::RATES.size()) {
+            // A port that takes no rate at all is asked again a rate's time later, not over and over at once.
+            if (WaitForSingleObject(stopSignal.get(), static_cast<DWORD>(BaudSearch::RATE_TIME_MS)) != WAIT_TIMEOUT) {
+                return true;
+            }
+            rateSince = clockMs();
+            search.start(rateSince);
+        }
+    }
+    rateToSet = false;
+    PurgeComm(handle.get(), PURGE_RXCLEAR); // what came at the rate before is no test of this one
+    reportSearch();
+    return true;
+}
+
+// How long a read may wait: until the rate tried has had its time while the rate is looked for, else for ever.
+DWORD SerialPort::untilRateEnds() const {
+    if (!searching) {
+        return INFINITE;
+    }
+    return static_cast<DWORD>(std::max<std::int64_t>(rateSince + BaudSearch::RATE_TIME_MS - clockMs(), 0));
+}
+
+// Bytes read from the device go to the queue; while the rate is looked for they go to the search instead, which
+// hands on the lines that confirmed the rate. So what a wrong rate read never reaches the logs and echoes.
+void SerialPort::take(const char* bytes, int n) {
+    if (!searching) {
+        deliver(bytes, n);
+        return;
+    }
+    if (n <= 0 || !search.feed(bytes, static_cast<std::size_t>(n))) {
+        return;
+    }
+    searching = false;
+    foundRate = search.rate();
+    reportSearch();
+    const std::string& confirmed = search.confirmedBytes();
+    deliver(confirmed.data(), static_cast<int>(confirmed.size()));
+}
+
+void SerialPort::reportSearch() {
+    BaudStatus baud;
+    baud.trying = searching ? search.rate() : 0;
+    baud.found = foundRate;
+    baud.nothingFound = searching && nothingFound;
+    try {
+        if (searching) {
+            baud.refused = search.skipped();
+        }
+    } catch (const std::bad_alloc&) {
+        // The status goes without the refused rates; the search goes on.
+    }
+    reportBaud(std::move(baud));
+}
+
 // Reads what arrives, woken by the driver's received-character event, until stopped, until the device is
 // gone (error says why), or until the driver shows that it cannot wait for events.
 SerialPort::ReadEnd SerialPort::readOnEvents(std::vector<char>& buffer, DWORD& error) {
@@ -185,6 +297,10 @@ SerialPort::ReadEnd SerialPort::readOnEvents(std::vector<char>& buffer, DWORD& e
     OverlappedOp eventWait(handle.get(), stopSignal.get());
     ReadEnd end = ReadEnd::stopped;
     while (end == ReadEnd::stopped && !stopFlag) {
+        if (!followSearch(error)) {
+            end = ReadEnd::lost;
+            continue;
+        }
         if (!eventWait.outstanding()) {
             if (!eventWait.start([&](OVERLAPPED* o) { return WaitCommEvent(handle.get(), &mask, o); }, error)) {
                 end = deviceGone(handle.get(), error) ? ReadEnd::lost : ReadEnd::noEvents;
@@ -195,8 +311,9 @@ SerialPort::ReadEnd SerialPort::readOnEvents(std::vector<char>& buffer, DWORD& e
             end = readPending(buffer, error) ? end : ReadEnd::lost;
             continue;
         }
-        // No time-out: the stop signal and the driver wake the reader, so an idle port costs nothing.
-        const OverlappedOp::Wait woke = eventWait.wait(INFINITE, error);
+        // No time-out but the search's: the stop signal and the driver wake the reader, so an idle port costs
+        // nothing.
+        const OverlappedOp::Wait woke = eventWait.wait(untilRateEnds(), error);
         if (woke == OverlappedOp::Wait::deviceGone) {
             end = ReadEnd::lost;
         } else if (woke == OverlappedOp::Wait::done) {
@@ -233,18 +350,22 @@ SerialPort::ReadEnd SerialPort::readOnFirstByte(std::vector<char>& buffer, DWORD
     OverlappedOp read(handle.get(), stopSignal.get());
     bool alive = true;
     while (alive && !stopFlag) {
+        if (!followSearch(error)) {
+            alive = false;
+            continue;
+        }
         if (!read.outstanding()) {
             alive = read.start([&](OVERLAPPED* o) { return ReadFile(handle.get(), &first, 1, nullptr, o); }, error);
             continue;
         }
-        const OverlappedOp::Wait woke = read.wait(INFINITE, error);
+        const OverlappedOp::Wait woke = read.wait(untilRateEnds(), error);
         if (woke == OverlappedOp::Wait::deviceGone) {
             alive = false;
         } else if (woke == OverlappedOp::Wait::done) {
             DWORD got = 0;
             alive = read.finish(got, error);
             if (alive) {
-                deliver(&first, static_cast<int>(got));
+                take(&first, static_cast<int>(got));
                 Sleep(GATHER_MS);
                 alive = readPending(buffer, error);
             }
@@ -252,14 +373,14 @@ SerialPort::ReadEnd SerialPort::readOnFirstByte(std::vector<char>& buffer, DWORD
     }
     // Keep a byte the read took before it was cancelled.
     const DWORD got = read.cancel();
-    deliver(&first, static_cast<int>(got));
+    take(&first, static_cast<int>(got));
     if (alive) {
         PurgeComm(handle.get(), PURGE_RXCLEAR);
     }
     return alive ? ReadEnd::stopped : ReadEnd::lost;
 }
 
-// Reads everything the driver holds into the queue; false when the device is gone.
+// Reads everything the driver holds; false when the device is gone.
 bool SerialPort::readPending(std::vector<char>& buffer, DWORD& error) {
     DWORD errors = 0;
     COMSTAT status;
@@ -292,7 +413,7 @@ bool SerialPort::readPending(std::vector<char>& buffer, DWORD& error) {
         if (got == 0) {
             return true;
         }
-        deliver(buffer.data(), static_cast<int>(got));
+        take(buffer.data(), static_cast<int>(got));
         pending -= std::min(pending, got);
     }
     return true;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "gps/baud_search.h"
 #include "ports/port.h"
 
 #include <cstdint>
@@ -11,7 +12,8 @@ namespace veltaro {
 class EchoBacklog;
 
 // A Port over a COM port: a live receiver's input as a source, an echo of the stream as a sink.
-// Runs 8 data bits, no parity, one stop bit at the chosen speed unless told otherwise.
+// Runs 8 data bits, no parity, one stop bit at the chosen speed unless told otherwise. A source at speed 0
+// finds its receiver's rate itself and delivers nothing read before the lines that confirmed it.
 class SerialPort : public Port {
 public:
     // The settings block of getSettings and setSettings: five int32 values in this order.
@@ -35,8 +37,12 @@ public:
 
 private:
     HANDLE openDevice() const;
-    bool applyLineSettings();
+    bool applyLineSettings(DWORD rate, DWORD& error);
     void prepareWorker();
+    bool followSearch(DWORD& error);
+    DWORD untilRateEnds() const;
+    void take(const char* bytes, int n);
+    void reportSearch();
     bool reopen(DWORD error, EchoBacklog* backlog);
     void runReader() override;
     enum class ReadEnd { stopped, lost, noEvents };
@@ -49,6 +55,15 @@ private:
 
     LineSettings settings;
     WinHandle claim; // held while open: this program's claim on the COM port
+
+    // The reader's alone: the search for an automatic rate, and the rate it found, which stays when the device is
+    // lost and back.
+    BaudSearch search;
+    bool searching = false;
+    bool rateToSet = false;     // the search moved on; the line is not at its rate yet
+    std::int64_t rateSince = 0; // GetTickCount64 when the search began the rate tried now
+    bool nothingFound = false;  // a round ended with nothing found since the search began
+    DWORD foundRate = 0;
 };
 
 } // namespace veltaro

@@ -1,5 +1,6 @@
 #include "ports/serial_port.h"
 
+#include "ports/system_error.h"
 #include "support/far_end.h"
 #include "support/windows_support.h"
 
@@ -331,6 +332,124 @@ TEST(SerialPortTest, LineRunsAtTheChosenSpeedWithEightDataBitsNoParityOneStopBit
         EXPECT_NE(settings.find("-cstopb"), std::string::npos) << settings;
         port.stop();
     }
+}
+
+std::string lineSpeed(int port) {
+    return test::runUnixCommand("stty -F " + test::terminalOf(port) + " speed");
+}
+
+// A receiver on the far end that sends NMEA lines while the port is set to rate, noise at other rates and nothing
+// at rates far below.
+class OneRateReceiver {
+public:
+    OneRateReceiver(int port, int farPort, std::uint32_t rate) {
+        process = test::runUnixCommand(std::string(VELTARO_SCRIPTS_DIR) + "/one-rate-receiver.sh " +
+                                       test::terminalOf(port) + " " + test::terminalOf(farPort) + " " +
+                                       std::to_string(rate) + " >/dev/null 2>&1 & echo $!");
+        process.erase(process.find_last_not_of('\n') + 1);
+    }
+    ~OneRateReceiver() { stop(); }
+    OneRateReceiver(const OneRateReceiver&) = delete;
+    OneRateReceiver& operator=(const OneRateReceiver&) = delete;
+
+    void stop() {
+        if (!process.empty()) {
+            test::runUnixCommand("kill " + process);
+            process.clear();
+        }
+    }
+
+private:
+    std::string process; // its process id
+};
+
+// What the receiver sends at its rate: numbered lines of one length.
+constexpr std::size_t RATE_LINE_SIZE = 34;
+constexpr std::size_t RATE_LINE_NUMBER_AT = 26;
+
+TEST(SerialPortTest, AutomaticRateIsFoundAndOnlyTheLinesFromTheConfirmingOneOnAreDelivered) {
+    test::ComPair pair(PLUGGED, PLUGGED_FAR);
+    ASSERT_TRUE(pair.make());
+    OneRateReceiver receiver(PLUGGED, PLUGGED_FAR, 38400);
+    SerialPort port(PLUGGED, 0);
+    ByteQueue queue;
+    port.initialize();
+    ASSERT_TRUE(port.open(true, &queue));
+
+    // 4800 gets its time in silence and 9600 with noise coming all the while; then 38400 shows lines.
+    EXPECT_TRUE(test::pollUntil([&] { return port.status().baud.trying == 9600; })) << "moved on from a silent rate";
+    constexpr int LINES = 20;
+    const std::string received = test::receive(queue, LINES * RATE_LINE_SIZE);
+    ASSERT_GE(received.size(), LINES * RATE_LINE_SIZE);
+    const BaudStatus baud = port.status().baud;
+    EXPECT_EQ(baud.found, 38400u);
+    EXPECT_EQ(baud.trying, 0u) << "no longer searching";
+    EXPECT_FALSE(baud.nothingFound);
+    EXPECT_EQ(lineSpeed(PLUGGED), "38400\n");
+
+    // Every byte is a line sent at 38400, whole, one after the other from the first: nothing read at a wrong rate
+    // comes before them or between them.
+    const int first = std::atoi(received.c_str() + RATE_LINE_NUMBER_AT);
+    for (int i = 0; i < LINES; ++i) {
+        char line[RATE_LINE_SIZE + 1];
+        std::snprintf(line, sizeof line, "$GPTXT,01,01,02,RATE LINE %06d\r\n", first + i);
+        ASSERT_EQ(received.substr(static_cast<std::size_t>(i) * RATE_LINE_SIZE, RATE_LINE_SIZE), line) << "line " << i;
+    }
+
+    // Pulled and plugged in again: the port goes on at the rate found, without looking for it again.
+    receiver.stop();
+    ASSERT_TRUE(pair.remove());
+    ASSERT_TRUE(test::pollUntil([&] { return port.status().reopening; }));
+    ASSERT_TRUE(pair.make());
+    ASSERT_TRUE(test::pollUntil([&] { return port.status().failure == nullptr; })) << "reopened";
+    EXPECT_EQ(lineSpeed(PLUGGED), "38400\n");
+    EXPECT_EQ(port.status().baud.found, 38400u);
+    EXPECT_EQ(port.status().baud.trying, 0u);
+    port.stop();
+}
+
+// The error the driver of a COM port gives for nine data bits, asked directly; 0 if it takes them.
+DWORD nineDataBitsRefusal(int portNumber) {
+    char path[32];
+    std::snprintf(path, sizeof path, "\\\\.\\COM%d", portNumber);
+    const WinHandle device(CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    DCB dcb;
+    std::memset(&dcb, 0, sizeof dcb);
+    dcb.DCBlength = sizeof dcb;
+    if (!GetCommState(device.get(), &dcb)) {
+        return GetLastError();
+    }
+    dcb.ByteSize = 9;
+    return SetCommState(device.get(), &dcb) ? 0 : GetLastError();
+}
+
+TEST(SerialPortTest, AutomaticRateSkipsTheRatesThePortRefusesWithTheSystemsReason) {
+    const DWORD refusal = nineDataBitsRefusal(SOURCE_FAR);
+    ASSERT_NE(refusal, 0u);
+    ASSERT_FALSE(systemErrorText(refusal).empty());
+    SerialPort port(SOURCE, 0);
+    // No port takes nine data bits: the driver refuses the line settings at every rate.
+    const SerialPort::LineSettings settings{SOURCE, 0, NOPARITY, 9, ONESTOPBIT};
+    ASSERT_TRUE(port.setSettings(reinterpret_cast<const char*>(&settings), sizeof settings));
+    ByteQueue queue;
+    port.initialize();
+    ASSERT_TRUE(port.open(true, &queue));
+
+    // Taken at once: the list is made again as each round refuses the rates anew.
+    BaudStatus baud;
+    ASSERT_TRUE(test::pollUntil([&] {
+        baud = port.status().baud;
+        return baud.refused.size() == BaudSearch::RATES.size();
+    }));
+    for (std::size_t i = 0; i < BaudSearch::RATES.size(); ++i) {
+        EXPECT_EQ(baud.refused[i].rate, BaudSearch::RATES[i]) << "in the order tried";
+        EXPECT_EQ(baud.refused[i].reason, systemErrorText(refusal)) << baud.refused[i].rate;
+    }
+    EXPECT_TRUE(baud.nothingFound) << "a round without a rate found nothing";
+    EXPECT_NE(baud.trying, 0u) << "and the search goes on";
+    EXPECT_EQ(baud.found, 0u);
+    EXPECT_STREQ(port.status().failure, nullptr) << "the port itself works";
+    test::expectToEnd([&] { port.stop(); });
 }
 
 TEST(SerialPortTest, PortOpenElsewhereIsRefused) {

@@ -298,6 +298,59 @@ TEST(DeviceStatusTextTest, SaysWhatCameAndHowLongAgo) {
               "Status:\n  File C:\\day.gpsl\n  2048 bytes received, 40 lines decoded\n  end of file");
 }
 
+TEST(DeviceStatusTextTest, SaysHowTheSearchForTheBaudRateGoes) {
+    struct Case {
+        const char* what;
+        BaudStatus baud;
+        std::int64_t lines;
+        const char* expected;
+        bool lost = false;
+    };
+    const std::vector<BaudSearch::SkippedRate> refused = {
+        {460800, "The parameter is incorrect."},
+        {57600, "A device attached to the system is not functioning."},
+        {230400, "The parameter is incorrect."}};
+    const Case cases[] = {
+        {"first round",
+         {9600, 0, false, {}},
+         0,
+         "Status:\n  Port COM5\n  0 bytes received, 0 lines decoded\n  looking for the baud rate: trying 9600"},
+        {"refused rates, grouped by reason in the order refused",
+         {4800, 0, false, refused},
+         0,
+         "Status:\n  Port COM5\n  0 bytes received, 0 lines decoded\n  looking for the baud rate: trying 4800\n  COM5 "
+         "refused 460800, 230400 baud: The parameter is incorrect.\n  COM5 refused 57600 baud: A device attached to "
+         "the system is not functioning."},
+        {"a round found nothing",
+         {19200, 0, true, {{460800, ""}}},
+         0,
+         "Status:\n  Port COM5\n  0 bytes received, 0 lines decoded\n  no NMEA found at any baud rate; trying "
+         "again\n  COM5 refused 460800 baud"},
+        {"found, refusals no longer matter",
+         {0, 38400, false, refused},
+         57,
+         "Status:\n  Port COM5, found at 38400 baud\n  0 bytes received, 57 lines decoded\n  last line 1 s ago"},
+        {"a rate chosen by the user",
+         {},
+         57,
+         "Status:\n  Port COM5\n  0 bytes received, 57 lines decoded\n  last line 1 s ago"},
+        {"lost while searching: the search begins again once it is back",
+         {4800, 0, true, refused},
+         0,
+         "Status:\n  Port COM5\n  0 bytes received, 0 lines decoded\n  port lost since 00:00:00, reopening",
+         true},
+    };
+    for (const Case& c : cases) {
+        PortStatus source;
+        source.baud = c.baud;
+        if (c.lost) {
+            source.failure = "port lost";
+            source.reopening = true;
+        }
+        EXPECT_EQ(deviceStatusText(reportOf("Port COM5", source, c.lines, 1)), c.expected) << c.what;
+    }
+}
+
 TEST(DeviceStatusTextTest, OutputStatusSaysWhatFailedSinceWhenAndWhatWasDropped) {
     PortStatus writing;
     PortStatus lagging;

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <string>
 #include <vector>
 
 namespace veltaro {
@@ -30,6 +31,30 @@ constexpr std::size_t MOST_NAMES_SHOWN = 3;
 std::string clockTime(const SYSTEMTIME& time) {
     char text[16];
     std::snprintf(text, sizeof text, "%02u:%02u:%02u", time.wHour, time.wMinute, time.wSecond);
+    return text;
+}
+
+// One line for each reason the port gave, with the rates it refused for it: a driver refuses its rates above
+// the fastest it can for one reason.
+std::string refusedRatesText(const std::string& port, const std::vector<BaudSearch::SkippedRate>& refused) {
+    std::string text;
+    std::vector<bool> told(refused.size(), false);
+    for (std::size_t i = 0; i < refused.size(); ++i) {
+        if (told[i]) {
+            continue;
+        }
+        text += "\n  " + port + " refused " + std::to_string(refused[i].rate);
+        for (std::size_t j = i + 1; j < refused.size(); ++j) {
+            if (!told[j] && refused[j].reason == refused[i].reason) {
+                text += ", " + std::to_string(refused[j].rate);
+                told[j] = true;
+            }
+        }
+        text += " baud";
+        if (!refused[i].reason.empty()) {
+            text += ": " + refused[i].reason;
+        }
+    }
     return text;
 }
 
@@ -195,12 +220,16 @@ std::string deviceStatusText(const DeviceReport& report) {
     const PortStatus& source = report.sourceStatus;
     const std::int64_t lines = report.lines;
     const std::int64_t secondsSinceLastLine = report.secondsSinceLastLine;
+    const BaudStatus& baud = source.baud;
+    const std::string sourceLine =
+        baud.found != 0 ? report.source + ", found at " + std::to_string(baud.found) + " baud" : report.source;
     char text[4000];
     int length =
-        std::snprintf(text, sizeof text, "Status:\n  %s\n  %lld %s received, %lld %s decoded\n", report.source.c_str(),
+        std::snprintf(text, sizeof text, "Status:\n  %s\n  %lld %s received, %lld %s decoded\n", sourceLine.c_str(),
                       static_cast<long long>(source.bytes), plural(source.bytes, "byte", "bytes"),
                       static_cast<long long>(lines), plural(lines, "line", "lines"));
     std::size_t used = static_cast<std::size_t>(std::max(length, 0));
+    const bool searching = !report.stoppedAt && source.failure == nullptr && baud.trying != 0;
     if (report.stoppedAt) {
         // Nothing flows any more: when it stopped takes the place of how data flows.
         length =
@@ -208,6 +237,12 @@ std::string deviceStatusText(const DeviceReport& report) {
     } else if (source.failure != nullptr) {
         length = std::snprintf(text + used, sizeof text - used, "  %s since %s%s", source.failure,
                                clockTime(source.since).c_str(), source.reopening ? ", reopening" : "");
+    } else if (searching) {
+        // Nothing is delivered until the rate is found: how the search goes is how data flows.
+        length = baud.nothingFound
+                     ? std::snprintf(text + used, sizeof text - used, "  no NMEA found at any baud rate; trying again")
+                     : std::snprintf(text + used, sizeof text - used, "  looking for the baud rate: trying %lu",
+                                     static_cast<unsigned long>(baud.trying));
     } else if (source.atEnd) {
         length = std::snprintf(text + used, sizeof text - used, "  end of file");
     } else if (lines == 0 || secondsSinceLastLine >= QUIET_SECONDS) {
@@ -222,6 +257,10 @@ std::string deviceStatusText(const DeviceReport& report) {
     }
     used = std::min(used + static_cast<std::size_t>(std::max(length, 0)), sizeof text - 1);
     std::string status = text;
+    if (searching) {
+        // "Port COM5" names the port the rates were refused by.
+        status += refusedRatesText(report.source.substr(report.source.find(' ') + 1), baud.refused);
+    }
     if (!report.everySystemSwitchedBy.empty()) {
         status += "\n  Reading every satellite system: the receiver sends " + report.everySystemSwitchedBy;
     }
