@@ -289,7 +289,7 @@ bool GpsDevice::addEchoPort(std::unique_ptr<Port> echo) {
     return true;
 }
 
-bool GpsDevice::addLogFile(const char* path) {
+bool GpsDevice::addLogFile(const char* path, bool append) {
     if (!tee) {
         return fail(DEVICE_ERROR_NO_PORT);
     }
@@ -301,6 +301,9 @@ bool GpsDevice::addLogFile(const char* path) {
     entry->port.reset(new (std::nothrow) FilePort(path));
     if (!entry->queue || !entry->port) {
         return fail(DEVICE_ERROR_NO_MEMORY);
+    }
+    if (append) {
+        static_cast<FilePort*>(entry->port.get())->appendToLog();
     }
     if (!entry->port->initialize()) {
         return failToOpen(DEVICE_ERROR_INITIALIZE_PORT, *entry->port);

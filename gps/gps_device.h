@@ -79,9 +79,10 @@ public:
     bool open(HWND observerWindow);
     bool run();
 
-    // Add an output once its port is open; false with error set, and nothing registered, otherwise.
+    // Add an output once its port is open; false with error set, and nothing registered, otherwise. A log
+    // file starts empty unless append is asked for.
     bool addEchoPort(std::unique_ptr<Port> port);
-    bool addLogFile(const char* path);
+    bool addLogFile(const char* path, bool append = false);
 
     // Stops one output (by the order added): it gets what was queued, is closed, and receives nothing more;
     // the others and the device go on; its report says so.

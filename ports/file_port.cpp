@@ -102,12 +102,14 @@ bool FilePort::open(bool asSource, ByteQueue* target) {
         handle.reset();
         return false;
     }
-    SetFilePointer(handle.get(), 0, nullptr, FILE_BEGIN);
-    if (!asSource) {
+    LARGE_INTEGER end{};
+    const bool append = !asSource && appending && GetFileSizeEx(handle.get(), &end);
+    fileLength = append ? end.QuadPart : 0;
+    SetFilePointer(handle.get(), 0, nullptr, append ? FILE_END : FILE_BEGIN);
+    if (!asSource && !append) {
         // A log starts empty: old bytes past the new stream's end would read as part of it.
         SetEndOfFile(handle.get());
     }
-    fileLength = 0;
     startWorker(asSource);
     return true;
 }

@@ -41,6 +41,8 @@ public:
     // it at once; one that resumes goes on with its next burst at once.
     void steer(bool pause, ReplaySpeed speed);
     bool pausedByUser() const { return paused; }
+    // A log opened after this goes on at the end of what its file holds, rather than starting it empty.
+    void appendToLog() { appending = true; }
     ReplaySpeed speed() const { return static_cast<ReplaySpeed>(speedFactor.load()); }
 
 private:
@@ -60,6 +62,7 @@ private:
     std::atomic<bool> paused{false};
     std::atomic<int> speedFactor{static_cast<int>(ReplaySpeed::REAL_TIME)};
     WinHandle steerSignal; // auto reset: steer wakes the replay with it
+    bool appending = false;
 };
 
 } // namespace veltaro

@@ -14,6 +14,7 @@ inline constexpr char pmOfflineDevice[] = "pmOfflineDevice";   // context menu o
 inline constexpr char dlgStartPage[] = "dlgStartPage";         // start page (child, modeless)
 inline constexpr char dlgDevice[] = "dlgDevice";               // device page (child, modeless)
 inline constexpr char dlgAddEcho[] = "dlgAddEcho";             // "Add Echo:" (modal)
+inline constexpr char dlgSavedSetups[] = "dlgSavedSetups";     // "Saved device setups" (modal)
 inline constexpr char icoMain[] = "icoMain";                   // the application
 inline constexpr char icoLiveDevice[] = "icoLiveDevice";       // a receiver on a COM port
 inline constexpr char icoOfflineDevice[] = "icoOfflineDevice"; // a device reading recorded data
@@ -55,6 +56,10 @@ inline constexpr char accMain[] = "accMain";                   // main window ke
 // Add echo dialog controls (dlgAddEcho); OK and Cancel are IDOK (1) and IDCANCEL (2).
 #define IDC_ADDECHO_PORT_LIST 1001 // list box of COM ports, item data = port number
 #define IDC_ADDECHO_BAUD_LIST 1018 // list box of baud rates, item data = baud rate
+
+// Saved setups dialog controls (dlgSavedSetups); Start and Close are IDOK (1) and IDCANCEL (2).
+#define IDC_SETUPS_LIST 1021   // list view: port, baud rate, outputs, last used; its check box is "Start at launch"
+#define IDC_SETUPS_DELETE 1022 // button "Delete"
 
 // String table: the device start-up errors, one per DeviceError code.
 #define IDS_DEVICE_ERROR_FIRST 10000

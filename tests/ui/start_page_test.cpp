@@ -25,6 +25,7 @@ struct RecordingStarter : DeviceStarter {
         calls.push_back({port, baud, saveToFile, echo, echoPort, echoBaud});
     }
     void openGpsDataFile() override { ++filesOpened; }
+    void startSavedDevice() override {}
 };
 
 // Ports the spooler reports, as Wine keeps them in the registry.
@@ -127,13 +128,15 @@ TEST_F(StartPageTest, ListsTheComPortsInNumberOrderWithTheirNumbers) {
     EXPECT_EQ(SendMessageA(control(IDC_START_ECHO_PORT), CB_GETCURSEL, 0, 0), CB_ERR);
 }
 
-TEST_F(StartPageTest, BaudBoxesOfferFifteenRates) {
+TEST_F(StartPageTest, BaudBoxesOfferFifteenRatesAndTheDeviceAlsoAutomatic) {
     const std::vector<Entry> expected = {{"110", 110},       {"300", 300},       {"600", 600},      {"1200", 1200},
                                          {"2400", 2400},     {"4800", 4800},     {"9600", 9600},    {"14400", 14400},
                                          {"19200", 19200},   {"38400", 38400},   {"56000", 56000},  {"57600", 57600},
                                          {"115200", 115200}, {"128000", 128000}, {"256000", 256000}};
-    EXPECT_EQ(comboEntries(control(IDC_START_BAUD)), expected);
-    EXPECT_EQ(comboEntries(control(IDC_START_ECHO_BAUD)), expected);
+    std::vector<Entry> automaticFirst = {{"Automatic", 0}};
+    automaticFirst.insert(automaticFirst.end(), expected.begin(), expected.end());
+    EXPECT_EQ(comboEntries(control(IDC_START_BAUD)), automaticFirst);
+    EXPECT_EQ(comboEntries(control(IDC_START_ECHO_BAUD)), expected) << "an echo sends at a rate chosen";
     EXPECT_EQ(selectedComboText(control(IDC_START_BAUD)), "4800");
     EXPECT_EQ(selectedComboText(control(IDC_START_ECHO_BAUD)), "115200");
     EXPECT_EQ(IsDlgButtonChecked(page.hwnd, IDC_START_SAVE_TO_FILE), BST_UNCHECKED);
@@ -185,7 +188,7 @@ TEST_F(StartPageTest, StartDeviceHandsOverTheSixValues) {
     const std::vector<Entry> entries = listEntries(ports);
     ASSERT_GE(entries.size(), 2u);
     SendMessageA(ports, LB_SETCURSEL, 1, 0);
-    SendMessageA(control(IDC_START_BAUD), CB_SETCURSEL, 6, 0); // 9600
+    SendMessageA(control(IDC_START_BAUD), CB_SETCURSEL, 7, 0); // 9600
     CheckDlgButton(page.hwnd, IDC_START_SAVE_TO_FILE, BST_CHECKED);
     CheckDlgButton(page.hwnd, IDC_START_ECHO, BST_CHECKED); // but no echo port chosen
     SendMessageA(page.hwnd, WM_COMMAND, MAKEWPARAM(IDC_START_DEVICE, BN_CLICKED),
@@ -200,9 +203,11 @@ TEST_F(StartPageTest, StartDeviceHandsOverTheSixValues) {
     EXPECT_EQ(call.echoBaud, 115200);
 
     SendMessageA(ports, LB_SETCURSEL, static_cast<WPARAM>(-1), 0);
+    SendMessageA(control(IDC_START_BAUD), CB_SETCURSEL, 0, 0);
     SendMessageA(page.hwnd, WM_COMMAND, MAKEWPARAM(IDC_START_DEVICE, BN_CLICKED), 0);
     ASSERT_EQ(starter.calls.size(), 2u);
     EXPECT_EQ(starter.calls[1].port, -1) << "no port selected";
+    EXPECT_EQ(starter.calls[1].baud, 0) << "Automatic";
 }
 
 TEST_F(StartPageTest, FileButtonOpensAFileAndTheOthersDoNothing) {

@@ -20,6 +20,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <iterator>
 #include <string>
 
@@ -39,19 +40,6 @@ OPENFILENAMEA fileDialog(HWND owner, char (&file)[MAX_PATH], const char* filter)
     dialog.lpstrInitialDir = ".";
     dialog.lpstrDefExt = "gpsl";
     return dialog;
-}
-
-// Asks where to save a device's data; false when the user cancels.
-bool askLogPath(HWND owner, std::string& path) {
-    char file[MAX_PATH] = "";
-    OPENFILENAMEA dialog = fileDialog(owner, file, "GPS Text Log\0*.gpsl\0");
-    // A log starts empty, so choosing an existing file must be a decision, not an accident.
-    dialog.Flags = OFN_OVERWRITEPROMPT;
-    if (!GetSaveFileNameA(&dialog)) {
-        return false;
-    }
-    path = file;
-    return true;
 }
 
 // Asks which recorded log to replay; false when the user cancels.
@@ -89,17 +77,49 @@ constexpr const char* GOES_ON_WITHOUT_IT = "\n\nThe device goes on without it.";
 
 } // namespace
 
+// Asks where to save a device's data; false when the user cancels.
+bool askLogPath(HWND owner, std::string& path) {
+    char file[MAX_PATH] = "";
+    OPENFILENAMEA dialog = fileDialog(owner, file, "GPS Text Log\0*.gpsl\0");
+    // A log starts empty, so choosing an existing file must be a decision, not an accident.
+    dialog.Flags = OFN_OVERWRITEPROMPT;
+    if (!GetSaveFileNameA(&dialog)) {
+        return false;
+    }
+    path = file;
+    return true;
+}
+
 void MainFrame::startDevice(int port, int baud, bool saveToFile, bool echo, int echoPort, int echoBaud) {
     // Asked before the device starts: what arrives while the dialog is open belongs in the log too.
-    std::string logPath;
-    bool log = saveToFile && askLogPath(mainWindow.hwnd, logPath);
-    auto device = std::make_unique<GpsDevice>(std::make_unique<SerialPort>(port, baud));
+    SavedSetup setup;
+    setup.port = "COM" + std::to_string(port);
+    setup.baud = static_cast<std::uint32_t>(std::max(baud, 0));
+    if (saveToFile && !askLogPath(mainWindow.hwnd, setup.logPath)) {
+        setup.logPath.clear();
+    }
+    if (echo) {
+        setup.echoes.push_back({"COM" + std::to_string(echoPort), static_cast<std::uint32_t>(std::max(echoBaud, 0))});
+    }
+    if (startLiveDevice(setup, false)) {
+        keepSetup(setup);
+    }
+}
+
+bool MainFrame::startLiveDevice(const SavedSetup& setup, bool appendLog) {
+    const int port = std::atoi(setup.port.c_str() + 3);
+    auto device = std::make_unique<GpsDevice>(std::make_unique<SerialPort>(port, static_cast<int>(setup.baud)));
     if (!device->open(mainWindow.hwnd)) {
         showError(deviceErrorText(device->error));
-        return; // the device and its port stop and go with it
+        return false; // the device and its port stop and go with it
+    }
+    if (setup.everySystem != EverySystemChoice::NOT_CHOSEN) {
+        device->parser->setEverySystem(setup.everySystem == EverySystemChoice::ON);
     }
     // The outputs join before the stream flows, so they get it from its first byte; the bytes wait meanwhile.
-    while (log && !device->addLogFile(logPath.c_str())) {
+    std::string logPath = setup.logPath;
+    bool log = !logPath.empty();
+    while (log && !device->addLogFile(logPath.c_str(), appendLog)) {
         // A log the user asked for is never dropped in silence: another file, or no log by the user's word.
         const std::string question = logFailure(*device, logPath) + "\n\nChoose another file? No starts COM" +
                                      std::to_string(port) + " without a log.";
@@ -107,17 +127,19 @@ void MainFrame::startDevice(int port, int baud, bool saveToFile, bool echo, int 
             break;
         }
         log = askLogPath(mainWindow.hwnd, logPath);
+        appendLog = false;
     }
-    if (echo) {
-        addEchoPort(*device, echoPort, echoBaud);
+    for (const EchoSetup& echo : setup.echoes) {
+        addEchoPort(*device, std::atoi(echo.port.c_str() + 3), static_cast<int>(echo.baud));
     }
     if (!device->run()) {
         showError(deviceErrorText(device->error));
-        return;
+        return false;
     }
     char title[100];
     std::snprintf(title, sizeof title, "COM%d: Live GPS", port);
     addDeviceNode(std::move(device), title, 1);
+    return true;
 }
 
 void MainFrame::openGpsDataFile() {
@@ -286,6 +308,17 @@ void MainFrame::toggleEverySystem() {
         return;
     }
     device->parser->setEverySystem(!device->parser->readsEverySystem());
+    // A live receiver's setup remembers the reading chosen by hand.
+    const std::unique_ptr<char[]> port = menuNode->live != 0 && device->port ? device->port->displayName() : nullptr;
+    if (port) {
+        for (SavedSetup& setup : setups) {
+            if (samePort(setup.port, port.get())) {
+                setup.everySystem = device->parser->readsEverySystem() ? EverySystemChoice::ON : EverySystemChoice::OFF;
+                saveSavedSetups();
+                break;
+            }
+        }
+    }
     // A replay that has ended would show nothing of the new reading: it plays its file again, read anew.
     if (!device->recordedFile.empty() && device->port && device->port->status().atEnd &&
         !device->restartSource(std::make_unique<FilePort>(device->recordedFile.c_str(), ReplayPace::RECEIVER))) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/saved_setups.h"
 #include "gps/gps_device.h"
 #include "ui/framework/pane.h"
 #include "ui/pages/start_page.h"
@@ -79,6 +80,9 @@ private:
 // Shows message in an error box captioned "Error".
 void showErrorBox(const std::string& message);
 
+// Asks where to save a device's data; false when the user cancels.
+bool askLogPath(HWND owner, std::string& path);
+
 // The one top-level window: the tree of nodes on the left, the splitter bar, and on the right the pane
 // of the selected node. Everything here runs on the user-interface thread.
 class MainFrame : public DeviceStarter {
@@ -110,6 +114,10 @@ public:
     void openGpsDataFile() override;
     // Replays the log at path; false, after telling the user why, when it cannot be read.
     bool startRecordedDevice(const std::string& path);
+    // Reads the saved setups kept at path, tells of a file that cannot be used, and starts the setups ticked
+    // "Start at launch".
+    void loadSavedSetups(const std::wstring& path);
+    void startSavedDevice() override;
     void showDeviceMenu();
 
     // The "Sat stats" and "Current route" pages of a started device.
@@ -145,6 +153,9 @@ public:
     TreeNode* menuNode = nullptr;    // the node the device commands act on
     TreeNode* compareNode = nullptr; // "Compare receivers", once two devices exist
 
+    std::vector<SavedSetup> setups; // the live devices' setups, most recently used first
+    std::wstring setupsPath;        // where they are kept; empty: nowhere, as in tests that do not ask
+
     // Tells the user why a device or an output could not start; tests put a recorder here.
     void (*showError)(const std::string& message) = showErrorBox;
 
@@ -162,6 +173,13 @@ private:
     void addCompareNode();
     void addLogFile(GpsDevice& device);
     void addEchoPort(GpsDevice& device, int portNumber, int baudRate);
+    // Starts a live device as setup says, its log appended to or started anew; false when it did not start.
+    bool startLiveDevice(const SavedSetup& setup, bool appendLog);
+    // Starts a saved setup, after checking its port is there and asking what to do with a log that exists.
+    void startSetup(SavedSetup setup);
+    // Keeps setup as the most recent and writes the file.
+    void keepSetup(SavedSetup setup);
+    void saveSavedSetups();
     GpsDevice* menuDevice() const;
     // The node an item of the tree stands for; false when the tree does not know the item.
     bool nodeOfItem(HTREEITEM item, TreeNode*& node) const;

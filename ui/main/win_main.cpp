@@ -2,6 +2,7 @@
 #include "res/resource.h"
 #include "ui/framework/drawing_resources.h"
 #include "ui/main/main_frame.h"
+#include "ui/main/setups_file.h"
 
 #include <windows.h>
 
@@ -13,6 +14,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int showCommand) {
         showErrorBox("Cannot create Veltaro's main window.");
         return 1;
     }
+    frame.loadSavedSetups(defaultSetupsPath());
 
     // The exit item promises Alt+X: the keys reach whichever control has the focus, so the loop
     // translates them before they are dispatched.

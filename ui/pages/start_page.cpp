@@ -41,7 +41,9 @@ int textWidth(HWND control) {
 StartPage::StartPage(ContainerPane* parent, const SharedGdi& gdi) : DialogPage(parent, gdi, dlgStartPage) {}
 
 INT_PTR StartPage::onInitDialog() {
-    fillBaudBox(GetDlgItem(hwnd, IDC_START_BAUD), 4800);
+    HWND baud = GetDlgItem(hwnd, IDC_START_BAUD);
+    addComboEntry(baud, "Automatic", 0); // the device tries the usual rates until NMEA comes
+    fillBaudBox(baud, 4800);
     fillBaudBox(GetDlgItem(hwnd, IDC_START_ECHO_BAUD), 115200);
     fillPorts();
     return FALSE;
@@ -77,10 +79,17 @@ INT_PTR StartPage::onCommand(WPARAM wParam) {
         }
         return 1;
     case IDC_START_SAVED_DEVICE:
-        return 1; // disabled: Veltaro keeps no settings
+        if (mainFrame != nullptr) {
+            mainFrame->startSavedDevice();
+        }
+        return 1;
     default:
         return 0;
     }
+}
+
+void StartPage::offerSavedSetups(bool any) {
+    EnableWindow(GetDlgItem(hwnd, IDC_START_SAVED_DEVICE), any);
 }
 
 LRESULT StartPage::onSize(WPARAM wParam, LPARAM lParam) {

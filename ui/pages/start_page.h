@@ -9,6 +9,8 @@ class DeviceStarter {
 public:
     virtual void startDevice(int port, int baud, bool saveToFile, bool echo, int echoPort, int echoBaud) = 0;
     virtual void openGpsDataFile() = 0;
+    // Offers the saved setups and starts the one chosen.
+    virtual void startSavedDevice() = 0;
 
 protected:
     ~DeviceStarter() = default;
@@ -26,6 +28,8 @@ public:
 
     // The smallest client size at which no control overlaps another and every text fits its control.
     SIZE minimumSize() const;
+    // "Start a live GPS device with saved parameters..." can be pressed while a setup is saved.
+    void offerSavedSetups(bool any);
 
     DeviceStarter* mainFrame = nullptr; // not owned
 
