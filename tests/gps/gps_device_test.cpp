@@ -227,6 +227,29 @@ TEST_F(ScriptedDeviceTest, FloodOfLinesIsToldInFewNotificationsAndKeepsEveryPosi
     EXPECT_LT(observer.count(), fixes / 2) << "merged, not one per line";
 }
 
+// Under a folder whose name no ANSI code page can write, a log is written byte for byte and replays.
+TEST_F(ScriptedDeviceTest, LogUnderANonAsciiFolderIsWrittenAndReplayed) {
+    const std::string folder = "Z:\\tmp\\Z\xC3\xBCrich";
+    const std::string log = folder + "\\\xE6\x97\xA5\xE6\x9C\xAC\\log.gpsl"; // Z:\tmp\Zürich\日本\log.gpsl
+    CreateDirectoryA(folder.c_str(), nullptr);
+    CreateDirectoryA((folder + "\\\xE6\x97\xA5\xE6\x9C\xAC").c_str(), nullptr);
+    ASSERT_TRUE(device.start(nullptr));
+    ASSERT_TRUE(device.addLogFile(log.c_str())) << "the log under a non-ASCII folder would not open";
+    const std::string stream = capture("telit-he910.nmea");
+    scripted->fed->append(stream.data(), static_cast<int>(stream.size()));
+    device.stop();
+    // The name on disk is the Unicode one, not its bytes read in another code page.
+    EXPECT_NE(GetFileAttributesW(L"Z:\\tmp\\Z\u00fcrich\\\u65e5\u672c\\log.gpsl"), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(test::readFile(log), stream);
+
+    GpsDevice replay{std::make_unique<FilePort>(log.c_str(), ReplayPace::RECEIVER)};
+    static_cast<FilePort*>(replay.port.get())->steer(false, ReplaySpeed::FASTEST);
+    ASSERT_TRUE(replay.start(nullptr));
+    EXPECT_TRUE(test::pollUntil([&] { return replay.parser->linesDecoded() == decodeStream(stream).lines; }));
+    replay.stop();
+    DeleteFileA(log.c_str());
+}
+
 TEST(GpsDeviceTest, StopEndsWithAnEchoNobodyReadsAndTheLogComplete) {
     // Two devices, as the main window has them, each with a log and an echo whose far end never reads.
     std::string stream;

@@ -94,9 +94,9 @@ TEST_F(AccuracyPageFrameTest, TesterReadsTheScatterOfAParkedReceiverAgainstAType
     ASSERT_TRUE(test::pumpMessagesUntil([&] { return says(page.hwnd, "Fixes: 8 in "); })) << textOf(page.hwnd);
     const std::string figures = textOf(page.hwnd);
     for (const char* expected :
-         {"Mean: 48\xB0"
+         {"Mean: 48\xC2\xB0"
           "06.0000000",
-          "N 011\xB0"
+          "N 011\xC2\xB0"
           "30.0000000",
           "Mean height: 545.40 m", "CEP50: 2.000 m", "CEP95: 2.000 m", "2DRMS: 4.000 m", "Sigma up: 0.000 m"}) {
         EXPECT_NE(figures.find(expected), std::string::npos) << expected << " in\n" << figures;
@@ -109,7 +109,7 @@ TEST_F(AccuracyPageFrameTest, TesterReadsTheScatterOfAParkedReceiverAgainstAType
     char reference[64];
     std::snprintf(reference, sizeof reference, "48 %.9f N 011 30 E", minutesOf(latitude));
     EXPECT_TRUE(page.setReference(reference));
-    EXPECT_TRUE(says(page.hwnd, "From the reference: 3.000 m at 180.0\xB0")) << textOf(page.hwnd);
+    EXPECT_TRUE(says(page.hwnd, "From the reference: 3.000 m at 180.0\xC2\xB0")) << textOf(page.hwnd);
     // From 3 m north of the ring's centre its fixes lie 1, 1.844, 2.408, 3.606, 3.606, 4.767, 4.866 and 5 m away.
     EXPECT_TRUE(says(page.hwnd, "CEP50: 3.606 m")) << "the CEP counts from the reference now: " << textOf(page.hwnd);
 
@@ -148,9 +148,10 @@ TEST_F(AccuracyPageFrameTest, TesterComparesTwoReceiversOnOneSpot) {
     ASSERT_TRUE(two.write(second));
     const std::string firstRow = "COM5: Live GPS: 8 fixes, 100% of seconds with a fix, CEP50 2.000 m, CEP95 2.000 m, "
                                  "2DRMS 4.000 m, mean 0.000 m";
-    const std::string secondRow = "COM6: Live GPS: 8 fixes, 100% of seconds with a fix, CEP50 1.000 m, CEP95 1.000 m, "
-                                  "2DRMS 2.000 m, mean 3.000 m at 90.0\xB0 from the reference, 8.0 satellites used, "
-                                  "C/N0 -- dB-Hz";
+    const std::string secondRow =
+        "COM6: Live GPS: 8 fixes, 100% of seconds with a fix, CEP50 1.000 m, CEP95 1.000 m, "
+        "2DRMS 2.000 m, mean 3.000 m at 90.0\xC2\xB0 from the reference, 8.0 satellites used, "
+        "C/N0 -- dB-Hz";
     ASSERT_TRUE(test::pumpMessagesUntil([&] {
         return says(page.hwnd, "COM5: Live GPS: 8 fixes") && says(page.hwnd, "COM6: Live GPS: 8 fixes");
     })) << textOf(page.hwnd);
@@ -159,7 +160,7 @@ TEST_F(AccuracyPageFrameTest, TesterComparesTwoReceiversOnOneSpot) {
     test::saveScreenshot("compare_receivers");
 
     page.useMeanOf(1);
-    EXPECT_TRUE(says(page.hwnd, "mean 3.000 m at 270.0\xB0 from the reference")) << textOf(page.hwnd);
+    EXPECT_TRUE(says(page.hwnd, "mean 3.000 m at 270.0\xC2\xB0 from the reference")) << textOf(page.hwnd);
     EXPECT_FALSE(page.setReference("no place"));
     EXPECT_TRUE(says(page.hwnd, "Not a position: no latitude.")) << textOf(page.hwnd);
 }

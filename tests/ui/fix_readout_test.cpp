@@ -6,6 +6,7 @@
 #include "support/ui_support.h"
 #include "ui/framework/drawing_resources.h"
 #include "ui/framework/gdi_owners.h"
+#include "ui/framework/utf8_text.h"
 
 #include <gtest/gtest.h>
 
@@ -55,9 +56,9 @@ TEST(FixReadoutTest, ShowsEachValueAsAReceiverWatcherReadsIt) {
          munich,
          nullptr,
          {"UTC 1994-11-19 12:35:19",
-          "Lat 48\xB0"
+          "Lat 48\xC2\xB0"
           "07.0380' N",
-          "Lon 011\xB0"
+          "Lon 011\xC2\xB0"
           "31.0000' E",
           "Alt 545.4 m MSL", "Fix 3D (GPS)", "Sats 8 used, 14 in view", "DOP H 1.3 P 2.5 V 2.1", "Ellipsoid 592.3 m"}},
         {"nothing received yet",
@@ -70,36 +71,36 @@ TEST(FixReadoutTest, ShowsEachValueAsAReceiverWatcherReadsIt) {
           "$GPGSA,A,2,,,,,,,,,,,,,1.25,0.55,9.9*00"},
          nullptr,
          {"UTC 2024-03-05 00:00:01",
-          "Lat 33\xB0"
+          "Lat 33\xC2\xB0"
           "59.999996' S",
-          "Lon 071\xB0"
+          "Lon 071\xC2\xB0"
           "00.00000000' W",
           "Alt -3.0 m", "Fix 2D (RTK fixed)", "Sats 12 used, -- in view", "DOP H 0.55 P 1.25 V 9.9"}},
         {"a lost fix keeps the last position and says how old it is; empty fields read --",
          {MUNICH_GGA, MUNICH_GSA, "$GPGGA,165019.000,,,,,0,,,,M,0.0,M,,0000*5C", "$GPGSA,A,1,,,,,,,,,,,,,,,*1E"},
          [](GpsState& s) { s.fixAgeSeconds = 42; },
          {"UTC -- 16:50:19",
-          "Lat 48\xB0"
+          "Lat 48\xC2\xB0"
           "07.0380' N",
-          "Lon 011\xB0"
+          "Lon 011\xC2\xB0"
           "31.0000' E",
           "Alt --", "Fix none (invalid)", "Sats -- used, -- in view", "DOP H -- P -- V --", "Last fix 42 s ago"}},
         {"quality and fix type beyond the names",
          {"$GPGGA,123519,4807.038,N,01131.000,E,9,08,0.9,545.4,M,,M,,*47", "$GPGSA,A,7,*00"},
          nullptr,
          {"UTC -- 12:35:19",
-          "Lat 48\xB0"
+          "Lat 48\xC2\xB0"
           "07.0380' N",
-          "Lon 011\xB0"
+          "Lon 011\xC2\xB0"
           "31.0000' E",
           "Alt 545.4 m", "Fix 7 (9)", "Sats 8 used, -- in view", "DOP H -- P -- V --"}},
         {"no line for 12 s",
          munich,
          [](GpsState& s) { s.quietSeconds = 12; },
          {"No data for 12 s", "UTC 1994-11-19 12:35:19",
-          "Lat 48\xB0"
+          "Lat 48\xC2\xB0"
           "07.0380' N",
-          "Lon 011\xB0"
+          "Lon 011\xC2\xB0"
           "31.0000' E",
           "Alt 545.4 m MSL", "Fix 3D (GPS)", "Sats 8 used, 14 in view", "DOP H 1.3 P 2.5 V 2.1", "Ellipsoid 592.3 m"}},
         {"source lost",
@@ -115,9 +116,9 @@ TEST(FixReadoutTest, ShowsEachValueAsAReceiverWatcherReadsIt) {
           "$GPGST,014035.00,1.5,,,,0.012,0.015,0.031*00"},
          nullptr,
          {"UTC 2014-05-26 08:14:11",
-          "Lat 43\xB0"
+          "Lat 43\xC2\xB0"
           "32.69262' S",
-          "Lon 172\xB0"
+          "Lon 172\xC2\xB0"
           "35.48549' E",
           "Alt 25.63 m MSL", "Fix -- (RTK fixed)", "Sats 13 used, -- in view", "DOP --", "Ellipsoid 36.87 m",
           "Error N1.2 E1.5 U3.1 cm"}},
@@ -127,9 +128,9 @@ TEST(FixReadoutTest, ShowsEachValueAsAReceiverWatcherReadsIt) {
           "$GNGST,004024.00,2.3,,,,2.4,3.5,4.2"},
          nullptr,
          {"UTC -- 00:40:24",
-          "Lat 45\xB0"
+          "Lat 45\xC2\xB0"
           "52.65393' S",
-          "Lon 170\xB0"
+          "Lon 170\xC2\xB0"
           "30.00670' E",
           "Alt 14.8 m MSL", "Fix 3D (GNSS)", "Sats 5 used, -- in view", "DOP H 0.7 P 1.2 V 1.0", "Used G3 R2",
           "Ellipsoid 16.6 m", "Error N2.4 E3.5 U4.2 m"}},
@@ -241,8 +242,7 @@ TEST(FixReadoutTest, EveryLineFitsTheColumn) {
         for (std::size_t end = 0; end != std::string::npos; start = end + 2) {
             end = text.find("\r\n", start);
             const std::string line = text.substr(start, end == std::string::npos ? end : end - start);
-            SIZE size{};
-            GetTextExtentPoint32A(canvas.dc(), line.c_str(), static_cast<int>(line.size()), &size);
+            const SIZE size = textExtent(canvas.dc(), line);
             EXPECT_LE(4 + size.cx, 150) << line << " is " << size.cx << " pixels wide";
         }
     }

@@ -4,6 +4,7 @@
 #include "gps/reference_text.h"
 #include "ui/framework/counts.h"
 #include "ui/framework/gdi_owners.h"
+#include "ui/framework/utf8_text.h"
 #include "ui/views/dot_layer.h"
 #include "ui/views/fix_readout.h"
 #include "ui/views/pixel.h"
@@ -77,9 +78,9 @@ std::string accuracyText(const ScatterFigures& figures, bool typedReference) {
         text += printed("\r\nMean height: %.2f m", figures.mean.height);
     }
     if (typedReference) {
-        text += "\r\nFrom the reference: " + (std::isnan(figures.offset)
-                                                  ? std::string("--")
-                                                  : metres(figures.offset) + printed(" at %.1f\xB0", figures.bearing));
+        text += "\r\nFrom the reference: " +
+                (std::isnan(figures.offset) ? std::string("--")
+                                            : metres(figures.offset) + printed(" at %.1f\xC2\xB0", figures.bearing));
     }
     text += "\r\nCEP50: " + metres(figures.cep50);
     text += "\r\nCEP95: " + metres(figures.cep95);
@@ -254,7 +255,7 @@ void AccuracyPage::draw(HDC dc, int w, int h) {
     for (const char* line = text; *line != '\0';) {
         const char* end = std::strstr(line, "\r\n");
         const int n = end != nullptr ? static_cast<int>(end - line) : static_cast<int>(std::strlen(line));
-        TextOutA(dc, x, y, line, n);
+        textOut(dc, x, y, std::string_view(line, static_cast<std::size_t>(n)));
         y += gdi.lineHeight();
         line += n + (end != nullptr ? 2 : 0);
     }

@@ -3,6 +3,7 @@
 #include "gps/reference_text.h"
 #include "ui/framework/counts.h"
 #include "ui/framework/gdi_owners.h"
+#include "ui/framework/utf8_text.h"
 #include "ui/views/dot_layer.h"
 #include "ui/views/pixel.h"
 
@@ -71,7 +72,7 @@ std::vector<std::string> cellsOf(const CompareRow& row) {
             number(row.cep95, "%.3f"),
             number(row.drms2, "%.3f"),
             distance(row.offset),
-            number(row.bearing, "%.1f\xB0"),
+            number(row.bearing, "%.1f\xC2\xB0"),
             number(row.usedAverage, "%.1f"),
             number(row.cn0Average, "%.0f")};
 }
@@ -288,14 +289,15 @@ void ComparePage::draw(HDC dc, int w, int h) {
         const std::vector<std::string> cells = cellsOf(rows[r]);
         // A long name ends in "..." before the next column.
         RECT name{MARGIN + 14, y, MARGIN + COLUMNS[1].x - 4, y + line};
-        DrawTextA(dc, cells[0].c_str(), static_cast<int>(cells[0].size()), &name,
+        const std::wstring shownName = widen(cells[0]);
+        DrawTextW(dc, shownName.c_str(), static_cast<int>(shownName.size()), &name,
                   DT_LEFT | DT_TOP | DT_SINGLELINE | DT_END_ELLIPSIS | DT_NOPREFIX);
         for (std::size_t c = 1; c < cells.size(); ++c) {
-            TextOutA(dc, MARGIN + COLUMNS[c].x, y, cells[c].c_str(), static_cast<int>(cells[c].size()));
+            textOut(dc, MARGIN + COLUMNS[c].x, y, cells[c]);
         }
     }
     if (!why.empty()) {
-        TextOutA(dc, MARGIN, y + line, why.c_str(), static_cast<int>(why.size()));
+        textOut(dc, MARGIN, y + line, why);
     }
 }
 

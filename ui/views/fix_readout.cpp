@@ -1,6 +1,7 @@
 #include "ui/views/fix_readout.h"
 
 #include "ui/framework/gdi_owners.h"
+#include "ui/framework/utf8_text.h"
 #include "ui/views/age_caption.h"
 
 #include <algorithm>
@@ -162,7 +163,7 @@ std::string angleText(double hundredths, Decimals sent, int degreeDigits, char p
         unit *= 10;
     }
     const long long steps = std::llround(std::abs(hundredths) / 100.0 * 60.0 * static_cast<double>(unit));
-    return printed("%0*lld\xB0%02lld.%0*lld' %c", degreeDigits, steps / (60 * unit), steps % (60 * unit) / unit,
+    return printed("%0*lld\xC2\xB0%02lld.%0*lld' %c", degreeDigits, steps / (60 * unit), steps % (60 * unit) / unit,
                    decimals, steps % unit, hundredths < 0 ? negative : positive);
 }
 
@@ -253,7 +254,7 @@ void FixReadout::draw(HDC dc, int w, int h) {
     GetTextMetricsA(dc, &metrics);
     int y = MARGIN;
     for (const std::string& line : splitLines(readoutText(*static_cast<const GpsState*>(data)))) {
-        TextOutA(dc, MARGIN, y, line.c_str(), static_cast<int>(line.size()));
+        textOut(dc, MARGIN, y, line);
         y += metrics.tmHeight;
     }
 }

@@ -21,7 +21,7 @@ protected:
 };
 
 // Degrees and minutes from hundredths of a degree, to as many decimals of a minute as sent (4 to 8), with the
-// hemisphere's letter: "48\xB007.03800' N".
+// hemisphere's letter: "48°07.03800' N".
 std::string angleText(double hundredths, Decimals sent, int degreeDigits, char positive, char negative);
 
 // The readout's lines, CR LF between them; "--" stands for a value not received yet.
