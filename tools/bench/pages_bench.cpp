@@ -4,6 +4,7 @@
 // Run under scripts/virtual-com.sh with the pair 5:15, on an X display.
 #include "support/captures.h"
 #include "support/far_end.h"
+#include "thread_time.h"
 #include "ui/framework/drawing_resources.h"
 #include "ui/main/main_frame.h"
 
@@ -25,19 +26,6 @@ constexpr int ROUNDS = 3; // interleaved, so a slow spell of the machine falls o
 
 double nowMs() {
     return static_cast<double>(GetTickCount64());
-}
-
-// CPU time of the calling thread, user and kernel, in milliseconds.
-double threadCpuMs() {
-    FILETIME created;
-    FILETIME exited;
-    FILETIME kernel;
-    FILETIME user;
-    GetThreadTimes(GetCurrentThread(), &created, &exited, &kernel, &user);
-    const auto ms = [](const FILETIME& t) {
-        return static_cast<double>((static_cast<ULONGLONG>(t.dwHighDateTime) << 32) | t.dwLowDateTime) / 10000.0;
-    };
-    return ms(kernel) + ms(user);
 }
 
 // The epoch with its time fields set to the tenth of a second given, checksums made right.
@@ -118,10 +106,10 @@ int main(int argc, char** argv) {
         for (std::size_t i = 0; i < std::size(shown); ++i) {
             SendMessageA(frame.treeWindow, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(shown[i].node->item));
             pump(nowMs() + 1000); // settled on the page
-            const double cpu = threadCpuMs();
+            const double cpu = bench::threadCpuMs();
             const double start = nowMs();
             pump(start + SECONDS_EACH * 1000.0);
-            figures[i].push_back((threadCpuMs() - cpu) / ((nowMs() - start) / 1000.0));
+            figures[i].push_back((bench::threadCpuMs() - cpu) / ((nowMs() - start) / 1000.0));
         }
     }
     for (std::size_t i = 0; i < std::size(shown); ++i) {

@@ -5,6 +5,7 @@
 // Run under scripts/virtual-com.sh with the pairs 5:15 to 12:22, on an X display.
 #include "support/captures.h"
 #include "support/far_end.h"
+#include "thread_time.h"
 #include "ui/framework/drawing_resources.h"
 #include "ui/main/main_frame.h"
 
@@ -36,18 +37,6 @@ std::string titleOf(HWND window) {
     char text[100] = "";
     GetWindowTextA(window, text, sizeof text);
     return text;
-}
-
-double threadCpuMs() {
-    FILETIME created;
-    FILETIME exited;
-    FILETIME kernel;
-    FILETIME user;
-    GetThreadTimes(GetCurrentThread(), &created, &exited, &kernel, &user);
-    auto ms = [](const FILETIME& t) {
-        return static_cast<double>((static_cast<ULONGLONG>(t.dwHighDateTime) << 32) | t.dwLowDateTime) / 10000.0;
-    };
-    return ms(kernel) + ms(user);
 }
 
 // The pixels a window's update region covers.
@@ -186,14 +175,14 @@ void measure(MainFrame& frame, int devices, const std::vector<test::Burst>& cycl
     for (TreeNode* page : pages) {
         show(frame, *page);
         pump(SETTLE_MS);
-        const double cpu = threadCpuMs();
+        const double cpu = bench::threadCpuMs();
         const Counts counts = pump(MEASURE_MS);
         const double seconds = MEASURE_MS / 1000.0;
         std::printf("%d receiver%s, %-14s paints/s %6.1f  pixels/paint %8.0f  pixels/cycle %8.0f  UI thread CPU "
                     "%5.1f%%\n",
                     devices, devices > 1 ? "s" : " ", titleOf(page->pane->hwnd).c_str(), counts.paints / seconds,
                     counts.paints > 0 ? counts.pixels / counts.paints : 0,
-                    counts.pixels / (seconds * 1000.0 / CYCLE_MS), 100.0 * (threadCpuMs() - cpu) / MEASURE_MS);
+                    counts.pixels / (seconds * 1000.0 / CYCLE_MS), 100.0 * (bench::threadCpuMs() - cpu) / MEASURE_MS);
     }
     receivers.sending = false;
     for (TreeNode* page : pages) {
