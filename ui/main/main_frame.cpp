@@ -5,6 +5,8 @@
 #include "ui/framework/gdi_owners.h"
 #include "ui/framework/splitter.h"
 
+#include <dbt.h>
+
 #include <cstring>
 #include <string>
 #include <vector>
@@ -52,6 +54,18 @@ BOOL CALLBACK collectTabStop(HWND window, LPARAM stops) {
         reinterpret_cast<std::vector<HWND>*>(stops)->push_back(window);
     }
     return TRUE;
+}
+
+// Lists the ports there are now on the start page, if it was made.
+void refillPorts(StartPage* page) {
+    if (page != nullptr && page->hwnd != nullptr) {
+        page->fillPorts();
+    }
+}
+
+// The device changes that may add or remove a COM port.
+bool changesPorts(WPARAM event) {
+    return event == DBT_DEVICEARRIVAL || event == DBT_DEVICEREMOVECOMPLETE || event == DBT_DEVNODES_CHANGED;
 }
 
 } // namespace
@@ -183,6 +197,9 @@ void MainFrame::showNode(HTREEITEM item) {
     MoveWindow(currentNode->pane->hwnd, 0, 0, client.right - client.left, client.bottom - client.top, TRUE);
     ShowWindow(currentNode->pane->hwnd, SW_SHOW);
     currentNode->pane->refresh();
+    if (currentNode == rootNode) {
+        refillPorts(startPage); // a port may have come or gone unannounced meanwhile
+    }
 }
 
 void MainFrame::layoutFrame() {
@@ -383,6 +400,11 @@ LRESULT MainFrame::onMainMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_GPSUPDATE:
         refreshPages(reinterpret_cast<const GpsParser*>(lParam));
         return 0;
+    case WM_DEVICECHANGE:
+        if (changesPorts(wParam)) {
+            refillPorts(startPage);
+        }
+        break; // the default answer grants what the system asks
     default:
         break;
     }

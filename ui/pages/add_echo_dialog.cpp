@@ -7,6 +7,7 @@
 #include "ui/pages/start_page.h"
 
 #include <string>
+#include <vector>
 
 namespace veltaro {
 
@@ -40,10 +41,12 @@ void fillLists(HWND dialog) {
     }
     HWND ports = GetDlgItem(dialog, IDC_ADDECHO_PORT_LIST);
     SendMessageA(ports, LB_RESETCONTENT, 0, 0);
-    for (const ComPort& port : listComPorts()) {
-        appendListEntry(ports, port.name.c_str(), port.number);
+    const std::vector<ComPort> found = listComPorts();
+    for (const ComPort& port : found) {
+        appendListEntry(ports, port.label.c_str(), port.number);
     }
     SendMessageA(ports, LB_SETCURSEL, 0, 0);
+    SendMessageA(ports, LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(widestLabel(ports, found)), 0);
     updateOkButton(dialog);
 }
 

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <string>
+#include <vector>
 
 namespace veltaro {
 
@@ -52,12 +53,30 @@ INT_PTR StartPage::onInitDialog() {
 void StartPage::fillPorts() {
     HWND list = GetDlgItem(hwnd, IDC_START_PORT_LIST);
     HWND echoBox = GetDlgItem(hwnd, IDC_START_ECHO_PORT);
+    // Kept by number: ports that came or went move the others up or down the lists.
+    const int chosenPort = selectedListData(list);
+    const int chosenEchoPort = selectedComboData(echoBox);
     SendMessageA(list, LB_RESETCONTENT, 0, 0);
-    for (const ComPort& port : listComPorts()) {
-        appendListEntry(list, port.name.c_str(), port.number);
-        appendComboEntry(echoBox, port.name.c_str(), port.number);
+    SendMessageA(echoBox, CB_RESETCONTENT, 0, 0);
+    const std::vector<ComPort> ports = listComPorts();
+    for (const ComPort& port : ports) {
+        const LRESULT item = appendListEntry(list, port.label.c_str(), port.number);
+        if (port.number == chosenPort) {
+            SendMessageA(list, LB_SETCURSEL, static_cast<WPARAM>(item), 0);
+        }
+        const LRESULT entry = appendComboEntry(echoBox, port.label.c_str(), port.number);
+        if (port.number == chosenEchoPort) {
+            SendMessageA(echoBox, CB_SETCURSEL, static_cast<WPARAM>(entry), 0);
+        }
     }
-    SendMessageA(list, LB_SETCURSEL, 0, 0);
+    if (SendMessageA(list, LB_GETCURSEL, 0, 0) == LB_ERR) {
+        SendMessageA(list, LB_SETCURSEL, 0, 0);
+    }
+    // A long description scrolls sideways in the list and widens the echo box's drop-down; the
+    // layout stays as it is.
+    const int width = widestLabel(list, ports);
+    SendMessageA(list, LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(width), 0);
+    SendMessageA(echoBox, CB_SETDROPPEDWIDTH, static_cast<WPARAM>(width + GetSystemMetrics(SM_CXVSCROLL)), 0);
 }
 
 INT_PTR StartPage::onCommand(WPARAM wParam) {

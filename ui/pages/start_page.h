@@ -30,13 +30,15 @@ public:
     SIZE minimumSize() const;
     // "Start a live GPS device with saved parameters..." can be pressed while a setup is saved.
     void offerSavedSetups(bool any);
+    // Lists the COM ports there are now. The ports chosen stay chosen while they are there; else the
+    // port list selects its first port and the echo port box none.
+    void fillPorts();
 
     DeviceStarter* mainFrame = nullptr; // not owned
 
 private:
     INT_PTR onInitDialog() override;
     INT_PTR onCommand(WPARAM wParam) override;
-    void fillPorts();
     void layoutControls();
 };
 
