@@ -1,5 +1,6 @@
 #include "ui/pages/device_page.h"
 
+#include "ports/file_port.h"
 #include "ports/serial_port.h"
 #include "res/resource.h"
 #include "support/captures.h"
@@ -14,6 +15,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <fstream>
 
 #include <string>
 
@@ -407,6 +409,62 @@ TEST_F(DevicePageTest, ControlsStackAndTheListTakesTheRest) {
     }
     SelectObject(dc, old);
     ReleaseDC(statusText, dc);
+}
+
+// A replay's page steers it: "Pause" holds it and turns into "Play", the speed choice goes to the file port.
+TEST(ReplayPageTest, PauseAndSpeedReachTheReplay) {
+    createSharedGdi();
+    const std::string path = test::temporaryPath("steered-page.gpsl");
+    std::ofstream(path, std::ios::binary) << "$GPGGA,120000.00,1\r\n$GPGGA,120001.00,2\r\n";
+    test::TestWindow window(600, 400);
+    GpsDevice device(std::make_unique<FilePort>(path.c_str(), ReplayPace::RECEIVER));
+    device.recordedFile = path;
+    ContainerPane root(nullptr);
+    DevicePage page(&device, &root, sharedGdi());
+    ASSERT_TRUE(device.start(nullptr));
+    root.create(window.get());
+    page.dock = DOCK_FILL;
+    page.create(root.hwnd);
+    MoveWindow(root.hwnd, 0, 0, 600, 400, TRUE);
+    ShowWindow(window.get(), SW_SHOWNOACTIVATE);
+    const auto& file = static_cast<const FilePort&>(*device.port);
+    HWND pause = GetDlgItem(page.hwnd, IDC_DEVICE_PAUSE);
+    HWND speed = GetDlgItem(page.hwnd, IDC_DEVICE_SPEED);
+    ASSERT_NE(pause, nullptr);
+    ASSERT_NE(speed, nullptr);
+    test::saveScreenshot("device_page_replay");
+
+    const struct {
+        const char* what;
+        int click;      // 1: press the pause button
+        int speedIndex; // the speed list's entry to choose, -1 none
+        bool paused;
+        ReplaySpeed speed;
+        const char* button;
+    } steps[] = {
+        {"as opened", 0, -1, false, ReplaySpeed::REAL_TIME, "Pause"},
+        {"paused", 1, -1, true, ReplaySpeed::REAL_TIME, "Play"},
+        {"ten times while paused", 0, 1, true, ReplaySpeed::TEN_TIMES, "Play"},
+        {"played again", 1, -1, false, ReplaySpeed::TEN_TIMES, "Pause"},
+        {"as fast as possible", 0, 2, false, ReplaySpeed::FASTEST, "Pause"},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.what);
+        if (step.click != 0) {
+            SendMessageA(pause, BM_CLICK, 0, 0);
+        }
+        if (step.speedIndex >= 0) {
+            SendMessageA(speed, CB_SETCURSEL, static_cast<WPARAM>(step.speedIndex), 0);
+            SendMessageA(page.hwnd, WM_COMMAND, MAKEWPARAM(IDC_DEVICE_SPEED, CBN_SELCHANGE),
+                         reinterpret_cast<LPARAM>(speed));
+        }
+        EXPECT_EQ(file.pausedByUser(), step.paused);
+        EXPECT_EQ(file.speed(), step.speed);
+        char text[16] = "";
+        GetWindowTextA(pause, text, sizeof text);
+        EXPECT_STREQ(text, step.button);
+    }
+    device.stop();
 }
 
 } // namespace

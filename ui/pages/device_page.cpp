@@ -343,10 +343,11 @@ void DevicePage::layoutControls() {
     const int w = client.right - client.left;
     const int h = client.bottom - client.top;
     const int c = gdi.lineHeight();
+    // A replay's controls stand at the title's right end; the title keeps clear of them.
+    const int controls = GetDlgItem(hwnd, IDC_DEVICE_PAUSE) != nullptr ? PAUSE_WIDTH + SPEED_WIDTH + 8 : 0;
     placeControls(hwnd,
                   {
-                      {IDC_DEVICE_TITLE, 4, 4, w - 8, c},
-                      // A replay's controls at the title's right end.
+                      {IDC_DEVICE_TITLE, 4, 4, std::max(w - 8 - controls, 0), c},
                       {IDC_DEVICE_PAUSE, w - 4 - SPEED_WIDTH - 4 - PAUSE_WIDTH, 2, PAUSE_WIDTH, c + 8},
                       {IDC_DEVICE_SPEED, w - 4 - SPEED_WIDTH, 2, SPEED_WIDTH, 8 * c},
                       // The status: the port, whether data flows and since when, bad checksums, the
