@@ -1,8 +1,9 @@
 // What the window costs per receiver cycle: 1 and then 8 receivers on virtual COM ports, each sending one
 // cycle of a recording every 100 ms (10 Hz), with each page of the first device shown in turn. Reports the
 // paints a second, the pixels a paint covers, the user-interface thread's processor time and, with the
-// receivers silent, how often that thread wakes.
+// receivers silent, how often that thread wakes; and the same on a replay that has ended.
 // Run under scripts/virtual-com.sh with the pairs 5:15 to 12:22, on an X display.
+#include "ports/file_port.h"
 #include "support/captures.h"
 #include "support/far_end.h"
 #include "thread_time.h"
@@ -199,6 +200,32 @@ void measure(MainFrame& frame, int devices, const std::vector<test::Burst>& cycl
     frame.stopDevices();
 }
 
+// A replay that reached the end of its file: every page in turn, with nothing left to change.
+void measureEndedReplay(MainFrame& frame) {
+    if (!frame.startRecordedDevice(VELTARO_NMEA_DIR "/isync.nmea")) {
+        return;
+    }
+    TreeNode* device = nullptr;
+    for (const auto& node : frame.nodes) {
+        device = node->kind == NODE_DEVICE ? node.get() : device;
+    }
+    static_cast<FilePort&>(*device->device->port).steer(false, ReplaySpeed::FASTEST);
+    while (!device->device->port->status().atEnd) {
+        pump(100);
+    }
+    pump(QUIET_MS); // the last age timer finds the end
+    for (const auto& node : frame.nodes) {
+        if (node.get() == device || node->parentNode == device) {
+            show(frame, *node);
+            pump(SETTLE_MS);
+            const Counts counts = pump(IDLE_MS);
+            std::printf("ended replay, %-22s wake-ups/s %5.2f  paints/s %5.2f\n", titleOf(node->pane->hwnd).c_str(),
+                        counts.wakes / (IDLE_MS / 1000.0), counts.paints / (IDLE_MS / 1000.0));
+        }
+    }
+    frame.stopDevices();
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -216,5 +243,8 @@ int main(int argc, char** argv) {
         frame.showError = ignoreError;
         measure(frame, devices, cycles);
     }
+    MainFrame frame(SW_SHOWNORMAL);
+    frame.showError = ignoreError;
+    measureEndedReplay(frame);
     return 0;
 }
