@@ -8,6 +8,7 @@
 #include "ui/main/device_error_text.h"
 #include "ui/main/main_frame.h"
 #include "ui/pages/add_echo_dialog.h"
+#include "ui/pages/com_ports.h"
 #include "ui/pages/device_page.h"
 #include "ui/views/accuracy_page.h"
 #include "ui/views/compare_page.h"
@@ -20,7 +21,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
 #include <iterator>
 #include <string>
 
@@ -107,7 +107,7 @@ void MainFrame::startDevice(int port, int baud, bool saveToFile, bool echo, int 
 }
 
 bool MainFrame::startLiveDevice(const SavedSetup& setup, bool appendLog) {
-    const int port = std::atoi(setup.port.c_str() + 3);
+    const int port = portNumber(setup.port);
     auto device = std::make_unique<GpsDevice>(std::make_unique<SerialPort>(port, static_cast<int>(setup.baud)));
     if (!device->open(mainWindow.hwnd)) {
         showError(deviceErrorText(device->error));
@@ -130,7 +130,7 @@ bool MainFrame::startLiveDevice(const SavedSetup& setup, bool appendLog) {
         appendLog = false;
     }
     for (const EchoSetup& echo : setup.echoes) {
-        addEchoPort(*device, std::atoi(echo.port.c_str() + 3), static_cast<int>(echo.baud));
+        addEchoPort(*device, portNumber(echo.port), static_cast<int>(echo.baud));
     }
     if (!device->run()) {
         showError(deviceErrorText(device->error));

@@ -33,11 +33,6 @@ struct KeyCloser {
 };
 using RegistryKey = std::unique_ptr<std::remove_pointer_t<HKEY>, KeyCloser>;
 
-// 12 for "COM12"; 0 for a name that is no COM port's (a printer's "LPT1").
-int portNumber(const std::string& name) {
-    return name.compare(0, 3, "COM") == 0 ? static_cast<int>(std::strtol(name.c_str() + 3, nullptr, 10)) : 0;
-}
-
 std::string trimmed(const std::string& text) {
     const std::size_t first = text.find_first_not_of(" \t");
     return first == std::string::npos ? "" : text.substr(first, text.find_last_not_of(" \t") - first + 1);
@@ -150,6 +145,10 @@ std::string portLabel(const std::string& name, const std::string& description) {
         text = trimmed(text.substr(0, text.size() - suffix.size()));
     }
     return text.empty() ? name : name + "  " + text;
+}
+
+int portNumber(const std::string& name) {
+    return name.compare(0, 3, "COM") == 0 ? static_cast<int>(std::strtol(name.c_str() + 3, nullptr, 10)) : 0;
 }
 
 std::vector<ComPort> listComPorts() {

@@ -17,6 +17,9 @@ struct ComPort {
 // name or the device description) less the " (COM3)" a friendly name ends with; without one, the name.
 std::string portLabel(const std::string& name, const std::string& description);
 
+// 12 for "COM12"; 0 for a name that is no COM port's (a printer's "LPT1", a damaged setup's).
+int portNumber(const std::string& name);
+
 // The machine's COM ports in number order: those the print spooler reports and those of the devices
 // Windows knows, each labelled with its device's description where there is one.
 std::vector<ComPort> listComPorts();
