@@ -1,6 +1,8 @@
 #include "gps/gps_device.h"
 
 #include "ports/file_port.h"
+#include "ports/network_source_port.h"
+#include "ports/serial_port.h"
 
 #include <algorithm>
 #include <new>
@@ -289,6 +291,23 @@ bool GpsDevice::addEchoPort(std::unique_ptr<Port> echo) {
     return true;
 }
 
+bool GpsDevice::startCorrections(NtripRequest request, DWORD ggaPeriodMs) {
+    auto* receiver = dynamic_cast<SerialPort*>(port.get());
+    if (receiver == nullptr || !parser || stoppedByUser()) {
+        return fail(DEVICE_ERROR_NO_PORT);
+    }
+    if (corrections) {
+        corrections->stop();
+    }
+    corrections.reset(new (std::nothrow)
+                          NtripClient(std::move(request), *receiver, parser->sentenceLog(), ggaPeriodMs));
+    if (!corrections || !corrections->start()) {
+        corrections.reset();
+        return fail(DEVICE_ERROR_NO_MEMORY);
+    }
+    return true;
+}
+
 bool GpsDevice::addLogFile(const char* path, bool append) {
     if (!tee) {
         return fail(DEVICE_ERROR_NO_PORT);
@@ -320,7 +339,8 @@ bool GpsDevice::addLogFile(const char* path, bool append) {
 DeviceReport GpsDevice::report() {
     DeviceReport report;
     std::unique_ptr<char[]> name = port ? port->displayName() : nullptr;
-    report.source = recordedFile.empty() ? "Port " + std::string(name ? name.get() : "") : "File " + recordedFile;
+    const char* kind = dynamic_cast<const NetworkSourcePort*>(port.get()) != nullptr ? "Network " : "Port ";
+    report.source = recordedFile.empty() ? kind + std::string(name ? name.get() : "") : "File " + recordedFile;
     report.sourceStatus = port ? port->status() : PortStatus{};
     if (parser) {
         report.lines = parser->linesDecoded();
@@ -334,6 +354,13 @@ DeviceReport GpsDevice::report() {
         bytesSeen = report.sourceStatus.bytes;
     }
     report.stoppedAt = stoppedAt;
+    if (corrections) {
+        report.corrections = corrections->status();
+        if (report.corrections->lastAt) {
+            report.correctionsAgeSeconds =
+                static_cast<std::int64_t>((GetTickCount64() - *report.corrections->lastAt) / SECOND_MS);
+        }
+    }
     std::lock_guard guard(outputsLock);
     for (const std::unique_ptr<OutputEntry>& entry : outputs) {
         report.outputs.push_back({entry->name, entry->port->status(), stoppedByUser() || entry->stopped});
@@ -356,7 +383,11 @@ void GpsDevice::stopOutput(int index) {
 }
 
 void GpsDevice::requestStop(ULONGLONG deadlineTick) {
-    // Upstream first, so each stage has received everything before it is told to finish.
+    // Upstream first, so each stage has received everything before it is told to finish; the corrections before
+    // the port they write to.
+    if (corrections) {
+        corrections->stop();
+    }
     if (port) {
         port->stop();
     }

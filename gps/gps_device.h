@@ -6,6 +6,7 @@
 #include "gps/gps_parser.h"
 #include "gps/gps_state.h"
 #include "gps/history.h"
+#include "ports/ntrip_client.h"
 #include "ports/port.h"
 
 #include <windows.h>
@@ -58,8 +59,10 @@ struct DeviceReport {
     NotReadLines notRead;
     std::string everySystemSwitchedBy; // the sentence that made the device read every system by itself
     bool bytesWithoutLine = false; // since the last report, bytes but no line: a line without end, a wrong baud rate
-    std::optional<SYSTEMTIME> stoppedAt; // when the user stopped the device; none while it runs
-    std::vector<OutputReport> outputs;   // in the order added
+    std::optional<SYSTEMTIME> stoppedAt;          // when the user stopped the device; none while it runs
+    std::vector<OutputReport> outputs;            // in the order added
+    std::optional<CorrectionsStatus> corrections; // RTK corrections from a caster, once they are asked for
+    std::int64_t correctionsAgeSeconds = 0;       // since the last of them were written to the receiver
 };
 
 // One running GPS source with everything attached: the source port fills inputQueue, the tee copies it
@@ -83,6 +86,10 @@ public:
     // file starts empty unless append is asked for.
     bool addEchoPort(std::unique_ptr<Port> port);
     bool addLogFile(const char* path, bool append = false);
+
+    // Writes a caster's corrections to the receiver from now on, in place of those asked for before; a live
+    // receiver on a COM port only (false otherwise, or when the client's thread cannot start).
+    bool startCorrections(NtripRequest request, DWORD ggaPeriodMs = GGA_PERIOD_MS);
 
     // Stops one output (by the order added): it gets what was queued, is closed, and receives nothing more;
     // the others and the device go on; its report says so.
@@ -119,6 +126,7 @@ public:
     std::unique_ptr<PortTee> tee;
     std::unique_ptr<ByteQueue> parserQueue;
     std::unique_ptr<GpsParser> parser;
+    std::unique_ptr<NtripClient> corrections; // writes to port's receiver, so it stops first
     GpsState snapshot;
     std::vector<TrackFix> newFixes; // reported since the views last took them
     FixScatter scatter;             // every fix since the user last cleared it, for the accuracy figures

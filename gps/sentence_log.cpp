@@ -1,6 +1,7 @@
 #include "gps/sentence_log.h"
 
 #include <algorithm>
+#include <cstring>
 #include <new>
 
 namespace veltaro {
@@ -56,6 +57,25 @@ bool SentenceLog::get(std::int64_t number, LoggedLine& line) const {
         return false;
     }
     return true;
+}
+
+bool latestSentence(const SentenceLog& log, const char* type, std::string& line) {
+    constexpr std::int64_t MOST_LOOKED_AT = 200; // a receiver sends its fix every second among a few dozen lines
+    const std::size_t typeLength = std::strlen(type);
+    LoggedLine logged;
+    for (std::int64_t number = log.end() - 1; number >= std::max(log.first(), log.end() - MOST_LOOKED_AT); --number) {
+        if (!log.get(number, logged) || logged.shortened || logged.state == LineState::BAD_CHECKSUM ||
+            logged.state == LineState::CUT) {
+            continue;
+        }
+        // "$GPGGA," and "$GNGGA,": the type after a two-letter talker.
+        if (logged.text.size() > 3 + typeLength && logged.text[0] == '$' &&
+            logged.text.compare(3, typeLength, type) == 0 && logged.text[3 + typeLength] == ',') {
+            line = logged.text + "\r\n";
+            return true;
+        }
+    }
+    return false;
 }
 
 } // namespace veltaro

@@ -47,4 +47,8 @@ private:
     std::int64_t added = 0;       // lines ever added
 };
 
+// The newest kept line of type ("GGA", of any talker) whose checksum was right, with its line end; false when none
+// is kept.
+bool latestSentence(const SentenceLog& log, const char* type, std::string& line);
+
 } // namespace veltaro

@@ -125,6 +125,7 @@ void Port::reportWorking() {
         current.failure = nullptr;
         current.systemError = 0;
         current.reopening = false;
+        current.reconnecting = false;
     }
 }
 
@@ -132,6 +133,19 @@ void Port::reportLost(DWORD error) {
     std::lock_guard guard(statusLock);
     recordFailure("port lost", error);
     current.reopening = true;
+}
+
+void Port::reportConnectionLost(DWORD error) {
+    std::lock_guard guard(statusLock);
+    recordFailure("connection lost", error);
+    current.reconnecting = true;
+}
+
+void Port::reportClients(int connected, std::int64_t droppedLines, int droppedFor) {
+    std::lock_guard guard(statusLock);
+    current.clients = connected;
+    current.droppedLines = droppedLines;
+    current.droppedFor = droppedFor;
 }
 
 void Port::countWritten(std::int64_t n) {

@@ -60,6 +60,10 @@ protected:
     void reportWorking();
     // The device went away; the worker looks for it again until it is back.
     void reportLost(DWORD error);
+    // A network source's connection failed or dropped; the worker connects again until it works.
+    void reportConnectionLost(DWORD error);
+    // A TCP server's clients: how many are connected, and the lines dropped for how many of them.
+    void reportClients(int connected, std::int64_t droppedLines, int droppedFor);
     void countWritten(std::int64_t n);
     void reportDroppedLines(std::int64_t total);
     void reportEnd(std::int64_t at);

@@ -29,6 +29,9 @@ struct PortStatus {
     std::int64_t held = 0;         // bytes a log took and could not write yet: lost if it is closed now
     bool atEnd = false;            // a replayed file: everything in it so far is delivered
     bool reopening = false;        // the device went away and is looked for again
+    bool reconnecting = false;     // a network source lost its connection, or never had it, and tries again
+    int clients = -1;              // a TCP server: the programs connected now; -1 for other ports
+    int droppedFor = 0;            // a TCP server: the clients that had lines dropped
     BaudStatus baud;
 };
 

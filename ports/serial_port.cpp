@@ -200,15 +200,22 @@ void SerialPort::runReader() {
 // bounded and the lines beyond it are counted.
 bool SerialPort::reopen(DWORD error, EchoBacklog* backlog) {
     reportLost(error);
-    handle.reset();
-    while (!handle.valid()) {
+    {
+        std::lock_guard guard(deviceLock);
+        handle.reset();
+    }
+    for (;;) {
         if (WaitForSingleObject(stopSignal.get(), REOPEN_MS) != WAIT_TIMEOUT) {
             return false;
         }
         if (backlog != nullptr) {
             takeQueue(*backlog);
         }
+        std::lock_guard guard(deviceLock);
         handle.reset(openDevice());
+        if (handle.valid()) {
+            break;
+        }
     }
     prepareWorker();
     reportWorking();
@@ -415,6 +422,31 @@ bool SerialPort::readPending(std::vector<char>& buffer, DWORD& error) {
         }
         take(buffer.data(), static_cast<int>(got));
         pending -= std::min(pending, got);
+    }
+    return true;
+}
+
+bool SerialPort::writeToDevice(const char* bytes, std::size_t n, DWORD& error) {
+    std::lock_guard guard(deviceLock);
+    if (!handle.valid()) {
+        error = ERROR_NOT_READY;
+        return false;
+    }
+    // The write time-outs set at open bound each write: a receiver that takes nothing does not hold this up long.
+    OverlappedOp write(handle.get(), nullptr);
+    while (n > 0) {
+        const DWORD wanted = static_cast<DWORD>(std::min<std::size_t>(n, WRITE_PIECE));
+        if (!write.start([&](OVERLAPPED* o) { return WriteFile(handle.get(), bytes, wanted, nullptr, o); }, error)) {
+            return false;
+        }
+        write.wait(INFINITE, error);
+        DWORD written = 0;
+        if (!write.finish(written, error) || written == 0) {
+            error = error != 0 ? error : static_cast<DWORD>(ERROR_TIMEOUT);
+            return false;
+        }
+        bytes += written;
+        n -= written;
     }
     return true;
 }

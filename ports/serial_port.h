@@ -4,6 +4,7 @@
 #include "ports/port.h"
 
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -35,6 +36,10 @@ public:
     bool stop() override;
     std::unique_ptr<char[]> displayName() const override;
 
+    // Writes bytes to the receiver of a source (RTK corrections); any thread, one writer at a time. False with the
+    // system's error while the device is lost or when the write fails; the bytes are then not sent.
+    bool writeToDevice(const char* bytes, std::size_t n, DWORD& error);
+
 private:
     HANDLE openDevice() const;
     bool applyLineSettings(DWORD rate, DWORD& error);
@@ -55,6 +60,8 @@ private:
 
     LineSettings settings;
     WinHandle claim; // held while open: this program's claim on the COM port
+    // Held by writeToDevice while it writes and by the worker while it replaces the handle of a lost device.
+    std::mutex deviceLock;
 
     // The reader's alone: the search for an automatic rate, and the rate it found, which stays when the device is
     // lost and back.

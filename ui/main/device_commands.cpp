@@ -1,6 +1,8 @@
 // The main frame's device operations: starting a live device or a replay of a log, and the commands of a
 // device's menu.
 #include "ports/file_port.h"
+#include "ports/net_socket.h"
+#include "ports/network_source_port.h"
 #include "ports/serial_port.h"
 #include "ports/system_error.h"
 #include "res/resource.h"
@@ -107,10 +109,19 @@ void MainFrame::startDevice(int port, int baud, bool saveToFile, bool echo, int 
 }
 
 bool MainFrame::startLiveDevice(const SavedSetup& setup, bool appendLog) {
-    const int port = portNumber(setup.port);
-    auto device = std::make_unique<GpsDevice>(std::make_unique<SerialPort>(port, static_cast<int>(setup.baud)));
+    NetworkAddress address;
+    const bool network = isNetworkSetup(setup, address);
+    const int port = network ? 0 : portNumber(setup.port);
+    const std::string source = network ? setup.port : "COM" + std::to_string(port);
+    auto device = std::make_unique<GpsDevice>(
+        network ? std::unique_ptr<Port>(std::make_unique<NetworkSourcePort>(address))
+                : std::unique_ptr<Port>(std::make_unique<SerialPort>(port, static_cast<int>(setup.baud))));
     if (!device->open(mainWindow.hwnd)) {
-        showError(deviceErrorText(device->error));
+        // A network source names what failed: a host that is not known, a port another program listens on.
+        showError(network && device->error == DEVICE_ERROR_OPEN_PORT
+                      ? "Cannot " + std::string(address.transport == Transport::UDP ? "listen on " : "connect to ") +
+                            source + ": " + socketErrorText(device->port->status().systemError)
+                      : deviceErrorText(device->error));
         return false; // the device and its port stop and go with it
     }
     if (setup.everySystem != EverySystemChoice::NOT_CHOSEN) {
@@ -121,8 +132,8 @@ bool MainFrame::startLiveDevice(const SavedSetup& setup, bool appendLog) {
     bool log = !logPath.empty();
     while (log && !device->addLogFile(logPath.c_str(), appendLog)) {
         // A log the user asked for is never dropped in silence: another file, or no log by the user's word.
-        const std::string question = logFailure(*device, logPath) + "\n\nChoose another file? No starts COM" +
-                                     std::to_string(port) + " without a log.";
+        const std::string question =
+            logFailure(*device, logPath) + "\n\nChoose another file? No starts " + source + " without a log.";
         if (MessageBoxA(mainWindow.hwnd, question.c_str(), "Veltaro", MB_YESNO | MB_ICONWARNING) != IDYES) {
             break;
         }
@@ -136,9 +147,7 @@ bool MainFrame::startLiveDevice(const SavedSetup& setup, bool appendLog) {
         showError(deviceErrorText(device->error));
         return false;
     }
-    char title[100];
-    std::snprintf(title, sizeof title, "COM%d: Live GPS", port);
-    addDeviceNode(std::move(device), title, 1);
+    addDeviceNode(std::move(device), (source + (network ? ": Network GPS" : ": Live GPS")).c_str(), 1);
     return true;
 }
 
@@ -276,9 +285,14 @@ void MainFrame::showDeviceMenu() {
     const bool every =
         menuNode->device != nullptr && menuNode->device->parser && menuNode->device->parser->readsEverySystem();
     CheckMenuItem(menu, IDM_EVERY_SYSTEM, MF_BYCOMMAND | (every ? MF_CHECKED : MF_UNCHECKED));
+    // Corrections go to a receiver on a COM port: a network source has none to write to.
+    if (menuNode->device == nullptr || dynamic_cast<SerialPort*>(menuNode->device->port.get()) == nullptr) {
+        DeleteMenu(menu, IDM_CORRECTIONS, MF_BYCOMMAND);
+    }
     if (menuNode->device != nullptr && menuNode->device->stoppedByUser()) {
         // Nothing on it works without a running device.
-        for (UINT id : {IDM_ECHO, IDM_SAVE_DATA, IDM_EVERY_SYSTEM, IDM_STOP_DEVICE}) {
+        for (UINT id : {IDM_ECHO, IDM_SERVE_TCP, IDM_SEND_UDP, IDM_CORRECTIONS, IDM_SAVE_DATA, IDM_EVERY_SYSTEM,
+                        IDM_STOP_DEVICE}) {
             EnableMenuItem(menu, id, MF_BYCOMMAND | MF_GRAYED);
         }
     }

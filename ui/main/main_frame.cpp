@@ -348,6 +348,18 @@ LRESULT MainFrame::onCommand(WPARAM wParam) {
     case IDM_ECHO:
         echoToPort();
         return 0;
+    case IDM_CONNECT_NETWORK:
+        connectNetworkSource();
+        return 0;
+    case IDM_SERVE_TCP:
+        serveOnTcpPort();
+        return 0;
+    case IDM_SEND_UDP:
+        sendOverUdp();
+        return 0;
+    case IDM_CORRECTIONS:
+        askForCorrections();
+        return 0;
     case IDM_EVERY_SYSTEM:
         toggleEverySystem();
         return 0;

@@ -1,8 +1,10 @@
 #pragma once
 
+#include "core/network_address.h"
 #include "core/saved_setups.h"
 #include "gps/gps_device.h"
 #include "ui/framework/pane.h"
+#include "ui/pages/ntrip_dialog.h"
 #include "ui/pages/start_page.h"
 
 #include <windows.h>
@@ -130,6 +132,13 @@ public:
 
     void saveDataToFile();
     void echoToPort();
+    // Asks for a network source and starts a device on it, with the live device's pages and menu.
+    void connectNetworkSource();
+    // The menu's device's stream to any number of programs on a TCP port, or in datagrams to a host or broadcast.
+    void serveOnTcpPort();
+    void sendOverUdp();
+    // Asks for a caster and writes its corrections to the menu's device's receiver.
+    void askForCorrections();
     // Reads every satellite system's sentences on the menu's device, or only the GPS ones again.
     void toggleEverySystem();
     // Stops the menu's device; its node and pages stay with the last state.
@@ -155,6 +164,8 @@ public:
 
     std::vector<SavedSetup> setups; // the live devices' setups, most recently used first
     std::wstring setupsPath;        // where they are kept; empty: nowhere, as in tests that do not ask
+    NtripChoice lastCaster;         // the caster asked last, offered again; in memory only
+    std::string udpDestination = "255.255.255.255:10110"; // where UDP output went last, offered again
 
     // Tells the user why a device or an output could not start; tests put a recorder here.
     void (*showError)(const std::string& message) = showErrorBox;
@@ -180,6 +191,10 @@ private:
     // Keeps setup as the most recent and writes the file.
     void keepSetup(SavedSetup setup);
     void saveSavedSetups();
+    // The network sources among the setups, most recently used first.
+    std::vector<std::string> usedAddresses() const;
+    // Whether a setup is a network source's, and its address.
+    static bool isNetworkSetup(const SavedSetup& setup, NetworkAddress& address);
     GpsDevice* menuDevice() const;
     // The node an item of the tree stands for; false when the tree does not know the item.
     bool nodeOfItem(HTREEITEM item, TreeNode*& node) const;

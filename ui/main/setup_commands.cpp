@@ -55,7 +55,8 @@ void MainFrame::startSavedDevice() {
 }
 
 void MainFrame::startSetup(SavedSetup setup) {
-    if (!portIsThere(setup.port)) {
+    NetworkAddress address;
+    if (!isNetworkSetup(setup, address) && !portIsThere(setup.port)) {
         showError(setup.port + " is not there: the saved setup cannot start. Is the receiver plugged in?");
         return;
     }

@@ -1,6 +1,7 @@
 #include "ui/pages/device_page.h"
 
 #include "ports/file_port.h"
+#include "ports/net_socket.h"
 #include "ports/system_error.h"
 #include "res/resource.h"
 #include "ui/framework/counts.h"
@@ -54,6 +55,28 @@ std::string refusedRatesText(const std::string& port, const std::vector<BaudSear
         if (!refused[i].reason.empty()) {
             text += ": " + refused[i].reason;
         }
+    }
+    return text;
+}
+
+// How RTK corrections come: "corrections: 12,345 bytes from CASTER/MOUNT, last 1 s ago", or why they do not.
+std::string correctionsText(const CorrectionsStatus& corrections, std::int64_t ageSeconds) {
+    std::string text;
+    if (corrections.failure != nullptr) {
+        text = "corrections from " + corrections.caster + ": ";
+        text += corrections.refusal.empty() ? std::string(corrections.failure) : corrections.refusal;
+        text += " since " + clockTime(corrections.since);
+        text += corrections.refusal.empty() ? ", reconnecting: " + socketErrorText(corrections.systemError)
+                                            : ", asking again";
+    } else if (!corrections.lastAt) {
+        text = "corrections: waiting for " + corrections.caster;
+    } else {
+        text = "corrections: " + withThousands(corrections.bytes) + plural(corrections.bytes, " byte", " bytes") +
+               " from " + corrections.caster + ", last " + std::to_string(ageSeconds) + " s ago";
+    }
+    if (corrections.notWritten > 0) {
+        text += "; " + withThousands(corrections.notWritten) + plural(corrections.notWritten, " byte", " bytes") +
+                " the receiver's port could not take";
     }
     return text;
 }
@@ -234,6 +257,9 @@ std::string deviceStatusText(const DeviceReport& report) {
         // Nothing flows any more: when it stopped takes the place of how data flows.
         length =
             std::snprintf(text + used, sizeof text - used, "  stopped at %s", clockTime(*report.stoppedAt).c_str());
+    } else if (source.failure != nullptr && source.reconnecting) {
+        length = std::snprintf(text + used, sizeof text - used, "  %s since %s, reconnecting: %s", source.failure,
+                               clockTime(source.since).c_str(), socketErrorText(source.systemError).c_str());
     } else if (source.failure != nullptr) {
         length = std::snprintf(text + used, sizeof text - used, "  %s since %s%s", source.failure,
                                clockTime(source.since).c_str(), source.reopening ? ", reopening" : "");
@@ -261,6 +287,9 @@ std::string deviceStatusText(const DeviceReport& report) {
         // "Port COM5" names the port the rates were refused by.
         status += refusedRatesText(report.source.substr(report.source.find(' ') + 1), baud.refused);
     }
+    if (report.corrections) {
+        status += "\n  " + correctionsText(*report.corrections, report.correctionsAgeSeconds);
+    }
     if (!report.everySystemSwitchedBy.empty()) {
         status += "\n  Reading every satellite system: the receiver sends " + report.everySystemSwitchedBy;
     }
@@ -286,8 +315,26 @@ std::string deviceStatusText(const DeviceReport& report) {
     return status;
 }
 
+namespace {
+
+// A TCP server's clients: "3 clients, 1,204 lines dropped for 1".
+std::string clientsText(const PortStatus& status) {
+    std::string text = std::to_string(status.clients) + plural(status.clients, " client", " clients");
+    if (status.droppedLines > 0) {
+        text += ", " + withThousands(status.droppedLines) + plural(status.droppedLines, " line", " lines") +
+                " dropped for " + std::to_string(status.droppedFor);
+    }
+    return text;
+}
+
+} // namespace
+
 std::string outputStatusText(const OutputReport& output) {
     const PortStatus& status = output.status;
+    if (status.clients >= 0) {
+        return output.stopped ? "stopped at byte " + std::to_string(status.bytes) + ", " + clientsText(status)
+                              : clientsText(status);
+    }
     std::string text = "writing";
     if (status.failure != nullptr) {
         text = std::string(status.failure) + " since " + clockTime(status.since);

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <initializer_list>
+#include <string>
 
 namespace veltaro {
 
@@ -28,5 +29,8 @@ LRESULT addComboEntry(HWND box, const char* text, int data);
 // Adds an entry after the others, in the order given, whatever the list's sort style.
 LRESULT appendListEntry(HWND list, const char* text, int data);
 LRESULT appendComboEntry(HWND box, const char* text, int data);
+
+// The text of a control (an edit's, a combo box's), as typed.
+std::string controlText(HWND control);
 
 } // namespace veltaro

@@ -1,0 +1,133 @@
+// The main frame's network commands: a device on a network source, a device's stream served over TCP or sent over
+// UDP, and RTK corrections from an NTRIP caster.
+#include "core/network_address.h"
+#include "ports/net_socket.h"
+#include "ports/ntrip_client.h"
+#include "ports/serial_port.h"
+#include "ports/tcp_server_port.h"
+#include "ports/udp_output_port.h"
+#include "ui/main/main_frame.h"
+#include "ui/pages/network_output_dialogs.h"
+#include "ui/pages/network_source_dialog.h"
+#include "ui/pages/ntrip_dialog.h"
+
+#include <algorithm>
+#include <memory>
+
+namespace veltaro {
+
+namespace {
+
+// Why a network output could not start, and that the device goes on.
+std::string networkOutputFailure(const GpsDevice& device, const std::string& what) {
+    return what + ": " + socketErrorText(device.systemError) + "\n\nThe device goes on without it.";
+}
+
+// The request a dialog's fields make; false with problem set when the port is not one.
+bool casterRequest(const NtripChoice& choice, NtripRequest& request, std::string& problem) {
+    request.host = choice.host;
+    request.mountpoint = choice.mountpoint;
+    request.user = choice.user;
+    request.password = choice.password;
+    return parsePort(choice.port, request.port, problem);
+}
+
+} // namespace
+
+std::vector<std::string> MainFrame::usedAddresses() const {
+    std::vector<std::string> addresses;
+    NetworkAddress address;
+    for (const SavedSetup& setup : setups) {
+        if (isNetworkSetup(setup, address)) {
+            addresses.push_back(setup.port);
+        }
+    }
+    return addresses;
+}
+
+bool MainFrame::isNetworkSetup(const SavedSetup& setup, NetworkAddress& address) {
+    // A COM port's name has no scheme; a network source's is kept in its canonical form, which has.
+    std::string problem;
+    return setup.port.find("://") != std::string::npos && parseSourceAddress(setup.port, address, problem);
+}
+
+void MainFrame::connectNetworkSource() {
+    NetworkSourceChoice choice;
+    if (!showNetworkSourceDialog(mainWindow.hwnd, usedAddresses(), choice)) {
+        return;
+    }
+    NetworkAddress address;
+    std::string problem;
+    if (!parseSourceAddress(choice.address, address, problem)) {
+        showError(problem);
+        return;
+    }
+    SavedSetup setup;
+    setup.port = addressText(address);
+    if (choice.saveToFile && !askLogPath(mainWindow.hwnd, setup.logPath)) {
+        setup.logPath.clear();
+    }
+    if (choice.echo) {
+        setup.echoes.push_back(
+            {"COM" + std::to_string(choice.echoPort), static_cast<std::uint32_t>(std::max(choice.echoBaud, 0))});
+    }
+    if (startLiveDevice(setup, false)) {
+        keepSetup(setup);
+    }
+}
+
+void MainFrame::serveOnTcpPort() {
+    GpsDevice* device = menuDevice();
+    std::string portText;
+    std::uint16_t port = 0;
+    std::string problem;
+    if (device == nullptr || !showTcpServerDialog(mainWindow.hwnd, portText)) {
+        return;
+    }
+    if (!parsePort(portText, port, problem)) {
+        showError(problem);
+    } else if (!device->addEchoPort(std::make_unique<TcpServerPort>(port))) {
+        showError(networkOutputFailure(*device, "Cannot serve on TCP port " + std::to_string(port)));
+    }
+}
+
+void MainFrame::sendOverUdp() {
+    GpsDevice* device = menuDevice();
+    std::string host;
+    std::uint16_t port = 0;
+    std::string problem;
+    if (device == nullptr || !showUdpOutputDialog(mainWindow.hwnd, udpDestination)) {
+        return;
+    }
+    if (!parseHostPort(udpDestination, host, port, problem)) {
+        showError(problem);
+    } else if (!device->addEchoPort(std::make_unique<UdpOutputPort>(host, port))) {
+        showError(networkOutputFailure(*device, "Cannot send over UDP to " + udpDestination));
+    }
+}
+
+void MainFrame::askForCorrections() {
+    GpsDevice* device = menuDevice();
+    if (device == nullptr || dynamic_cast<SerialPort*>(device->port.get()) == nullptr) {
+        return;
+    }
+    const FetchSourceTable fetch = [](const NtripChoice& caster, std::vector<SourceTableStream>& streams,
+                                      std::string& problem) {
+        NtripRequest request;
+        return casterRequest(caster, request, problem) && fetchSourceTable(request, streams, problem);
+    };
+    NtripChoice choice = lastCaster;
+    NtripRequest request;
+    std::string problem;
+    if (!showNtripDialog(mainWindow.hwnd, choice, fetch)) {
+        return;
+    }
+    lastCaster = choice; // kept for the next time in memory only: a password is never written to a file
+    if (!casterRequest(choice, request, problem)) {
+        showError(problem);
+    } else if (!device->startCorrections(request)) {
+        showError("Cannot start the corrections from " + choice.host + ": the program is out of memory.");
+    }
+}
+
+} // namespace veltaro
