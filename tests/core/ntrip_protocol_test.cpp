@@ -73,7 +73,9 @@ TEST(NtripProtocolTest, ReadsTheHeadsOfCastersReplies) {
         {"HTTP/1.1 2000 OK\r\n", "M", NtripReply::REFUSED, "not an NTRIP caster: HTTP/1.1 2000 OK"},
         {"SSH-2.0-OpenSSH_9.2p1\r\n", "M", NtripReply::REFUSED, "not an NTRIP caster: SSH-2.0-OpenSSH_9.2p1"},
         {"\r\n", "M", NtripReply::REFUSED, "not an NTRIP caster: an empty line"},
-        {"\xD3\x00\x13" "A\xD0\r\n"s, "M", NtripReply::REFUSED, "not an NTRIP caster: ???A?"},
+        {"\xD3\x00\x13"
+         "A\xD0\r\n"s,
+         "M", NtripReply::REFUSED, "not an NTRIP caster: ???A?"},
         {"$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47\r\n", "M", NtripReply::REFUSED,
          "not an NTRIP caster: $GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M..."},
         {std::string(16 * 1024 - 1, 'x'), "M", NtripReply::INCOMPLETE, ""},

@@ -46,17 +46,20 @@ struct Exchange {
 };
 
 const std::string TWO = "Host: 127.0.0.1\r\nNtrip-Version: Ntrip/2.0\r\nUser-Agent: NTRIP Probe/1.0\r\n";
-const std::string GOOD = "Authorization: Basic cm92ZXI6c2VjcmV0\r\n"; // rover:secret, from Python's base64
-const std::string WRONG = "Authorization: Basic cm92ZXI6d3Jvbmc=\r\n";  // rover:wrong
+const std::string GOOD = "Authorization: Basic cm92ZXI6c2VjcmV0\r\n";  // rover:secret, from Python's base64
+const std::string WRONG = "Authorization: Basic cm92ZXI6d3Jvbmc=\r\n"; // rover:wrong
 
 TEST(NetPeersTest, CasterAnswersEachKindOfRequest) {
     const std::vector<Exchange> exchanges = {
-        {"source table 1.0", "GET / HTTP/1.0\r\nUser-Agent: NTRIP Probe/1.0\r\n\r\n", true, "SOURCETABLE 200 OK", Body::table},
+        {"source table 1.0", "GET / HTTP/1.0\r\nUser-Agent: NTRIP Probe/1.0\r\n\r\n", true, "SOURCETABLE 200 OK",
+         Body::table},
         {"source table 2.0", "GET / HTTP/1.1\r\n" + TWO + "\r\n", true, "HTTP/1.1 200 OK", Body::table},
-        {"wrong password 1.0", "GET /TEST HTTP/1.0\r\n" + WRONG + "\r\n", true, "HTTP/1.1 401 Unauthorized", Body::none},
+        {"wrong password 1.0", "GET /TEST HTTP/1.0\r\n" + WRONG + "\r\n", true, "HTTP/1.1 401 Unauthorized",
+         Body::none},
         {"no credentials 2.0", "GET /TEST HTTP/1.1\r\n" + TWO + "\r\n", true, "HTTP/1.1 401 Unauthorized", Body::none},
         {"unknown mount 1.0", "GET /NOPE HTTP/1.0\r\n" + GOOD + "\r\n", true, "SOURCETABLE 200 OK", Body::table},
-        {"unknown mount 2.0", "GET /NOPE HTTP/1.1\r\n" + TWO + GOOD + "\r\n", true, "HTTP/1.1 404 Not Found", Body::none},
+        {"unknown mount 2.0", "GET /NOPE HTTP/1.1\r\n" + TWO + GOOD + "\r\n", true, "HTTP/1.1 404 Not Found",
+         Body::none},
         {"stream 1.0", "GET /TEST HTTP/1.0\r\n" + GOOD + "\r\n", true, "ICY 200 OK", Body::raw},
         {"stream 2.0", "GET /TEST HTTP/1.1\r\n" + TWO + GOOD + "\r\n", true, "HTTP/1.1 200 OK", Body::chunked},
         {"2.0 asked of a 1.0 caster", "GET /TEST HTTP/1.1\r\n" + TWO + GOOD + "\r\n", false, "ICY 200 OK", Body::raw},
@@ -80,7 +83,8 @@ TEST(NetPeersTest, CasterAnswersEachKindOfRequest) {
             reply = client.read(12 + corrections.size());
             EXPECT_EQ(reply, "ICY 200 OK\r\n" + corrections);
         } else if (exchange.body == Body::chunked) {
-            reply = client.readUntil([&](const std::string& sofar) { return dechunk(sofar, chunks).size() >= corrections.size(); });
+            reply = client.readUntil(
+                [&](const std::string& sofar) { return dechunk(sofar, chunks).size() >= corrections.size(); });
             EXPECT_NE(reply.find("\r\nTransfer-Encoding: chunked\r\n"), std::string::npos);
             EXPECT_EQ(dechunk(reply, chunks), corrections);
             ASSERT_EQ(chunks.size(), (corrections.size() + 136) / 137);

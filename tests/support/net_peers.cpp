@@ -60,7 +60,8 @@ void setOption(SOCKET socket, int name, int value) {
 
 bool sendAll(SOCKET socket, const std::string& bytes) {
     for (std::size_t at = 0; at < bytes.size();) {
-        const int n = send(socket, bytes.data() + at, static_cast<int>(std::min<std::size_t>(bytes.size() - at, 65536)), 0);
+        const int n =
+            send(socket, bytes.data() + at, static_cast<int>(std::min<std::size_t>(bytes.size() - at, 65536)), 0);
         if (n <= 0) {
             return false;
         }
@@ -94,7 +95,8 @@ std::string headerValue(const std::string& head, const std::string& name) {
         const std::size_t colon = line.find(':');
         if (colon != std::string::npos && lower(line.substr(0, colon)) == lower(name)) {
             const std::size_t start = line.find_first_not_of(' ', colon + 1);
-            return start == std::string::npos ? std::string() : line.substr(start, line.find_last_not_of(' ') + 1 - start);
+            return start == std::string::npos ? std::string()
+                                              : line.substr(start, line.find_last_not_of(' ') + 1 - start);
         }
         at = end;
     }
@@ -368,9 +370,13 @@ std::vector<std::string> TestCaster::ggaLines() const {
     return lines;
 }
 
-bool TestCaster::waitForGga(std::size_t count) {
+bool TestCaster::waitUntil(const std::function<bool()>& done) {
     std::unique_lock guard(mutex);
-    return changed.wait_for(guard, std::chrono::milliseconds(GENEROUS_TIMEOUT_MS), [&] { return lines.size() >= count; });
+    return changed.wait_for(guard, std::chrono::milliseconds(GENEROUS_TIMEOUT_MS), done);
+}
+
+bool TestCaster::waitForGga(std::size_t count) {
+    return waitUntil([&] { return lines.size() >= count; });
 }
 
 int TestCaster::connections() const {
@@ -379,8 +385,7 @@ int TestCaster::connections() const {
 }
 
 bool TestCaster::waitForConnections(int count) {
-    std::unique_lock guard(mutex);
-    return changed.wait_for(guard, std::chrono::milliseconds(GENEROUS_TIMEOUT_MS), [&] { return accepts >= count; });
+    return waitUntil([&] { return accepts >= count; });
 }
 
 void TestCaster::dropClient() {
@@ -389,8 +394,7 @@ void TestCaster::dropClient() {
         dropAsked = true;
     }
     wake();
-    std::unique_lock guard(mutex);
-    changed.wait_for(guard, std::chrono::milliseconds(GENEROUS_TIMEOUT_MS), [&] { return !dropAsked; });
+    waitUntil([&] { return !dropAsked; });
 }
 
 void TestCaster::closeClient() {
@@ -404,7 +408,7 @@ void TestCaster::closeClient() {
 void TestCaster::reply(const std::string& text, bool thenClose) {
     output.push_back(text);
     if (thenClose) {
-        state = State::closing; // sends the reply, ends its side, and waits for the client's end
+        state = State::closing; // sends the reply, ends its side, and waits for the client's end or the next client
         closeBy = deadlineFromNow();
     }
 }
@@ -417,13 +421,12 @@ void TestCaster::answer(const std::string& head) {
         return;
     }
     const std::string mount = request.substr(5, request.find(' ', 5) - 5);
-    const std::string body =
-        "CAS;127.0.0.1;" + std::to_string(bound) + ";Veltaro test caster;Veltaro;0;DEU;52.41;13.05;0.0.0.0;0;none\r\n"
-        "NET;VELTARO;Veltaro;B;N;none;none;none;none\r\n"
-        "STR;" + options.mountpoint + ";Potsdam;RTCM 3.2;1005(10),1074(1),1084(1),1094(1),1124(1),1230(10);2;"
-        "GPS+GLO+GAL+BDS;VELTARO;DEU;52.41;13.05;1;1;Veltaro;none;B;N;9600;test\r\n"
-        "STR;OTHER;Wien;RTCM 3.1;1004(1),1005(10),1012(1);2;GPS+GLO;VELTARO;AUT;48.21;16.37;0;0;Veltaro;none;B;N;4800;none\r\n"
-        "ENDSOURCETABLE\r\n";
+    std::string body = "CAS;127.0.0.1;" + std::to_string(bound) + ";Veltaro test caster;Veltaro;0;DEU;52.41;13.05;";
+    body += "0.0.0.0;0;none\r\nNET;VELTARO;Veltaro;B;N;none;none;none;none\r\n";
+    body += "STR;" + options.mountpoint + ";Potsdam;RTCM 3.2;1005(10),1074(1),1084(1),1094(1),1124(1),1230(10);2;";
+    body += "GPS+GLO+GAL+BDS;VELTARO;DEU;52.41;13.05;1;1;Veltaro;none;B;N;9600;test\r\n";
+    body += "STR;OTHER;Wien;RTCM 3.1;1004(1),1005(10),1012(1);2;GPS+GLO;VELTARO;AUT;48.21;16.37;0;0;Veltaro;none;B;N;";
+    body += "4800;none\r\nENDSOURCETABLE\r\n";
     const std::string length = "Content-Length: " + std::to_string(body.size()) + "\r\n";
     const std::string table =
         two ? "HTTP/1.1 200 OK\r\nNtrip-Version: Ntrip/2.0\r\nContent-Type: gnss/sourcetable\r\n" + length +
@@ -433,7 +436,8 @@ void TestCaster::answer(const std::string& head) {
     if (mount.empty() || (mount != options.mountpoint && !two)) {
         reply(table, true); // what NTRIP 1.0 casters answer to an unknown mountpoint too
     } else if (mount != options.mountpoint) {
-        reply("HTTP/1.1 404 Not Found\r\nNtrip-Version: Ntrip/2.0\r\nContent-Length: 0\r\nConnection: close\r\n\r\n", true);
+        reply("HTTP/1.1 404 Not Found\r\nNtrip-Version: Ntrip/2.0\r\nContent-Length: 0\r\nConnection: close\r\n\r\n",
+              true);
     } else if (headerValue(head, "Authorization") != "Basic " + base64(options.user + ":" + options.password)) {
         reply("HTTP/1.1 401 Unauthorized\r\nWWW-Authenticate: Basic realm=\"/" + options.mountpoint +
                   "\"\r\nContent-Length: 0\r\n\r\n",
@@ -458,7 +462,14 @@ void TestCaster::run() {
         FD_ZERO(&readable);
         FD_ZERO(&writable);
         FD_SET(waker.get(), &readable);
-        FD_SET(client.valid() ? client.get() : listener.get(), &readable);
+        // An answered client that has not closed yet gives way to the next one.
+        const bool lingering = client.valid() && state == State::closing && output.empty();
+        if (!client.valid() || lingering) {
+            FD_SET(listener.get(), &readable);
+        }
+        if (client.valid()) {
+            FD_SET(client.get(), &readable);
+        }
         if (client.valid() && !output.empty()) {
             FD_SET(client.get(), &writable);
         }
@@ -481,6 +492,9 @@ void TestCaster::run() {
                 continue;
             }
         }
+        if (lingering && FD_ISSET(listener.get(), &readable)) {
+            closeClient();
+        }
         if (!client.valid()) {
             const SOCKET accepted = accept(listener.get(), nullptr, nullptr);
             if (accepted != INVALID_SOCKET) {
@@ -501,8 +515,8 @@ void TestCaster::run() {
                 continue;
             }
             input.append(buffer, static_cast<std::size_t>(std::max(n, 0)));
-            const std::size_t end = input.find("\r\n\r\n");
-            if (state == State::head && end != std::string::npos) {
+            const std::size_t end = state == State::head ? input.find("\r\n\r\n") : std::string::npos;
+            if (end != std::string::npos) {
                 const std::string head = input.substr(0, end + 4);
                 input.erase(0, end + 4);
                 {

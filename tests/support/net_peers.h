@@ -149,6 +149,7 @@ public:
 private:
     enum class State { head, streaming, closing };
     void run();
+    bool waitUntil(const std::function<bool()>& done); // under mutex, up to the time-out
     void wake();
     void answer(const std::string& head);
     void reply(const std::string& text, bool thenClose);
@@ -162,8 +163,8 @@ private:
     NetSocket client;
     State state = State::head;
     std::string input;
-    std::deque<std::string> output;  // one send each
-    std::size_t outputAt = 0;        // sent of output.front()
+    std::deque<std::string> output; // one send each
+    std::size_t outputAt = 0;       // sent of output.front()
     unsigned long long closeBy = 0;
     // Shared, under mutex:
     mutable std::mutex mutex;
