@@ -29,8 +29,8 @@ bool UdpOutputPort::setSettings(const char*, int) {
 }
 
 std::unique_ptr<char[]> UdpOutputPort::displayName() const {
-    NetworkAddress address{Transport::UDP, host, port};
-    const std::string text = "UDP to " + addressText(address).substr(6); // without "udp://"
+    // HOST:PORT as a TCP address writes it, brackets and all: a UDP source's address has no host.
+    const std::string text = "UDP to " + addressText({Transport::TCP, host, port}).substr(6);
     std::unique_ptr<char[]> name(new (std::nothrow) char[text.size() + 1]);
     if (name) {
         std::memcpy(name.get(), text.c_str(), text.size() + 1);

@@ -28,12 +28,12 @@ inline constexpr char accMain[] = "accMain";                   // main window ke
 #endif
 
 // Menu commands.
-#define IDM_EXIT 40002         // "E&xit\tAlt+X"
-#define IDM_SAVE_DATA 40013    // "Save data fo file..."
-#define IDM_ECHO 40014         // "Echo to another port..."
-#define IDM_EVERY_SYSTEM 40015 // "&Read every satellite system", checked while it is on
-#define IDM_STOP_DEVICE 40016  // "&Stop device"
-#define IDM_STOP_OUTPUT 40017  // "&Stop", on a row of the device page's output list
+#define IDM_EXIT 40002            // "E&xit\tAlt+X"
+#define IDM_SAVE_DATA 40013       // "Save data fo file..."
+#define IDM_ECHO 40014            // "Echo to another port..."
+#define IDM_EVERY_SYSTEM 40015    // "&Read every satellite system", checked while it is on
+#define IDM_STOP_DEVICE 40016     // "&Stop device"
+#define IDM_STOP_OUTPUT 40017     // "&Stop", on a row of the device page's output list
 #define IDM_CONNECT_NETWORK 40018 // "&Connect to a network source...\tCtrl+N"
 #define IDM_SERVE_TCP 40019       // "Serve on a &TCP port..."
 #define IDM_SEND_UDP 40020        // "Send over &UDP..."

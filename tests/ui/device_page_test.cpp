@@ -1,6 +1,7 @@
 #include "ui/pages/device_page.h"
 
 #include "ports/file_port.h"
+#include "ports/net_socket.h"
 #include "ports/serial_port.h"
 #include "res/resource.h"
 #include "support/captures.h"
@@ -375,6 +376,68 @@ TEST(DeviceStatusTextTest, OutputStatusSaysWhatFailedSinceWhenAndWhatWasDropped)
         << "with the system's words";
     EXPECT_EQ(outputStatusText({"", ended, false}).rfind("ended at byte 1234: disk full since 23:59:01 (", 0), 0u);
     EXPECT_EQ(outputStatusText({"", lost, false}), "port lost since 00:00:00, reopening, 3 lines dropped");
+}
+
+TEST(DeviceStatusTextTest, NetworkSourcesServersAndCorrectionsSayHowTheyGo) {
+    SYSTEMTIME at{};
+    at.wHour = 9;
+    at.wMinute = 5;
+    at.wSecond = 7;
+    PortStatus dropped;
+    dropped.failure = "connection lost";
+    dropped.reconnecting = true;
+    dropped.systemError = WSAECONNREFUSED;
+    dropped.since = at;
+    EXPECT_EQ(deviceStatusText(reportOf("Network tcp://gps.local:10110", dropped, 3, 30)),
+              "Status:\n  Network tcp://gps.local:10110\n  0 bytes received, 3 lines decoded\n  connection lost since "
+              "09:05:07, reconnecting: " +
+                  socketErrorText(WSAECONNREFUSED));
+
+    PortStatus serving;
+    serving.clients = 3;
+    PortStatus stalled = serving;
+    stalled.droppedLines = 1204;
+    stalled.droppedFor = 1;
+    const struct {
+        PortStatus status;
+        bool stopped;
+        const char* expected;
+    } servers[] = {
+        {serving, false, "3 clients"},
+        {stalled, false, "3 clients, 1,204 lines dropped for 1"},
+        {stalled, true, "stopped at byte 0, 3 clients, 1,204 lines dropped for 1"},
+    };
+    for (const auto& server : servers) {
+        EXPECT_EQ(outputStatusText({"TCP port 10110", server.status, server.stopped}), server.expected);
+    }
+
+    CorrectionsStatus flowing;
+    flowing.caster = "caster.example/MOUNT";
+    flowing.bytes = 12345;
+    flowing.lastAt = 1;
+    CorrectionsStatus refused = flowing;
+    refused.failure = "refused";
+    refused.refusal = "401 Unauthorized";
+    refused.since = at;
+    CorrectionsStatus unplugged = flowing;
+    unplugged.notWritten = 2048;
+    const struct {
+        CorrectionsStatus corrections;
+        const char* line;
+    } casters[] = {
+        {flowing, "corrections: 12,345 bytes from caster.example/MOUNT, last 1 s ago"},
+        {refused, "corrections from caster.example/MOUNT: 401 Unauthorized since 09:05:07, asking again"},
+        {unplugged, "corrections: 12,345 bytes from caster.example/MOUNT, last 1 s ago; 2,048 bytes the receiver's "
+                    "port could not take"},
+    };
+    for (const auto& caster : casters) {
+        DeviceReport report = reportOf("Port COM3", PortStatus{}, 57, 1);
+        report.corrections = caster.corrections;
+        report.correctionsAgeSeconds = 1;
+        EXPECT_EQ(deviceStatusText(report), "Status:\n  Port COM3\n  0 bytes received, 57 lines decoded\n  last line 1 "
+                                            "s ago\n  " +
+                                                std::string(caster.line));
+    }
 }
 
 TEST_F(DevicePageTest, ControlsStackAndTheListTakesTheRest) {

@@ -10,26 +10,56 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <string>
 #include <vector>
 
 namespace veltaro {
 namespace {
 
-// What the driver saw in a dialog, and what it is to do there.
+// What the driver saw in a dialog.
 struct Seen {
     int focusedId = 0;
     std::string focusedText;
     bool textSelected = false;
     std::vector<std::string> rows; // the stream list's rows, cells joined by '|'
-    std::string mountpoint;        // the Mountpoint field once a row was selected
     std::string boxText;           // a message box's text
-    bool stayedOpen = false;
 };
 Seen seen;
 const char* screenshot = nullptr; // taken of the next dialog when set
-std::string keys;                 // typed into the next dialog, '\b' for Backspace, '\r' for Enter, '\x1b' for Escape
+std::string keys;                 // typed into the next dialog: '\b' Backspace, '\r' Enter, '\x1b' Escape
+
+// The fake caster behind "Streams...": what it lists or why it cannot, and the fields it was asked with.
+std::vector<SourceTableStream> listed;
+std::string problem; // empty: the fetch succeeds
+NtripChoice asked;
+
+// Each dialog shown from a record, and what came back: the result as text, "cancelled " before it when cancelled.
+std::string networkSource(HWND owner) {
+    NetworkSourceChoice choice;
+    const bool ok = showNetworkSourceDialog(owner, {"tcp://gps.local:2947", "udp://:10110"}, choice);
+    return (ok ? "" : "cancelled ") + choice.address + (choice.saveToFile ? " saved" : "") +
+           (choice.echo ? " echoed to COM" + std::to_string(choice.echoPort) + " at " + std::to_string(choice.echoBaud)
+                        : "");
+}
+std::string tcpServer(HWND owner) {
+    std::string port;
+    return showTcpServerDialog(owner, port) ? port : "cancelled " + port;
+}
+std::string udpOutput(HWND owner) {
+    std::string target = "255.255.255.255:10110";
+    return showUdpOutputDialog(owner, target) ? target : "cancelled " + target;
+}
+std::string ntrip(HWND owner) {
+    NtripChoice choice{"caster.example", "2102", "", "me", "secret"};
+    const bool ok = showNtripDialog(owner, choice, [](const NtripChoice& caster, auto& streams, std::string& why) {
+        asked = caster;
+        streams = listed;
+        why = problem;
+        return problem.empty();
+    });
+    return (ok ? "" : "cancelled ") + choice.host + ":" + choice.port + "/" + choice.mountpoint + " " + choice.user +
+           ":" + choice.password;
+}
 
 void noteFocus(HWND dialog) {
     HWND focus = GetFocus();
@@ -76,51 +106,30 @@ protected:
     }
     test::TestWindow owner;
 };
+using NtripDialogTest = NetworkDialogTest;
 
 TEST_F(NetworkDialogTest, OpensWithItsFirstFieldFocusedAndItsTextSelected) {
     const struct {
         const char* title;
-        std::function<bool(HWND)> show;
+        std::string (*show)(HWND);
         int focusedId;
         const char* text;
+        const char* cancelled; // what Cancel returns: the record untouched
         const char* screenshot;
     } cases[] = {
-        {"Connect to a network source",
-         [](HWND owner) {
-             NetworkSourceChoice choice;
-             return showNetworkSourceDialog(owner, {"tcp://gps.local:2947", "udp://:10110"}, choice);
-         },
-         IDC_NETSOURCE_ADDRESS, "tcp://gps.local:2947", "network_source_dialog"},
-        {"Connect to a network source",
-         [](HWND owner) {
-             NetworkSourceChoice choice;
-             return showNetworkSourceDialog(owner, {}, choice);
-         },
-         IDC_NETSOURCE_ADDRESS, "", nullptr},
-        {"Serve on a TCP port",
-         [](HWND owner) {
-             std::string port;
-             return showTcpServerDialog(owner, port) || !port.empty(); // Cancel leaves the text alone
-         },
-         IDC_TCPSERVER_PORT, "10110", "tcp_server_dialog"},
-        {"Send over UDP",
-         [](HWND owner) {
-             std::string target = "255.255.255.255:10110";
-             return showUdpOutputDialog(owner, target);
-         },
-         IDC_UDPOUTPUT_TARGET, "255.255.255.255:10110", "udp_output_dialog"},
-        {"Corrections from an NTRIP caster",
-         [](HWND owner) {
-             NtripChoice choice{"caster.example", "2101", "POTSDAM0", "me", "secret"};
-             return showNtripDialog(owner, choice, nullptr);
-         },
-         IDC_NTRIP_HOST, "caster.example", nullptr},
+        {"Connect to a network source", networkSource, IDC_NETSOURCE_ADDRESS, "tcp://gps.local:2947", "cancelled ",
+         "network_source_dialog"},
+        {"Serve on a TCP port", tcpServer, IDC_TCPSERVER_PORT, "10110", "cancelled ", "tcp_server_dialog"},
+        {"Send over UDP", udpOutput, IDC_UDPOUTPUT_TARGET, "255.255.255.255:10110", "cancelled 255.255.255.255:10110",
+         "udp_output_dialog"},
+        {"Corrections from an NTRIP caster", ntrip, IDC_NTRIP_HOST, "caster.example",
+         "cancelled caster.example:2102/ me:secret", "ntrip_dialog"},
     };
     for (const auto& c : cases) {
         seen = Seen{};
         screenshot = c.screenshot;
         test::whenWindowAppears(c.title, lookAndCancel);
-        EXPECT_FALSE(c.show(owner.get())) << c.title;
+        EXPECT_EQ(c.show(owner.get()), c.cancelled) << c.title;
         EXPECT_EQ(seen.focusedId, c.focusedId) << c.title;
         EXPECT_EQ(seen.focusedText, c.text) << c.title;
         EXPECT_TRUE(seen.textSelected) << c.title << ": typing replaces the text offered";
@@ -145,62 +154,27 @@ void tickEchoOnly(HWND dialog) {
     typeKeys(dialog);
 }
 
-TEST_F(NetworkDialogTest, EnterReturnsTheTypedAddressWithTheSavingAndEchoChoices) {
+TEST_F(NetworkDialogTest, EnterAcceptsWhatWasTypedButNotAnEmptyField) {
     const struct {
-        const char* what;
-        void (*drive)(HWND);
-        const char* keys;
-        bool accepted;
-        NetworkSourceChoice expected;
-    } cases[] = {
-        {"an address typed over the one offered",
-         typeKeys,
-         "tcp://gps.local:2947\r",
-         true,
-         {"tcp://gps.local:2947", false, false, 0, 4800}},
-        {"saved and echoed", tickSaveAndEchoToCom4, "udp://:10110\r", true, {"udp://:10110", true, true, 4, 9600}},
-        {"echo ticked with no port chosen",
-         tickEchoOnly,
-         "gps.local:2947\r",
-         true,
-         {"gps.local:2947", false, false, 0, 4800}},
-        // Enter stays in the dialog; Escape then closes it.
-        {"the address erased", typeKeys, "\b\r\x1b", false, {"as before", false, false, 0, 4800}},
-    };
-    for (const auto& c : cases) {
-        NetworkSourceChoice choice{"as before"};
-        keys = c.keys;
-        test::whenWindowAppears("Connect to a network source", c.drive);
-        EXPECT_EQ(showNetworkSourceDialog(owner.get(), {"tcp://old:1"}, choice), c.accepted) << c.what;
-        EXPECT_EQ(choice.address, c.expected.address) << c.what;
-        EXPECT_EQ(choice.saveToFile, c.expected.saveToFile) << c.what;
-        EXPECT_EQ(choice.echo, c.expected.echo) << c.what;
-        EXPECT_EQ(choice.echoPort, c.expected.echoPort) << c.what;
-        EXPECT_EQ(choice.echoBaud, c.expected.echoBaud) << c.what;
-    }
-}
-
-TEST_F(NetworkDialogTest, EnterReturnsTheTypedPortOrTarget) {
-    const struct {
-        const char* what;
-        bool (*show)(HWND, std::string&);
         const char* title;
-        const char* keys;
-        bool accepted;
-        const char* expected;
+        std::string (*show)(HWND);
+        void (*drive)(HWND);
+        const char* keys; // an empty field ends with Escape, as Enter leaves the dialog open
+        const char* result;
     } cases[] = {
-        {"a port", showTcpServerDialog, "Serve on a TCP port", "2947\r", true, "2947"},
-        {"a port with letters among its digits", showTcpServerDialog, "Serve on a TCP port", "29x47\r", true, "2947"},
-        {"no port", showTcpServerDialog, "Serve on a TCP port", "\b\r\x1b", false, "as before"},
-        {"a broadcast target", showUdpOutputDialog, "Send over UDP", "192.168.1.255:10110\r", true,
-         "192.168.1.255:10110"},
+        {"Connect to a network source", networkSource, typeKeys, "tcp://other:2947\r", "tcp://other:2947"},
+        {"Connect to a network source", networkSource, tickSaveAndEchoToCom4, "udp://:10111\r",
+         "udp://:10111 saved echoed to COM4 at 9600"},
+        {"Connect to a network source", networkSource, tickEchoOnly, "other:2947\r", "other:2947"}, // no port: no echo
+        {"Connect to a network source", networkSource, typeKeys, "\b\r\x1b", "cancelled "},
+        {"Serve on a TCP port", tcpServer, typeKeys, "29x47\r", "2947"},
+        {"Serve on a TCP port", tcpServer, typeKeys, "\b\r\x1b", "cancelled "},
+        {"Send over UDP", udpOutput, typeKeys, "192.168.1.255:10110\r", "192.168.1.255:10110"},
     };
     for (const auto& c : cases) {
-        std::string text = "as before";
         keys = c.keys;
-        test::whenWindowAppears(c.title, typeKeys);
-        EXPECT_EQ(c.show(owner.get(), text), c.accepted) << c.what;
-        EXPECT_EQ(text, c.expected) << c.what;
+        test::whenWindowAppears(c.title, c.drive);
+        EXPECT_EQ(c.show(owner.get()), c.result) << c.title << " " << c.keys;
     }
 }
 
@@ -209,7 +183,7 @@ void readBox(HWND box) {
     SendMessageA(box, WM_COMMAND, IDOK, 0);
 }
 
-// Presses "Streams...", reads the list, selects its second row and confirms (or cancels when OK cannot close).
+// Presses "Streams...", reads the list, selects its second row and presses OK (Cancel when OK cannot close).
 void fetchStreams(HWND dialog) {
     test::whenWindowAppears("Veltaro", readBox);
     SendDlgItemMessageA(dialog, IDC_NTRIP_STREAMS, BM_CLICK, 0, 0);
@@ -233,93 +207,51 @@ void fetchStreams(HWND dialog) {
         selected.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
         selected.state = LVIS_SELECTED | LVIS_FOCUSED;
         SendMessageA(list, LVM_SETITEMSTATE, 1, reinterpret_cast<LPARAM>(&selected));
-        seen.mountpoint = controlText(GetDlgItem(dialog, IDC_NTRIP_MOUNTPOINT));
-        test::saveScreenshot("ntrip_dialog");
+        test::saveScreenshot("ntrip_dialog_streams");
     }
     SendMessageA(dialog, WM_COMMAND, IDOK, 0);
-    seen.stayedOpen = IsWindow(dialog) && IsWindowVisible(dialog);
-    SendMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
-}
-
-TEST(NtripDialogTest, StreamsFillsTheListAndARowChosenThereIsTheMountpoint) {
-    createSharedGdi();
-    test::TestWindow owner(300, 200);
-    const std::vector<SourceTableStream> twoStreams = {
-        {"POTSDAM0", "Potsdam", "RTCM 3.2", "1004(1),1005(10)", "DEU", 52.41, 13.05, false},
-        {"SANTIAGO1", "Santiago", "RTCM 3.3", "1077(1)", "CHL", -33.45, -70.67, true},
-    };
-    const struct {
-        const char* what;
-        bool fetched;
-        std::vector<SourceTableStream> streams;
-        std::vector<std::string> rows;
-        const char* boxText;
-        bool accepted;
-    } cases[] = {
-        {"two streams",
-         true,
-         twoStreams,
-         {"POTSDAM0|RTCM 3.2|Potsdam|DEU|52.41 N 13.05 E", "SANTIAGO1|RTCM 3.3|Santiago|CHL|33.45 S 70.67 W"},
-         "",
-         true},
-        {"no streams", true, {}, {}, "The caster lists no streams.", false},
-        {"a caster that cannot be reached", false, {}, {}, "Cannot connect to caster.example:2101.", false},
-    };
-    for (const auto& c : cases) {
-        seen = Seen{};
-        NtripChoice asked;
-        const FetchSourceTable fetch = [&](const NtripChoice& caster, std::vector<SourceTableStream>& streams,
-                                           std::string& problem) {
-            asked = caster;
-            streams = c.streams;
-            problem = c.fetched ? "" : c.boxText;
-            return c.fetched;
-        };
-        NtripChoice choice{"caster.example", "2101", "", "me", "secret"};
-        test::whenWindowAppears("Corrections from an NTRIP caster", fetchStreams);
-        EXPECT_EQ(showNtripDialog(owner.get(), choice, fetch), c.accepted) << c.what;
-        EXPECT_EQ(asked.host, "caster.example") << c.what << ": the fields are what is fetched with";
-        EXPECT_EQ(asked.password, "secret") << c.what;
-        EXPECT_EQ(seen.rows, c.rows) << c.what;
-        EXPECT_EQ(seen.boxText, c.boxText) << c.what;
-        EXPECT_EQ(choice.mountpoint, c.accepted ? "SANTIAGO1" : "") << c.what;
-        EXPECT_EQ(seen.stayedOpen, !c.accepted) << c.what;
-    }
-}
-
-void pressOk(HWND dialog) {
-    SendMessageA(dialog, WM_COMMAND, IDOK, 0);
-    seen.stayedOpen = IsWindow(dialog) && IsWindowVisible(dialog);
-    if (seen.stayedOpen) {
+    if (IsWindowVisible(dialog)) {
         noteFocus(dialog);
         SendMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
     }
 }
 
-TEST(NtripDialogTest, OkNeedsACasterAndAMountpoint) {
-    createSharedGdi();
-    test::TestWindow owner(300, 200);
+TEST_F(NtripDialogTest, StreamsFillsTheListAndARowChosenThereIsTheMountpoint) {
     const struct {
         const char* what;
-        NtripChoice choice;
-        bool accepted;
-        int focusedId; // where the focus went when OK could not close
+        std::vector<SourceTableStream> streams;
+        const char* problem;
+        std::vector<std::string> rows;
+        const char* boxText;
+        const char* result;
     } cases[] = {
-        {"every field as used before", {"caster.example", "2102", "POTSDAM0", "me", "secret"}, true, 0},
-        {"no caster", {"", "2101", "POTSDAM0", "", ""}, false, IDC_NTRIP_HOST},
-        {"no mountpoint", {"caster.example", "2101", "", "", ""}, false, IDC_NTRIP_MOUNTPOINT},
+        {"two streams",
+         {{"POTSDAM0", "Potsdam", "RTCM 3.2", "1004(1),1005(10)", "DEU", 52.41, 13.05, false},
+          {"SANTIAGO1", "Santiago", "RTCM 3.3", "1077(1)", "CHL", -33.45, -70.67, true}},
+         "",
+         {"POTSDAM0|RTCM 3.2|Potsdam|DEU|52.41 N 13.05 E", "SANTIAGO1|RTCM 3.3|Santiago|CHL|33.45 S 70.67 W"},
+         "",
+         "caster.example:2102/SANTIAGO1 me:secret"},
+        {"no streams", {}, "", {}, "The caster lists no streams.", "cancelled caster.example:2102/ me:secret"},
+        {"a caster that cannot be reached",
+         {},
+         "Cannot connect to caster.example:2102.",
+         {},
+         "Cannot connect to caster.example:2102.",
+         "cancelled caster.example:2102/ me:secret"},
     };
     for (const auto& c : cases) {
         seen = Seen{};
-        NtripChoice choice = c.choice;
-        test::whenWindowAppears("Corrections from an NTRIP caster", pressOk);
-        EXPECT_EQ(showNtripDialog(owner.get(), choice, nullptr), c.accepted) << c.what;
-        EXPECT_EQ(seen.focusedId, c.focusedId) << c.what;
-        const auto fields = [](const NtripChoice& n) {
-            return std::vector<std::string>{n.host, n.port, n.mountpoint, n.user, n.password};
-        };
-        EXPECT_EQ(fields(choice), fields(c.choice))
-            << c.what << ": the fields are filled from the choice and read back";
+        listed = c.streams;
+        problem = c.problem;
+        asked = NtripChoice{};
+        test::whenWindowAppears("Corrections from an NTRIP caster", fetchStreams);
+        EXPECT_EQ(ntrip(owner.get()), c.result) << c.what;
+        EXPECT_EQ(asked.host + ":" + asked.port + " " + asked.password, "caster.example:2102 secret") << c.what;
+        EXPECT_EQ(seen.rows, c.rows) << c.what;
+        EXPECT_EQ(seen.boxText, c.boxText) << c.what;
+        EXPECT_EQ(seen.focusedId, c.rows.empty() ? IDC_NTRIP_MOUNTPOINT : 0)
+            << c.what << ": OK asks for the mountpoint";
     }
 }
 

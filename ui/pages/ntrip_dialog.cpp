@@ -21,7 +21,7 @@ struct NtripContext {
 };
 
 // Widths in dialog units, so the columns fill the list at any font size.
-constexpr int COLUMN_WIDTHS[] = {58, 46, 72, 30, 66};
+constexpr int COLUMN_WIDTHS[] = {58, 46, 66, 36, 66};
 constexpr const char* COLUMN_TITLES[] = {"Mountpoint", "Format", "Identifier", "Country", "Position"};
 
 // "52.41 N 13.05 E": a stream's place as a source table gives it, to two decimals.
