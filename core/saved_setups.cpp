@@ -136,6 +136,25 @@ const char* readKey(SavedSetup& setup, std::string_view key, std::string_view va
         setup.echoes.push_back(std::move(echo));
         return nullptr;
     }
+    if (sameText(key, "serve tcp")) {
+        std::uint32_t port = 0;
+        if (!readNumber(value, port) || port == 0 || port > 65535) {
+            return "a TCP port that is not a number from 1 to 65535";
+        }
+        setup.tcpServers.push_back(static_cast<std::uint16_t>(port));
+        return nullptr;
+    }
+    if (sameText(key, "send udp")) {
+        std::string destination;
+        if (!unescaped(value, destination)) {
+            return BAD_ESCAPE;
+        }
+        if (destination.empty()) {
+            return "a UDP output without its destination";
+        }
+        setup.udpDestinations.push_back(std::move(destination));
+        return nullptr;
+    }
     if (sameText(key, "start at launch")) {
         return readYesNo(value, setup.startAtLaunch) ? nullptr : NOT_YES_OR_NO;
     }
@@ -196,7 +215,8 @@ bool parseLines(std::string_view text, std::vector<SavedSetup>& setups, SetupsDa
         if (read.empty()) {
             return fail("a key before the first port");
         }
-        if (!sameText(key, "echo")) {
+        // Outputs may come several times; every other key once.
+        if (!sameText(key, "echo") && !sameText(key, "serve tcp") && !sameText(key, "send udp")) {
             if (std::any_of(keys.begin(), keys.end(), [&](const std::string& k) { return sameText(k, key); })) {
                 return fail("a key given twice");
             }
@@ -228,6 +248,12 @@ bool renderSetups(const std::vector<SavedSetup>& setups, std::string& text) {
             }
             for (const EchoSetup& echo : setup.echoes) {
                 out += "echo = " + escaped(echo.port) + ", " + std::to_string(echo.baud) + "\r\n";
+            }
+            for (const std::uint16_t port : setup.tcpServers) {
+                out += "serve tcp = " + std::to_string(port) + "\r\n";
+            }
+            for (const std::string& destination : setup.udpDestinations) {
+                out += "send udp = " + escaped(destination) + "\r\n";
             }
             out += std::string("start at launch = ") + yesNo(setup.startAtLaunch) + "\r\n";
             out += "last used = " + std::to_string(setup.lastUsed) + "\r\n";

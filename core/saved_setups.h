@@ -27,7 +27,9 @@ struct SavedSetup {
     std::string logPath; // UTF-8; empty: no log
     std::vector<EchoSetup> echoes;
     bool startAtLaunch = false;
-    std::int64_t lastUsed = 0; // seconds since 1970
+    std::int64_t lastUsed = 0;                // seconds since 1970
+    std::vector<std::uint16_t> tcpServers;    // TCP ports its stream is served on
+    std::vector<std::string> udpDestinations; // HOST:PORT its stream is sent to over UDP
 
     bool operator==(const SavedSetup&) const = default;
 };

@@ -145,10 +145,14 @@ Socket boundSocket(std::uint16_t port, int socketType, HANDLE event, long events
         error = static_cast<DWORD>(WSAGetLastError());
         return Socket();
     }
-    // Another program on the port is refused, not shared: the user must know the port is taken.
-    BOOL exclusive = TRUE;
-    setsockopt(made.get(), SOL_SOCKET, SO_EXCLUSIVEADDRUSE, reinterpret_cast<const char*>(&exclusive),
-               sizeof exclusive);
+    // A UDP port another program has is refused, not shared, even with one that asks to share: the user must know
+    // it is taken. Not for TCP, where it would keep the port from being served again while the connections of a
+    // stopped server wait out their close; a second listener is refused there all the same.
+    if (socketType == SOCK_DGRAM) {
+        BOOL exclusive = TRUE;
+        setsockopt(made.get(), SOL_SOCKET, SO_EXCLUSIVEADDRUSE, reinterpret_cast<const char*>(&exclusive),
+                   sizeof exclusive);
+    }
     sockaddr_in local{};
     local.sin_family = AF_INET;
     local.sin_addr.s_addr = htonl(INADDR_ANY);

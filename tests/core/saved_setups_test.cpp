@@ -17,7 +17,7 @@ TEST(SavedSetupsTest, ReadsBackWhatItWroteAndKeepsPathsReadable) {
         std::vector<std::string> verbatim; // as a person reads them in the text
     } rows[] = {
         {{}, {}},
-        {{{"COM5", 4800, Choice::NOT_CHOSEN, "C:\\Users\\Ann\\GPS logs\\today.gpsl", {}, false, 1718000000}},
+        {{{"COM5", 4800, Choice::NOT_CHOSEN, "C:\\Users\\Ann\\GPS logs\\today.gpsl", {}, false, 1718000000, {}, {}}},
          {"[COM5]", "C:\\Users\\Ann\\GPS logs\\today.gpsl"}},
         {{{"COM7",
            0,
@@ -25,14 +25,17 @@ TEST(SavedSetupsTest, ReadsBackWhatItWroteAndKeepsPathsReadable) {
            "Z:\\tmp\\Zürich\\日本\\log.gpsl",
            {{"COM8", 9600}, {"\\\\.\\COM12", 115200}},
            true,
-           0},
-          {"COM3", 4294967295u, Choice::OFF, "", {{"COM7", 4800}}, false, 9223372036854775807}},
+           0,
+           {},
+           {}},
+          {"COM3", 4294967295u, Choice::OFF, "", {{"COM7", 4800}}, false, 9223372036854775807, {}, {}},
+          {"tcp://[::1]:10110", 0, Choice::NOT_CHOSEN, "", {}, false, 5, {10110, 2947}, {"255.255.255.255:10110"}}},
          {"Z:\\tmp\\Zürich\\日本\\log.gpsl", "\\\\.\\COM12"}},
-        {{{" COM 5 ", 38400, Choice::NOT_CHOSEN, "  a=b;c %41\t\r\n# ", {{"x, y ", 1}, {"]", 2}}, true, 42},
-          {"[COM]", 0, Choice::NOT_CHOSEN, "[x]", {}, false, 1},
-          {";COM1", 0, Choice::NOT_CHOSEN, "; not a comment", {}, false, 2},
-          {"#2", 0, Choice::NOT_CHOSEN, "D:\\", {}, false, 3},
-          {"Gerät", 0, Choice::NOT_CHOSEN, " ", {{"%", 3}}, false, 4}},
+        {{{" COM 5 ", 38400, Choice::NOT_CHOSEN, "  a=b;c %41\t\r\n# ", {{"x, y ", 1}, {"]", 2}}, true, 42, {}, {}},
+          {"[COM]", 0, Choice::NOT_CHOSEN, "[x]", {}, false, 1, {}, {}},
+          {";COM1", 0, Choice::NOT_CHOSEN, "; not a comment", {}, false, 2, {}, {}},
+          {"#2", 0, Choice::NOT_CHOSEN, "D:\\", {}, false, 3, {}, {}},
+          {"Gerät", 0, Choice::NOT_CHOSEN, " ", {{"%", 3}}, false, 4, {}, {}}},
          {"a=b;c", "[[COM]]", "[x]", "D:\\", "Gerät"}},
     };
     for (const auto& row : rows) {
@@ -54,13 +57,13 @@ TEST(SavedSetupsTest, ReadsTextsEditedByHand) {
         std::string text;
         std::vector<SavedSetup> setups;
     } rows[] = {
-        {"\xEF\xBB\xBF# saved by hand\n[COM4]\n", {{"COM4", 0, Choice::NOT_CHOSEN, "", {}, false, 0}}},
+        {"\xEF\xBB\xBF# saved by hand\n[COM4]\n", {{"COM4", 0, Choice::NOT_CHOSEN, "", {}, false, 0, {}, {}}}},
         {"\r\n  [ COM6 ]  \r\nBAUD=9600\r\n\tEvery System\t=\tNO\r\nlog=%c3%bc%20\r\n\r\nLast Used = 007\r\n",
-         {{"COM6", 9600, Choice::OFF, "ü ", {}, false, 7}}},
+         {{"COM6", 9600, Choice::OFF, "ü ", {}, false, 7, {}, {}}}},
         {"[COM1]\nbaud = 0\nnetwork = udp://239.0.0.1:5000\necho = COM2 ,4800\necho=COM3,9600\n"
          "start at launch = Yes\n[COM9]\n",
-         {{"COM1", 0, Choice::NOT_CHOSEN, "", {{"COM2", 4800}, {"COM3", 9600}}, true, 0},
-          {"COM9", 0, Choice::NOT_CHOSEN, "", {}, false, 0}}},
+         {{"COM1", 0, Choice::NOT_CHOSEN, "", {{"COM2", 4800}, {"COM3", 9600}}, true, 0, {}, {}},
+          {"COM9", 0, Choice::NOT_CHOSEN, "", {}, false, 0, {}, {}}}},
     };
     for (const auto& row : rows) {
         std::vector<SavedSetup> read;
@@ -91,9 +94,11 @@ TEST(SavedSetupsTest, RefusesADamagedTextAndSaysWhere) {
         {"[COM%G5]\n", 1, "a % not followed by two hex digits"},
         {"[COM5]\necho = COM7\n", 2, "an echo that is not \"port, baud rate\""},
         {"[COM5]\necho = , 9600\n", 2, "an echo without a port"},
+        {"[COM5]\nserve tcp = 65536\n", 2, "a TCP port that is not a number from 1 to 65535"},
+        {"[COM5]\nsend udp = \n", 2, "a UDP output without its destination"},
     };
     for (const auto& row : rows) {
-        const std::vector<SavedSetup> before = {{"COM1", 4800, Choice::ON, "log", {}, false, 1}};
+        const std::vector<SavedSetup> before = {{"COM1", 4800, Choice::ON, "log", {}, false, 1, {}, {}}};
         std::vector<SavedSetup> read = before;
         SetupsDamage damage;
         EXPECT_FALSE(parseSetups(row.text, read, damage)) << row.text;
@@ -104,7 +109,7 @@ TEST(SavedSetupsTest, RefusesADamagedTextAndSaysWhere) {
 }
 
 SavedSetup usedAt(const std::string& port, std::int64_t seconds) {
-    return {port, 4800, Choice::NOT_CHOSEN, "", {}, false, seconds};
+    return {port, 4800, Choice::NOT_CHOSEN, "", {}, false, seconds, {}, {}};
 }
 
 // The first three ports, the number of setups and the last port.

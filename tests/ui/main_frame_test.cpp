@@ -675,8 +675,9 @@ TEST_F(MainFrameTest, RecordedLogReplaysAsADeviceOnRecordedData) {
     EXPECT_NEAR(node.device->snapshot.fixLatitude, 4200 + 5.733946 * 100 / 60, 1e-6); // the last GGA
 
     ASSERT_TRUE(showMenuOf(frame, node));
-    EXPECT_EQ(menuTexts, (std::vector<std::vector<std::string>>{
-                             {"Echo to another port...", "&Read every satellite system", "&Stop device"}}));
+    EXPECT_EQ(menuTexts, (std::vector<std::vector<std::string>>{{"Echo to another port...", "Serve on a &TCP port...",
+                                                                 "Send over &UDP...", "&Read every satellite system",
+                                                                 "&Stop device"}}));
 }
 
 // The choice of reading on a replay that has ended would show nothing new: the file plays again, read the

@@ -5,7 +5,9 @@
 #include "support/ui_support.h"
 #include "support/windows_support.h"
 #include "ui/framework/drawing_resources.h"
+#include "ui/framework/utf8_text.h"
 #include "ui/main/main_frame.h"
+#include "ui/main/setups_file.h"
 
 #include <gtest/gtest.h>
 
@@ -102,8 +104,10 @@ TEST_F(NetworkCommandsTest, BadAddressesSayWhyAndAddNothing) {
 }
 
 // The device menu's network outputs: a program on the TCP port and a listener of the UDP datagrams both get the
-// receiver's stream as it comes.
-TEST_F(NetworkCommandsTest, DeviceMenuServesOnTcpAndSendsOverUdp) {
+// receiver's stream as it comes, and the device's setup starts them again.
+TEST_F(NetworkCommandsTest, DeviceMenuServesOnTcpAndSendsOverUdpAndTheSetupKeepsThem) {
+    const std::wstring setupsFile = widen(test::temporaryPath("network-setups.ini"));
+    frame.loadSavedSetups(setupsFile);
     test::LineServer server;
     ASSERT_TRUE(connectWithCtrlN("tcp://127.0.0.1:" + std::to_string(server.port())));
     ASSERT_TRUE(server.waitForClient());
@@ -115,13 +119,14 @@ TEST_F(NetworkCommandsTest, DeviceMenuServesOnTcpAndSendsOverUdp) {
     test::whenWindowAppears("Serve on a TCP port", typeAndConfirm);
     SendMessageA(frame.mainWindow.hwnd, WM_COMMAND, IDM_SERVE_TCP, 0);
     test::DatagramListener listener;
-    typed = "127.0.0.1:" + std::to_string(listener.port());
+    const std::string destination = "127.0.0.1:" + std::to_string(listener.port());
+    typed = destination;
     test::whenWindowAppears("Send over UDP", typeAndConfirm);
     SendMessageA(frame.mainWindow.hwnd, WM_COMMAND, IDM_SEND_UDP, 0);
     ASSERT_EQ(reportedErrors, std::vector<std::string>{});
     ASSERT_EQ(device.report().outputs.size(), 2u);
     EXPECT_EQ(device.report().outputs[0].name, "TCP port " + std::to_string(serving));
-    EXPECT_EQ(device.report().outputs[1].name, "UDP to 127.0.0.1:" + std::to_string(listener.port()));
+    EXPECT_EQ(device.report().outputs[1].name, "UDP to " + destination);
 
     test::StreamReader reader(serving);
     ASSERT_TRUE(test::pumpMessagesUntil([&] { return device.report().outputs[0].status.clients == 1; }));
@@ -130,6 +135,23 @@ TEST_F(NetworkCommandsTest, DeviceMenuServesOnTcpAndSendsOverUdp) {
     EXPECT_EQ(reader.read(stream.size()), stream);
     EXPECT_EQ(listener.receiveBytes(stream.size()), stream);
     frame.stopDevices();
+
+    // Started again from its setup, the device has both outputs again.
+    MainFrame again(SW_SHOWNORMAL);
+    again.showError = recordError;
+    std::vector<SavedSetup> saved = frame.setups;
+    ASSERT_EQ(saved.size(), 1u);
+    EXPECT_EQ(saved[0].tcpServers, std::vector<std::uint16_t>{serving});
+    EXPECT_EQ(saved[0].udpDestinations, std::vector<std::string>{destination});
+    saved[0].startAtLaunch = true;
+    std::string problem;
+    ASSERT_TRUE(saveSetups(setupsFile, saved, problem)) << problem;
+    again.loadSavedSetups(setupsFile);
+    ASSERT_EQ(test::nodesOf(again, NODE_DEVICE).size(), 1u);
+    const std::vector<OutputReport> outputs = test::nodesOf(again, NODE_DEVICE).at(0)->device->report().outputs;
+    ASSERT_EQ(outputs.size(), 2u);
+    EXPECT_EQ(outputs[1].name, "UDP to " + destination);
+    again.stopDevices();
 }
 
 } // namespace

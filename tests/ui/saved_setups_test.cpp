@@ -44,8 +44,9 @@ bool exists(const std::wstring& path) {
 }
 
 TEST(SetupsFileTest, KeepsSetupsAndSetsADamagedFileAsideOnce) {
-    SavedSetup logged{"COM5", 38400, EverySystemChoice::ON, "Z:\\tmp\\day.gpsl", {{"COM7", 115200}}, true, 1765240000};
-    SavedSetup automatic{"COM6", 0, EverySystemChoice::NOT_CHOSEN, "", {}, false, 1765230000};
+    SavedSetup logged{"COM5", 38400, EverySystemChoice::ON, "Z:\\tmp\\day.gpsl", {{"COM7", 115200}}, true, 1765240000,
+                      {},     {}};
+    SavedSetup automatic{"COM6", 0, EverySystemChoice::NOT_CHOSEN, "", {}, false, 1765230000, {}, {}};
     const struct {
         const char* what;
         const char* stored; // null: no file; "": the setups saved
@@ -126,7 +127,7 @@ TEST_F(SavedSetupsTest, SecondSessionStartsTheSameSetupAgain) {
         ASSERT_EQ(report.outputs.size(), 1u);
         EXPECT_EQ(report.outputs[0].name, "COM6");
         second->setups[0].startAtLaunch = true;
-        second->setups.push_back({"COM99", 4800, EverySystemChoice::NOT_CHOSEN, "", {}, true, 0});
+        second->setups.push_back({"COM99", 4800, EverySystemChoice::NOT_CHOSEN, "", {}, true, 0, {}, {}});
         second->stopDevices();
         std::string problem;
         ASSERT_TRUE(saveSetups(path, second->setups, problem)) << problem;

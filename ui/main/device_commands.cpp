@@ -143,6 +143,12 @@ bool MainFrame::startLiveDevice(const SavedSetup& setup, bool appendLog) {
     for (const EchoSetup& echo : setup.echoes) {
         addEchoPort(*device, portNumber(echo.port), static_cast<int>(echo.baud));
     }
+    for (const std::uint16_t serving : setup.tcpServers) {
+        addTcpServer(*device, serving);
+    }
+    for (const std::string& destination : setup.udpDestinations) {
+        addUdpOutput(*device, destination);
+    }
     if (!device->run()) {
         showError(deviceErrorText(device->error));
         return false;
@@ -262,6 +268,17 @@ GpsDevice* MainFrame::menuDevice() const {
     return menuNode != nullptr ? menuNode->device : nullptr;
 }
 
+SavedSetup* MainFrame::menuDeviceSetup() {
+    GpsDevice* device = menuDevice();
+    const std::unique_ptr<char[]> port = menuNode->live != 0 && device->port ? device->port->displayName() : nullptr;
+    for (SavedSetup& setup : setups) {
+        if (port && samePort(setup.port, port.get())) {
+            return &setup;
+        }
+    }
+    return nullptr;
+}
+
 void MainFrame::showDeviceMenu() {
     // The menu belongs to the item under the click, which becomes the selection first, as in a file
     // manager; a click on empty space has no menu.
@@ -323,15 +340,9 @@ void MainFrame::toggleEverySystem() {
     }
     device->parser->setEverySystem(!device->parser->readsEverySystem());
     // A live receiver's setup remembers the reading chosen by hand.
-    const std::unique_ptr<char[]> port = menuNode->live != 0 && device->port ? device->port->displayName() : nullptr;
-    if (port) {
-        for (SavedSetup& setup : setups) {
-            if (samePort(setup.port, port.get())) {
-                setup.everySystem = device->parser->readsEverySystem() ? EverySystemChoice::ON : EverySystemChoice::OFF;
-                saveSavedSetups();
-                break;
-            }
-        }
+    if (SavedSetup* setup = menuDeviceSetup()) {
+        setup->everySystem = device->parser->readsEverySystem() ? EverySystemChoice::ON : EverySystemChoice::OFF;
+        saveSavedSetups();
     }
     // A replay that has ended would show nothing of the new reading: it plays its file again, read anew.
     if (!device->recordedFile.empty() && device->port && device->port->status().atEnd &&

@@ -196,6 +196,11 @@ private:
     // Whether a setup is a network source's, and its address.
     static bool isNetworkSetup(const SavedSetup& setup, NetworkAddress& address);
     GpsDevice* menuDevice() const;
+    // The saved setup of the menu's device, if it is a live one that has one.
+    SavedSetup* menuDeviceSetup();
+    // A network output on device, or a message saying why it could not start; false then.
+    bool addTcpServer(GpsDevice& device, std::uint16_t port);
+    bool addUdpOutput(GpsDevice& device, const std::string& destination);
     // The node an item of the tree stands for; false when the tree does not know the item.
     bool nodeOfItem(HTREEITEM item, TreeNode*& node) const;
     bool confirmClose();

@@ -76,6 +76,29 @@ void MainFrame::connectNetworkSource() {
     }
 }
 
+bool MainFrame::addTcpServer(GpsDevice& device, std::uint16_t port) {
+    if (device.addEchoPort(std::make_unique<TcpServerPort>(port))) {
+        return true;
+    }
+    showError(networkOutputFailure(device, "Cannot serve on TCP port " + std::to_string(port)));
+    return false;
+}
+
+bool MainFrame::addUdpOutput(GpsDevice& device, const std::string& destination) {
+    std::string host;
+    std::uint16_t port = 0;
+    std::string problem;
+    if (!parseHostPort(destination, host, port, problem)) {
+        showError(problem);
+        return false;
+    }
+    if (device.addEchoPort(std::make_unique<UdpOutputPort>(host, port))) {
+        return true;
+    }
+    showError(networkOutputFailure(device, "Cannot send over UDP to " + destination));
+    return false;
+}
+
 void MainFrame::serveOnTcpPort() {
     GpsDevice* device = menuDevice();
     std::string portText;
@@ -86,23 +109,27 @@ void MainFrame::serveOnTcpPort() {
     }
     if (!parsePort(portText, port, problem)) {
         showError(problem);
-    } else if (!device->addEchoPort(std::make_unique<TcpServerPort>(port))) {
-        showError(networkOutputFailure(*device, "Cannot serve on TCP port " + std::to_string(port)));
+    } else if (addTcpServer(*device, port)) {
+        // A live device serves there again when its setup starts.
+        SavedSetup* setup = menuDeviceSetup();
+        if (setup != nullptr &&
+            std::find(setup->tcpServers.begin(), setup->tcpServers.end(), port) == setup->tcpServers.end()) {
+            setup->tcpServers.push_back(port);
+            saveSavedSetups();
+        }
     }
 }
 
 void MainFrame::sendOverUdp() {
     GpsDevice* device = menuDevice();
-    std::string host;
-    std::uint16_t port = 0;
-    std::string problem;
-    if (device == nullptr || !showUdpOutputDialog(mainWindow.hwnd, udpDestination)) {
-        return;
-    }
-    if (!parseHostPort(udpDestination, host, port, problem)) {
-        showError(problem);
-    } else if (!device->addEchoPort(std::make_unique<UdpOutputPort>(host, port))) {
-        showError(networkOutputFailure(*device, "Cannot send over UDP to " + udpDestination));
+    if (device != nullptr && showUdpOutputDialog(mainWindow.hwnd, udpDestination) &&
+        addUdpOutput(*device, udpDestination)) {
+        SavedSetup* setup = menuDeviceSetup();
+        if (setup != nullptr && std::find(setup->udpDestinations.begin(), setup->udpDestinations.end(),
+                                          udpDestination) == setup->udpDestinations.end()) {
+            setup->udpDestinations.push_back(udpDestination);
+            saveSavedSetups();
+        }
     }
 }
 

@@ -142,13 +142,22 @@ std::vector<std::string> setupRow(const SavedSetup& setup) {
     for (const EchoSetup& echo : setup.echoes) {
         add("echo to " + echo.port + " at " + std::to_string(echo.baud));
     }
+    for (const std::uint16_t port : setup.tcpServers) {
+        add("serve on TCP port " + std::to_string(port));
+    }
+    for (const std::string& destination : setup.udpDestinations) {
+        add("send over UDP to " + destination);
+    }
     char used[32] = "";
     const std::time_t when = static_cast<std::time_t>(setup.lastUsed);
     if (const std::tm* local = std::localtime(&when)) {
         std::strftime(used, sizeof used, "%Y-%m-%d %H:%M", local);
     }
-    return {setup.port, setup.baud == 0 ? "Automatic" : std::to_string(setup.baud), outputs.empty() ? "none" : outputs,
-            used};
+    // A network source has no baud rate.
+    const std::string baud = setup.port.find("://") != std::string::npos ? "network"
+                             : setup.baud == 0                           ? "Automatic"
+                                                                         : std::to_string(setup.baud);
+    return {setup.port, baud, outputs.empty() ? "none" : outputs, used};
 }
 
 bool showSavedSetupsDialog(HWND owner, std::vector<SavedSetup>& setups, std::size_t& chosen) {
