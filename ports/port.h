@@ -5,6 +5,7 @@
 #include "ports/win_handle.h"
 
 #include <atomic>
+#include <cstddef>
 #include <memory>
 #include <mutex>
 
@@ -12,6 +13,12 @@ namespace veltaro {
 
 // How long a stop may take: log files get everything, echo ports what their far end accepts by then.
 constexpr ULONGLONG STOP_DEADLINE_MS = 2000;
+
+// Whether the first bytes an output gets begin a line: an output added while the stream flows may join it in the
+// middle of one, and NMEA lines begin with '$' or '!'.
+inline bool beginsLine(const char* bytes, std::size_t n) {
+    return n > 0 && (bytes[0] == '$' || bytes[0] == '!');
+}
 
 // One end of a device pipeline: moves raw bytes between an outside channel (a COM port or a file) and
 // one ByteQueue on a worker thread. As a source the worker fills the queue; as a sink it drains it.

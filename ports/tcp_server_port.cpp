@@ -100,6 +100,13 @@ void TcpServerPort::handOn(const char* bytes, std::size_t n) {
         return;
     }
     std::lock_guard guard(clientsLock);
+    if (!handedOn) {
+        handedOn = true;
+        atLineStart = beginsLine(bytes, n);
+        for (const std::unique_ptr<Client>& client : clients) {
+            client->waitingForLine = !atLineStart;
+        }
+    }
     for (const std::unique_ptr<Client>& client : clients) {
         const char* from = bytes;
         if (client->waitingForLine) {

@@ -57,6 +57,7 @@ private:
     mutable std::mutex clientsLock; // guards everything below: the writer hands on, the server thread sends
     std::vector<std::unique_ptr<Client>> clients;
     bool atLineStart = true;        // the last byte handed on ended a line
+    bool handedOn = false;          // the stream's first bytes came
     std::int64_t droppedByGone = 0; // lines dropped for clients since gone
     int goneThatDropped = 0;
 };

@@ -70,7 +70,8 @@ bool UdpOutputPort::open(bool asSource, ByteQueue* target) {
 void UdpOutputPort::runReader() {}
 
 void UdpOutputPort::runWriter() {
-    std::string pending; // the start of a line whose end has not come
+    std::string pending;        // the start of a line whose end has not come
+    bool waitingForLine = true; // until the stream's first bytes show whether they begin a line
     for (;;) {
         const bool stopping = stopFlag; // read before the take: what came before the stop is sent
         if (!stopping && queue != nullptr) {
@@ -78,7 +79,17 @@ void UdpOutputPort::runWriter() {
         }
         int n = 0;
         if (std::unique_ptr<char[]> block = queue != nullptr ? queue->takeAll(n) : nullptr) {
-            pending.append(block.get(), static_cast<std::size_t>(n));
+            const char* from = block.get();
+            const char* end = from + n;
+            // Added in the middle of a line, the output starts at the next: a datagram holds whole lines only.
+            if (waitingForLine && !beginsLine(from, static_cast<std::size_t>(n))) {
+                const char* lineEnd = std::find(from, end, '\n');
+                from = lineEnd == end ? end : lineEnd + 1;
+                waitingForLine = lineEnd == end;
+            } else {
+                waitingForLine = false;
+            }
+            pending.append(from, static_cast<std::size_t>(end - from));
             sendLines(pending, pending.size() > MOST_PENDING);
         }
         if (stopping) {

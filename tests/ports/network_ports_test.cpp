@@ -141,8 +141,10 @@ TEST(TcpServerTest, ClientsGetTheStreamFromTheirFirstWholeLineAndAStalledOneLose
     test::StreamReader early(serving);
     test::StreamReader stalled(serving, 4096);
     ASSERT_TRUE(test::pollUntil([&] { return clients() == 2; }));
+    // The server joined the stream in the middle of a line: its clients start at the next.
+    const std::string joinedAt = "231.6,,,1.3,E*31\r\n";
     const std::size_t cut = stream.find('\n', 1000) + 20; // in the middle of a line
-    source->send(stream.substr(0, cut));
+    source->send(joinedAt + stream.substr(0, cut));
     ASSERT_EQ(early.read(cut), stream.substr(0, cut));
     test::StreamReader late(serving);
     ASSERT_TRUE(test::pollUntil([&] { return clients() == 3; }));
@@ -175,7 +177,7 @@ TEST(TcpServerTest, ClientsGetTheStreamFromTheirFirstWholeLineAndAStalledOneLose
     // What the client had not taken by the stop's deadline is given up: its last line may end short.
     EXPECT_TRUE(wholeLinesInOrder(got, stream + flood)) << "only whole lines, in order";
     device.stop();
-    EXPECT_EQ(test::readFile(log), stream.substr(0, cut) + flood);
+    EXPECT_EQ(test::readFile(log), joinedAt + stream.substr(0, cut) + flood);
 }
 
 TEST(UdpOutputTest, DatagramsCarryWholeLinesUpToTheirSize) {
@@ -186,7 +188,9 @@ TEST(UdpOutputTest, DatagramsCarryWholeLinesUpToTheirSize) {
     ByteQueue queue;
     ASSERT_TRUE(port.initialize());
     ASSERT_TRUE(port.open(false, &queue));
-    // In odd pieces, as a receiver's bursts come: a datagram never holds half a line.
+    // Joined in the middle of a line, then in odd pieces as a receiver's bursts come: a datagram never holds half a
+    // line.
+    queue.append("1.3,E*31\r\n", 10);
     for (std::size_t at = 0; at < stream.size(); at += 777) {
         queue.append(stream.data() + at, static_cast<int>(std::min<std::size_t>(777, stream.size() - at)));
     }
@@ -239,6 +243,9 @@ TEST(NtripClientTest, CorrectionsReachTheReceiverAndTheCasterHearsItsPosition) {
         const CorrectionsStatus status = *device.report().corrections;
         EXPECT_EQ(status.bytes, static_cast<std::int64_t>(options.corrections.size()));
         EXPECT_EQ(status.failure, nullptr);
+        // A caster that drops the stream is asked again.
+        caster.dropClient();
+        ASSERT_TRUE(caster.waitForConnections(2));
         device.stop();
     }
 }
