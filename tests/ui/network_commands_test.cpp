@@ -1,6 +1,7 @@
 #include "ports/net_socket.h"
 #include "res/resource.h"
 #include "support/captures.h"
+#include "support/far_end.h"
 #include "support/net_peers.h"
 #include "support/ui_support.h"
 #include "support/windows_support.h"
@@ -30,6 +31,17 @@ void typeAndConfirm(HWND dialog) {
             SetWindowTextA(field, typed.c_str());
         }
     }
+    PostMessageA(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
+}
+
+// The caster the NTRIP dialog gets typed into it before OK.
+std::string casterPort;
+void chooseTestCaster(HWND dialog) {
+    SetDlgItemTextA(dialog, IDC_NTRIP_HOST, "127.0.0.1");
+    SetDlgItemTextA(dialog, IDC_NTRIP_PORT, casterPort.c_str());
+    SetDlgItemTextA(dialog, IDC_NTRIP_MOUNTPOINT, "TEST");
+    SetDlgItemTextA(dialog, IDC_NTRIP_USER, "rover");
+    SetDlgItemTextA(dialog, IDC_NTRIP_PASSWORD, "secret");
     PostMessageA(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
 }
 
@@ -152,6 +164,30 @@ TEST_F(NetworkCommandsTest, DeviceMenuServesOnTcpAndSendsOverUdpAndTheSetupKeeps
     ASSERT_EQ(outputs.size(), 2u);
     EXPECT_EQ(outputs[1].name, "UDP to " + destination);
     again.stopDevices();
+}
+
+// The receiver on COM5 gets the caster's corrections once they are asked for from its menu, and the password
+// goes into no file.
+TEST_F(NetworkCommandsTest, CorrectionsFromTheMenuReachTheReceiver) {
+    const std::string setupsPath = test::temporaryPath("corrections-setups.ini");
+    frame.loadSavedSetups(widen(setupsPath));
+    test::TestCaster::Options options;
+    options.corrections = test::sampleCorrections(4000);
+    test::TestCaster caster(options);
+    frame.startDevice(5, 4800, false, false, 0, 0);
+    frame.menuNode = test::nodesOf(frame, NODE_DEVICE).at(0);
+    test::FarEnd receiver(15);
+
+    casterPort = std::to_string(caster.port());
+    test::whenWindowAppears("Corrections from an NTRIP caster", chooseTestCaster);
+    SendMessageA(frame.mainWindow.hwnd, WM_COMMAND, IDM_CORRECTIONS, 0);
+    ASSERT_EQ(reportedErrors, std::vector<std::string>{});
+    EXPECT_EQ(receiver.read(options.corrections.size()), options.corrections);
+    EXPECT_EQ(frame.menuNode->device->report().corrections->caster, "127.0.0.1/TEST");
+    frame.stopDevices();
+    const std::string saved = test::readFile(setupsPath);
+    EXPECT_NE(saved.find("[COM5]"), std::string::npos);
+    EXPECT_EQ(saved.find("secret"), std::string::npos);
 }
 
 } // namespace
