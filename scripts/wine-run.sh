@@ -34,6 +34,14 @@ if [ -n "$want" ] && [ "$(cat "$prefix/.x11-managed" 2>/dev/null)" != "$want" ];
     echo "$want" >"$prefix/.x11-managed"
 fi
 
+# VELTARO_WINE_DPI=144: the display's scale (Windows' LogPixels), for the tests of the layout at other scales.
+dpi=${VELTARO_WINE_DPI:-}
+if [ -n "$dpi" ] && [ "$(cat "$prefix/.dpi" 2>/dev/null)" != "$dpi" ]; then
+    wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null 2>&1
+    wineserver -w
+    echo "$dpi" >"$prefix/.dpi"
+fi
+
 # A server started here, with its diagnostics kept out of the test output.
 wineserver -p5 >/dev/null 2>&1 || true
 exec wine "$@"

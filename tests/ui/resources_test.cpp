@@ -133,7 +133,7 @@ TEST_F(ResourcesTest, ManifestAsksForCommonControlsSixOnSupportedWindows) {
           "{1f676c76-80e1-4239-95bb-83d0f6d0da78}", "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"}) {
         EXPECT_NE(manifest.find(part), std::string::npos) << part;
     }
-    EXPECT_EQ(manifest.find("dpiAware"), std::string::npos) << "the layout is in pixels at the default DPI";
+    EXPECT_NE(manifest.find(">PerMonitorV2, PerMonitor<"), std::string::npos) << "the layout scales itself per monitor";
 
     // These tests carry the same manifest: the common controls they use come from the version 6 assembly.
     HMODULE controls = nullptr;

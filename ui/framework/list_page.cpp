@@ -37,7 +37,7 @@ bool ListPage::create(HWND parentWindow) {
         column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_FMT;
         column.fmt = columns[i].format;
         column.pszText = const_cast<char*>(columns[i].title);
-        column.cx = columns[i].width;
+        column.cx = gdi.scaled(columns[i].width);
         SendMessageA(list, LVM_INSERTCOLUMNA, i, reinterpret_cast<LPARAM>(&column));
     }
     layout();
@@ -89,11 +89,13 @@ void ListPage::layout() {
     GetClientRect(hwnd, &client);
     const int w = client.right - client.left;
     const int h = client.bottom - client.top;
-    const int line = gdi.lineHeight() + 4;
-    const int top = stripHeight > 0 ? MARGIN + stripHeight + MARGIN : MARGIN;
+    // The figures are for 96 DPI.
+    const int margin = gdi.scaled(MARGIN);
+    const int line = gdi.lineHeight() + gdi.scaled(4);
+    const int top = stripHeight > 0 ? margin + gdi.scaled(stripHeight) + margin : margin;
     layoutStrip(w);
-    MoveWindow(list, MARGIN, top, std::max(w - 2 * MARGIN, 0), std::max(h - top - line - 2 * MARGIN, 0), TRUE);
-    MoveWindow(summary, MARGIN, std::max(h - line - MARGIN, 0), std::max(w - 2 * MARGIN, 0), line, TRUE);
+    MoveWindow(list, margin, top, std::max(w - 2 * margin, 0), std::max(h - top - line - 2 * margin, 0), TRUE);
+    MoveWindow(summary, margin, std::max(h - line - margin, 0), std::max(w - 2 * margin, 0), line, TRUE);
 }
 
 LRESULT ListPage::onListNotify(const NMHDR*) {

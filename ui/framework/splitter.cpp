@@ -61,6 +61,13 @@ void registerSplitterClass() {
     RegisterClassA(&windowClass);
 }
 
+void setSplitterGeometry(HWND bar, std::int32_t position, std::int32_t barWidth) {
+    if (SplitterInfo* info = infoOf(bar)) {
+        info->position = position;
+        info->barWidth = barWidth;
+    }
+}
+
 LRESULT CALLBACK SplitterWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_CREATE: {

@@ -19,6 +19,10 @@ struct SplitterInfo {
 constexpr UINT SPN_POSCHANGING = 384;
 constexpr UINT SPN_POSCHANGED = 385;
 
+// Moves a bar to position and gives it width, as a change of the display's scale does; the windows follow at the
+// parent's next layout.
+void setSplitterGeometry(HWND bar, std::int32_t position, std::int32_t barWidth);
+
 // Registers the "SPLITTER" window class: a vertical bar dragged with the left mouse button.
 void registerSplitterClass();
 

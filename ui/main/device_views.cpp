@@ -28,10 +28,10 @@ std::unique_ptr<TreeNode> MainFrame::buildSatStats(GpsState* state) {
     const SharedGdi& gdi = sharedGdi();
     std::unique_ptr<TreeNode> node = newPageNode(nullptr, NODE_VIEW, "Sat stats", state);
     ContainerPane* root = node->pane;
-    dockPane(*node, std::make_unique<SatSignalView>(root, true, gdi), DOCK_LEFT, 150, 100);
+    dockPane(*node, std::make_unique<SatSignalView>(root, true, gdi), DOCK_LEFT, gdi.scaled(150), gdi.scaled(100));
     auto tracking = std::make_unique<SatTrackingView>(root, true, gdi);
     tracking->posY = 100;
-    dockPane(*node, std::move(tracking), DOCK_FILL, 150, 150);
+    dockPane(*node, std::move(tracking), DOCK_FILL, gdi.scaled(150), gdi.scaled(150));
     return node;
 }
 
@@ -39,12 +39,12 @@ std::unique_ptr<TreeNode> MainFrame::buildCurrentRoute(GpsState* state, std::vec
     const SharedGdi& gdi = sharedGdi();
     std::unique_ptr<TreeNode> node = newPageNode(nullptr, NODE_VIEW, "Current route", state);
     ContainerPane* root = node->pane;
-    auto* column = dockPane(*node, std::make_unique<ContainerPane>(root), DOCK_LEFT, 150, 100);
+    auto* column = dockPane(*node, std::make_unique<ContainerPane>(root), DOCK_LEFT, gdi.scaled(150), gdi.scaled(100));
     dockPane(*node, std::make_unique<RouteView>(root, true, gdi), DOCK_FILL)->fixes = fixes;
-    dockPane(*node, std::make_unique<CourseView>(column, true, gdi), DOCK_TOP, 150, 150);
+    dockPane(*node, std::make_unique<CourseView>(column, true, gdi), DOCK_TOP, gdi.scaled(150), gdi.scaled(150));
     auto speed = std::make_unique<SpeedView>(column, true, gdi);
     speed->posY = 10; // below the course dial, which keeps 0
-    dockPane(*node, std::move(speed), DOCK_TOP, 150, gdi.lineHeight() + 20);
+    dockPane(*node, std::move(speed), DOCK_TOP, gdi.scaled(150), gdi.lineHeight() + gdi.scaled(20));
     dockPane(*node, std::make_unique<FixReadout>(column, true, gdi), DOCK_FILL);
     return node;
 }

@@ -7,6 +7,7 @@
 
 #include <dbt.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -68,6 +69,23 @@ bool changesPorts(WPARAM event) {
     return event == DBT_DEVICEARRIVAL || event == DBT_DEVICEREMOVECOMPLETE || event == DBT_DEVNODES_CHANGED;
 }
 
+// Gives every window under parent that shows one of the shared fonts the same font at the display's new scale.
+void refontChildren(HWND parent) {
+    EnumChildWindows(
+        parent,
+        [](HWND child, LPARAM) -> BOOL {
+            const auto font = reinterpret_cast<HFONT>(SendMessageA(child, WM_GETFONT, 0, 0));
+            LOGFONTA shown;
+            if (font != nullptr && GetObjectA(font, sizeof shown, &shown) == sizeof shown) {
+                const SharedGdi& gdi = sharedGdi();
+                const HFONT scaled = shown.lfWeight >= FW_BOLD ? gdi.boldFont : gdi.guiFont;
+                SendMessageA(child, WM_SETFONT, reinterpret_cast<WPARAM>(scaled), TRUE);
+            }
+            return TRUE;
+        },
+        0);
+}
+
 } // namespace
 
 MainFrame::MainFrame(int showCommand) {
@@ -81,6 +99,10 @@ MainFrame::MainFrame(int showCommand) {
         mainWindow.destroy(); // nothing to show: WinMain tells the user
         return;
     }
+    // Laid out at the DPI of the monitor the window opened on; the figures are for 96.
+    setSharedDpi(windowDpi(mainWindow.hwnd));
+    splitPosition = gdi.scaled(splitPosition);
+    splitterWidth = gdi.scaled(splitterWidth);
     SendMessageA(mainWindow.hwnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(gdi.mainIconLarge));
     SendMessageA(mainWindow.hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(gdi.mainIconSmall));
 
@@ -107,7 +129,13 @@ MainFrame::MainFrame(int showCommand) {
     }
 
     buildStartNode();
-    MoveWindow(mainWindow.hwnd, 100, 20, 680, 550, TRUE);
+    // Within the screen's work area, which a large scale on a small screen would otherwise overrun.
+    RECT work{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+    const int x = work.left + gdi.scaled(100);
+    const int y = work.top + gdi.scaled(20);
+    MoveWindow(mainWindow.hwnd, x, y, std::min<int>(gdi.scaled(680), work.right - x),
+               std::min<int>(gdi.scaled(550), work.bottom - y), TRUE);
     ShowWindow(mainWindow.hwnd, showCommand);
 }
 
@@ -305,6 +333,32 @@ void MainFrame::moveFocus(bool backwards) {
     }
 }
 
+void MainFrame::onDpiChanged(int dpi, const RECT& suggested) {
+    const int before = sharedGdi().dpi;
+    if (!setSharedDpi(dpi)) {
+        return;
+    }
+    // Everything laid out in pixels scales with the display; the panes keep their proportions.
+    const auto rescale = [&](std::int32_t pixels) { return MulDiv(pixels, dpi, before); };
+    splitPosition = rescale(splitPosition);
+    splitterWidth = sharedGdi().scaled(4);
+    setSplitterGeometry(splitterWindow, splitPosition, splitterWidth);
+    {
+        std::lock_guard guard(nodesLock);
+        for (const std::unique_ptr<TreeNode>& node : nodes) {
+            for (const std::unique_ptr<Pane>& pane : node->panes) {
+                pane->width = rescale(pane->width);
+                pane->height = rescale(pane->height);
+            }
+        }
+    }
+    refontChildren(mainWindow.hwnd);
+    SetWindowPos(mainWindow.hwnd, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                 suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    layoutFrame();
+    InvalidateRect(mainWindow.hwnd, nullptr, TRUE);
+}
+
 void MainFrame::onGetMinMaxInfo(MINMAXINFO* info) {
     if (startPage == nullptr || startPage->hwnd == nullptr) {
         return;
@@ -411,6 +465,9 @@ LRESULT MainFrame::onMainMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         return 0;
     case WM_GPSUPDATE:
         refreshPages(reinterpret_cast<const GpsParser*>(lParam));
+        return 0;
+    case WM_DPICHANGED:
+        onDpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
         return 0;
     case WM_DEVICECHANGE:
         if (changesPorts(wParam)) {

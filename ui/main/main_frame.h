@@ -177,6 +177,8 @@ private:
     LRESULT onCommand(WPARAM wParam);
     void onPaint();
     void onGetMinMaxInfo(MINMAXINFO* info);
+    // The window moved to a monitor of another scale: fonts, bar and panes follow, in the size Windows suggests.
+    void onDpiChanged(int dpi, const RECT& suggested);
     void moveFocus(bool backwards);
     void buildStartNode();
     void addDeviceNode(std::unique_ptr<GpsDevice> device, const char* title, std::int32_t live);

@@ -96,8 +96,8 @@ DevicePage::~DevicePage() {
 
 INT_PTR DevicePage::onInitDialog() {
     // The columns first: a status set before its column exists would not show until the next look.
-    insertColumn(0, "File", FILE_COLUMN_WIDTH);
-    insertColumn(1, "Status", FILE_COLUMN_WIDTH);
+    insertColumn(0, "File", gdi.scaled(FILE_COLUMN_WIDTH));
+    insertColumn(1, "Status", gdi.scaled(FILE_COLUMN_WIDTH));
     updateStatus();
     if (!device->recordedFile.empty()) {
         SetDlgItemTextA(hwnd, IDC_DEVICE_TITLE, "Recorded GPS Device");
@@ -234,7 +234,8 @@ void DevicePage::fitColumns() {
     RECT client;
     GetClientRect(list, &client);
     const int width = client.right - client.left;
-    const int file = std::min(FILE_COLUMN_WIDTH, std::max(width / 4, width - statusWidth - CELL_PADDING));
+    const int file =
+        std::min(gdi.scaled(FILE_COLUMN_WIDTH), std::max(width / 4, width - statusWidth - gdi.scaled(CELL_PADDING)));
     SendMessageA(list, LVM_SETCOLUMNWIDTH, 0, MAKELPARAM(file, 0));
     SendMessageA(list, LVM_SETCOLUMNWIDTH, 1, MAKELPARAM(std::max(width - file, 0), 0));
 }
@@ -390,18 +391,22 @@ void DevicePage::layoutControls() {
     const int w = client.right - client.left;
     const int h = client.bottom - client.top;
     const int c = gdi.lineHeight();
+    const auto s = [this](int pixels) { return gdi.scaled(pixels); }; // the figures are for 96 DPI
     // A replay's controls stand at the title's right end; the title keeps clear of them.
-    const int controls = GetDlgItem(hwnd, IDC_DEVICE_PAUSE) != nullptr ? PAUSE_WIDTH + SPEED_WIDTH + 8 : 0;
+    const int pause = s(PAUSE_WIDTH);
+    const int speed = s(SPEED_WIDTH);
+    const int controls = GetDlgItem(hwnd, IDC_DEVICE_PAUSE) != nullptr ? pause + speed + s(8) : 0;
     placeControls(hwnd,
                   {
-                      {IDC_DEVICE_TITLE, 4, 4, std::max(w - 8 - controls, 0), c},
-                      {IDC_DEVICE_PAUSE, w - 4 - SPEED_WIDTH - 4 - PAUSE_WIDTH, 2, PAUSE_WIDTH, c + 8},
-                      {IDC_DEVICE_SPEED, w - 4 - SPEED_WIDTH, 2, SPEED_WIDTH, 8 * c},
+                      {IDC_DEVICE_TITLE, s(4), s(4), std::max(w - s(8) - controls, 0), c},
+                      {IDC_DEVICE_PAUSE, w - s(4) - speed - s(4) - pause, s(2), pause, c + s(8)},
+                      {IDC_DEVICE_SPEED, w - s(4) - speed, s(2), speed, 8 * c},
                       // The status: the port, whether data flows and since when, bad checksums, the
                       // lines not read and what to do about them (which may wrap).
-                      {IDC_DEVICE_STATUS, 4, c + 12, w - 8, STATUS_LINES * c},
-                      {IDC_DEVICE_OUTPUTS_LABEL, 4, (STATUS_LINES + 1) * c + 16, w - 8, c},
-                      {IDC_DEVICE_OUTPUT_LIST, 4, (STATUS_LINES + 2) * c + 20, w - 8, h - (STATUS_LINES + 2) * c - 28},
+                      {IDC_DEVICE_STATUS, s(4), c + s(12), w - s(8), STATUS_LINES * c},
+                      {IDC_DEVICE_OUTPUTS_LABEL, s(4), (STATUS_LINES + 1) * c + s(16), w - s(8), c},
+                      {IDC_DEVICE_OUTPUT_LIST, s(4), (STATUS_LINES + 2) * c + s(20), w - s(8),
+                       h - (STATUS_LINES + 2) * c - s(28)},
                   },
                   7);
     fitColumns();

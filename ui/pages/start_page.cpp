@@ -123,22 +123,23 @@ void StartPage::layoutControls() {
     const int w = client.right - client.left;
     const int h = client.bottom - client.top;
     const int c = gdi.lineHeight();
-    const int b = h - 5 * c - 100; // the port list's height and the boxes' drop-down height
+    const auto s = [this](int pixels) { return gdi.scaled(pixels); }; // the figures are for 96 DPI
+    const int b = h - 5 * c - s(100); // the port list's height and the boxes' drop-down height
     const int x = w / 2;
     placeControls(hwnd,
                   {
-                      {IDC_START_LIVE_GROUP, 4, 0, w - 8, b + c + 16},
-                      {IDC_START_PORT_LIST, 8, c + 8, x - 16, b},
-                      {IDC_START_BAUD, x, c + 8, x - 16, b},
-                      {IDC_START_SAVE_TO_FILE, x, 2 * c + 24, x - 16, c + 2},
-                      {IDC_START_ECHO, x, 3 * c + 40, x - 16, c + 2},
-                      {IDC_START_ECHO_PORT, x + 16, 4 * c + 56, x - 24, b},
-                      {IDC_START_ECHO_BAUD, x + 16, 5 * c + 72, x - 24, b},
-                      {IDC_START_DEVICE, x, 6 * c + 88, x - 16, c + 12},
-                      {IDC_START_KNOWN_GROUP, 4, b + c + 32, w - 8, 2 * c + 24},
-                      {IDC_START_SAVED_DEVICE, 8, b + 2 * c + 40, w - 16, c + 12},
-                      {IDC_START_FILE_GROUP, 4, b + 3 * c + 64, w - 8, 2 * c + 24},
-                      {IDC_START_OPEN_FILE, 8, b + 4 * c + 72, w - 16, c + 12},
+                      {IDC_START_LIVE_GROUP, s(4), 0, w - s(8), b + c + s(16)},
+                      {IDC_START_PORT_LIST, s(8), c + s(8), x - s(16), b},
+                      {IDC_START_BAUD, x, c + s(8), x - s(16), b},
+                      {IDC_START_SAVE_TO_FILE, x, 2 * c + s(24), x - s(16), c + s(2)},
+                      {IDC_START_ECHO, x, 3 * c + s(40), x - s(16), c + s(2)},
+                      {IDC_START_ECHO_PORT, x + s(16), 4 * c + s(56), x - s(24), b},
+                      {IDC_START_ECHO_BAUD, x + s(16), 5 * c + s(72), x - s(24), b},
+                      {IDC_START_DEVICE, x, 6 * c + s(88), x - s(16), c + s(12)},
+                      {IDC_START_KNOWN_GROUP, s(4), b + c + s(32), w - s(8), 2 * c + s(24)},
+                      {IDC_START_SAVED_DEVICE, s(8), b + 2 * c + s(40), w - s(16), c + s(12)},
+                      {IDC_START_FILE_GROUP, s(4), b + 3 * c + s(64), w - s(8), 2 * c + s(24)},
+                      {IDC_START_OPEN_FILE, s(8), b + 4 * c + s(72), w - s(16), c + s(12)},
                   },
                   15);
 }
@@ -147,18 +148,19 @@ SIZE StartPage::minimumSize() const {
     // Heights follow the layout: the right column ends with the start button 8 pixels above the live
     // group's lower edge, as the port list does, so B >= 6c + 92.
     const int c = gdi.lineHeight();
-    const int height = (6 * c + 92) + 5 * c + 100;
+    const auto s = [this](int pixels) { return gdi.scaled(pixels); };
+    const int height = (6 * c + s(92)) + 5 * c + s(100);
     // Widths: the right column is half the page less 16 pixels, a lower button the page less 16; each
     // holds its text, the check boxes their box too, the buttons an edge on either side.
-    const int box = GetSystemMetrics(SM_CXMENUCHECK) + 4;
+    const int box = GetSystemMetrics(SM_CXMENUCHECK) + s(4);
     const int edges = 4 * GetSystemMetrics(SM_CXEDGE);
     int width = 0;
     for (int id : {IDC_START_SAVE_TO_FILE, IDC_START_ECHO}) {
-        width = std::max(width, 2 * (textWidth(GetDlgItem(hwnd, id)) + box + 16));
+        width = std::max(width, 2 * (textWidth(GetDlgItem(hwnd, id)) + box + s(16)));
     }
-    width = std::max(width, 2 * (textWidth(GetDlgItem(hwnd, IDC_START_DEVICE)) + edges + 16));
+    width = std::max(width, 2 * (textWidth(GetDlgItem(hwnd, IDC_START_DEVICE)) + edges + s(16)));
     for (int id : {IDC_START_SAVED_DEVICE, IDC_START_OPEN_FILE}) {
-        width = std::max(width, textWidth(GetDlgItem(hwnd, id)) + edges + 16);
+        width = std::max(width, textWidth(GetDlgItem(hwnd, id)) + edges + s(16));
     }
     return SIZE{width, height};
 }

@@ -125,16 +125,17 @@ bool AccuracyPage::create(HWND parentWindow) {
 }
 
 void AccuracyPage::layoutStrip(int w) {
-    const int h = gdi.lineHeight() + 8;
+    const int h = gdi.lineHeight() + gdi.scaled(8);
     // The box gives way to the buttons in a narrow page.
-    const int edit = std::clamp(w - 3 * (BUTTON_WIDTH + MARGIN) - 2 * MARGIN, 120, EDIT_WIDTH);
+    const int edit = std::clamp(w - 3 * (gdi.scaled(BUTTON_WIDTH) + gdi.scaled(MARGIN)) - 2 * gdi.scaled(MARGIN),
+                                gdi.scaled(120), gdi.scaled(EDIT_WIDTH));
     DeferredMoves moves(4);
-    int x = MARGIN;
-    moves.move(referenceEdit, x, MARGIN, edit, h);
-    x += edit + MARGIN;
+    int x = gdi.scaled(MARGIN);
+    moves.move(referenceEdit, x, gdi.scaled(MARGIN), edit, h);
+    x += edit + gdi.scaled(MARGIN);
     for (HWND button : {setButton, meanButton, clearButton}) {
-        moves.move(button, x, MARGIN, BUTTON_WIDTH, h);
-        x += BUTTON_WIDTH + MARGIN;
+        moves.move(button, x, gdi.scaled(MARGIN), gdi.scaled(BUTTON_WIDTH), h);
+        x += gdi.scaled(BUTTON_WIDTH) + gdi.scaled(MARGIN);
     }
 }
 
@@ -227,11 +228,12 @@ bool AccuracyPage::update() {
 
 AccuracyPage::Plot AccuracyPage::plotPlace(int w, int h) const {
     Plot plot;
-    plot.left = MARGIN;
-    plot.top = gdi.lineHeight() + 8 + 2 * MARGIN;
+    plot.left = gdi.scaled(MARGIN);
+    plot.top = gdi.lineHeight() + gdi.scaled(8) + 2 * gdi.scaled(MARGIN);
     // The figures beside the plot, or under it where that leaves the plot larger.
-    const int beside = std::min(w - TEXT_WIDTH - 3 * MARGIN, h - plot.top - MARGIN);
-    const int under = std::min(w - 2 * MARGIN, h - plot.top - TEXT_LINES * gdi.lineHeight() - 2 * MARGIN);
+    const int beside = std::min(w - gdi.scaled(TEXT_WIDTH) - 3 * gdi.scaled(MARGIN), h - plot.top - gdi.scaled(MARGIN));
+    const int under =
+        std::min(w - 2 * gdi.scaled(MARGIN), h - plot.top - TEXT_LINES * gdi.lineHeight() - 2 * gdi.scaled(MARGIN));
     plot.side = std::max({0, beside, under});
     plot.textBeside = beside >= under;
     return plot;
@@ -241,7 +243,7 @@ void AccuracyPage::draw(HDC dc, int w, int h) {
     const RECT client{0, 0, w, h};
     FillRect(dc, &client, gdi.faceBrush);
     const Plot plot = plotPlace(w, h);
-    if (plot.side > 20) {
+    if (plot.side > gdi.scaled(20)) {
         drawPlot(dc, plot);
     }
     SelectedObject font(dc, gdi.guiFont);
@@ -250,8 +252,8 @@ void AccuracyPage::draw(HDC dc, int w, int h) {
     SetTextAlign(dc, TA_LEFT | TA_TOP);
     char text[1024] = "";
     GetWindowTextA(hwnd, text, sizeof text);
-    int y = plot.textBeside ? plot.top : plot.top + plot.side + MARGIN;
-    const int x = plot.textBeside ? plot.left + plot.side + 2 * MARGIN : plot.left;
+    int y = plot.textBeside ? plot.top : plot.top + plot.side + gdi.scaled(MARGIN);
+    const int x = plot.textBeside ? plot.left + plot.side + 2 * gdi.scaled(MARGIN) : plot.left;
     for (const char* line = text; *line != '\0';) {
         const char* end = std::strstr(line, "\r\n");
         const int n = end != nullptr ? static_cast<int>(end - line) : static_cast<int>(std::strlen(line));
@@ -303,7 +305,7 @@ void AccuracyPage::drawPlot(HDC dc, const Plot& plot) {
             dots->clear();
             dots->anchor = centre;
             dots->ring = outerRing(farthest);
-            dots->pixelsPerMetre = (half - 4) / dots->ring;
+            dots->pixelsPerMetre = (half - gdi.scaled(4)) / dots->ring;
             shiftEast = 0;
             shiftNorth = 0;
             catchUp(0);
@@ -327,19 +329,12 @@ void AccuracyPage::drawPlot(HDC dc, const Plot& plot) {
     const std::pair<double, COLORREF> ceps[] = {{figures.cep50, RGB(0, 160, 0)}, {figures.cep95, RGB(230, 120, 0)}};
     for (const auto& [radius, colour] : ceps) {
         if (!std::isnan(radius)) {
-            GdiObject<HPEN> pen(CreatePen(PS_SOLID, 2, colour));
+            GdiObject<HPEN> pen(CreatePen(PS_SOLID, gdi.scaled(2), colour));
             SelectedObject selected(dc, pen.get());
             circle(dc, cx, cy, static_cast<int>(std::lround(radius * scale)));
         }
     }
-    {
-        // The reference: a black cross at the centre.
-        SelectedObject pen(dc, gdi.blackPen);
-        MoveToEx(dc, cx - 7, cy, nullptr);
-        LineTo(dc, cx + 8, cy);
-        MoveToEx(dc, cx, cy - 7, nullptr);
-        LineTo(dc, cx, cy + 8);
-    }
+    drawReferenceMark(dc, gdi, cx, cy);
     if (count > 0) {
         // The mean: a blue diagonal cross; with a typed reference it lies off the centre.
         double mx = 0;
@@ -349,19 +344,15 @@ void AccuracyPage::drawPlot(HDC dc, const Plot& plot) {
         int x = 0;
         int y = 0;
         at(mx, my, x, y);
-        GdiObject<HPEN> blue(CreatePen(PS_SOLID, 2, RGB(0, 0, 255)));
-        SelectedObject pen(dc, blue.get());
-        MoveToEx(dc, x - 5, y - 5, nullptr);
-        LineTo(dc, x + 6, y + 6);
-        MoveToEx(dc, x - 5, y + 5, nullptr);
-        LineTo(dc, x + 6, y - 6);
+        drawMeanMark(dc, gdi, x, y, RGB(0, 0, 255));
         // The latest fix: a red disc.
         scatter.offsetOf(count - 1, east, north);
         at(east, north, x, y);
         GdiObject<HBRUSH> red(CreateSolidBrush(RGB(230, 0, 0)));
         SelectedObject brush(dc, red.get());
         SelectedObject outline(dc, GetStockObject(NULL_PEN));
-        Ellipse(dc, x - 4, y - 4, x + 5, y + 5);
+        const int r = gdi.scaled(4);
+        Ellipse(dc, x - r, y - r, x + r + 1, y + r + 1);
     }
 }
 

@@ -29,14 +29,14 @@ void drawAgeCaption(HDC dc, const SharedGdi& gdi, const GpsState& state) {
     SetBkColor(dc, GetSysColor(COLOR_INFOBK));
     SetTextColor(dc, GetSysColor(COLOR_INFOTEXT));
     SetTextAlign(dc, TA_LEFT | TA_TOP);
-    TextOutA(dc, 2, 2, text.c_str(), static_cast<int>(text.size()));
+    TextOutA(dc, gdi.scaled(2), gdi.scaled(2), text.c_str(), static_cast<int>(text.size()));
 }
 
 void addAgeCaptionPart(HDC dc, const SharedGdi& gdi, const GpsState& state, std::vector<PicturePart>& parts) {
     const std::string text = ageText(state);
     if (!text.empty()) {
         SelectedObject font(dc, gdi.guiFont);
-        addTextPart(dc, 2, 2, text, parts);
+        addTextPart(dc, gdi.scaled(2), gdi.scaled(2), text, parts);
     }
 }
 

@@ -146,20 +146,24 @@ bool ComparePage::create(HWND parentWindow) {
     if (!createWindow(0, "", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, parentWindow)) {
         return false;
     }
-    const int h = gdi.lineHeight() + 8;
+    const int h = gdi.lineHeight() + gdi.scaled(8);
     const auto control = [&](DWORD exStyle, const char* windowClass, DWORD style, int x, int width, int height,
                              int id) {
-        HWND made =
-            CreateWindowExA(exStyle, windowClass, "", WS_CHILD | WS_VISIBLE | WS_TABSTOP | style, x, MARGIN, width,
-                            height, hwnd, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), gdi.appInstance, nullptr);
+        HWND made = CreateWindowExA(exStyle, windowClass, "", WS_CHILD | WS_VISIBLE | WS_TABSTOP | style, x,
+                                    gdi.scaled(MARGIN), width, height, hwnd,
+                                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), gdi.appInstance, nullptr);
         if (made != nullptr) {
             SendMessageA(made, WM_SETFONT, reinterpret_cast<WPARAM>(gdi.guiFont), FALSE);
         }
         return made;
     };
-    referenceBox = control(0, "COMBOBOX", CBS_DROPDOWNLIST | WS_VSCROLL, MARGIN, BOX_WIDTH, 200, BOX_ID);
-    referenceEdit = control(WS_EX_CLIENTEDGE, "EDIT", ES_AUTOHSCROLL, 2 * MARGIN + BOX_WIDTH, EDIT_WIDTH, h, EDIT_ID);
-    setButton = control(0, "BUTTON", BS_PUSHBUTTON, 3 * MARGIN + BOX_WIDTH + EDIT_WIDTH, BUTTON_WIDTH, h, SET_ID);
+    referenceBox = control(0, "COMBOBOX", CBS_DROPDOWNLIST | WS_VSCROLL, gdi.scaled(MARGIN), gdi.scaled(BOX_WIDTH),
+                           gdi.scaled(200), BOX_ID);
+    referenceEdit = control(WS_EX_CLIENTEDGE, "EDIT", ES_AUTOHSCROLL, 2 * gdi.scaled(MARGIN) + gdi.scaled(BOX_WIDTH),
+                            gdi.scaled(EDIT_WIDTH), h, EDIT_ID);
+    setButton =
+        control(0, "BUTTON", BS_PUSHBUTTON, 3 * gdi.scaled(MARGIN) + gdi.scaled(BOX_WIDTH) + gdi.scaled(EDIT_WIDTH),
+                gdi.scaled(BUTTON_WIDTH), h, SET_ID);
     if (referenceBox == nullptr || referenceEdit == nullptr || setButton == nullptr) {
         return false;
     }
@@ -266,38 +270,39 @@ void ComparePage::draw(HDC dc, int w, int h) {
     const RECT client{0, 0, w, h};
     FillRect(dc, &client, gdi.faceBrush);
     const int line = gdi.lineHeight();
-    const int top = line + 8 + 2 * MARGIN;
+    const int top = line + gdi.scaled(8) + 2 * gdi.scaled(MARGIN);
     const int tableHeight = (static_cast<int>(rows.size()) + 2) * line;
-    const int side = std::min(w - 2 * MARGIN, h - top - tableHeight - 2 * MARGIN);
-    if (side > 20) {
-        drawPlot(dc, MARGIN, top, side);
+    const int side = std::min(w - 2 * gdi.scaled(MARGIN), h - top - tableHeight - 2 * gdi.scaled(MARGIN));
+    if (side > gdi.scaled(20)) {
+        drawPlot(dc, gdi.scaled(MARGIN), top, side);
     }
     // The table under the plot, each receiver's name after a square of its colour.
     SelectedObject font(dc, gdi.guiFont);
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
     SetTextAlign(dc, TA_LEFT | TA_TOP);
-    int y = top + std::max(side, 0) + MARGIN;
+    int y = top + std::max(side, 0) + gdi.scaled(MARGIN);
     for (const auto& column : COLUMNS) {
-        TextOutA(dc, MARGIN + column.x, y, column.title, static_cast<int>(std::strlen(column.title)));
+        TextOutA(dc, gdi.scaled(MARGIN) + gdi.scaled(column.x), y, column.title,
+                 static_cast<int>(std::strlen(column.title)));
     }
     for (std::size_t r = 0; r < rows.size(); ++r) {
         y += line;
         GdiObject<HBRUSH> brush(CreateSolidBrush(colourOf(r)));
-        const RECT swatch{MARGIN, y + 2, MARGIN + 10, y + line - 2};
+        const RECT swatch{gdi.scaled(MARGIN), y + gdi.scaled(2), gdi.scaled(MARGIN + 10), y + line - gdi.scaled(2)};
         FillRect(dc, &swatch, brush.get());
         const std::vector<std::string> cells = cellsOf(rows[r]);
         // A long name ends in "..." before the next column.
-        RECT name{MARGIN + 14, y, MARGIN + COLUMNS[1].x - 4, y + line};
+        RECT name{gdi.scaled(MARGIN + 14), y, gdi.scaled(MARGIN + COLUMNS[1].x - 4), y + line};
         const std::wstring shownName = widen(cells[0]);
         DrawTextW(dc, shownName.c_str(), static_cast<int>(shownName.size()), &name,
                   DT_LEFT | DT_TOP | DT_SINGLELINE | DT_END_ELLIPSIS | DT_NOPREFIX);
         for (std::size_t c = 1; c < cells.size(); ++c) {
-            textOut(dc, MARGIN + COLUMNS[c].x, y, cells[c]);
+            textOut(dc, gdi.scaled(MARGIN) + gdi.scaled(COLUMNS[c].x), y, cells[c]);
         }
     }
     if (!why.empty()) {
-        textOut(dc, MARGIN, y + line, why);
+        textOut(dc, gdi.scaled(MARGIN), y + line, why);
     }
 }
 
@@ -363,7 +368,7 @@ void ComparePage::drawPlot(HDC dc, int left, int top, int side) {
         drawn.assign(shown.size(), 0);
         catchUp(false);
         dots->ring = outerRing(dots->farthest);
-        dots->pixelsPerMetre = (side / 2 - 4) / dots->ring;
+        dots->pixelsPerMetre = (side / 2 - gdi.scaled(4)) / dots->ring;
         drawn.assign(shown.size(), 0);
         catchUp(true);
     }
@@ -371,13 +376,7 @@ void ComparePage::drawPlot(HDC dc, int left, int top, int side) {
     drawRings(dc, gdi, left, top, side, dots->ring, dots->pixelsPerMetre);
     const int cx = left + side / 2;
     const int cy = top + side / 2;
-    {
-        SelectedObject pen(dc, gdi.blackPen);
-        MoveToEx(dc, cx - 7, cy, nullptr);
-        LineTo(dc, cx + 8, cy);
-        MoveToEx(dc, cx, cy - 7, nullptr);
-        LineTo(dc, cx, cy + 8);
-    }
+    drawReferenceMark(dc, gdi, cx, cy);
     // Each device's mean: a diagonal cross in its colour.
     for (std::size_t d = 0; d < shown.size(); ++d) {
         if (shown[d].device->scatter.size() == 0) {
@@ -388,12 +387,7 @@ void ComparePage::drawPlot(HDC dc, int left, int top, int side) {
         TangentPlane(point).offsets(shown[d].device->scatter.figures().mean, east, north, up);
         const int x = cx + clampPixel(std::llround((east + anchorEast) * dots->pixelsPerMetre));
         const int y = cy - clampPixel(std::llround((north + anchorNorth) * dots->pixelsPerMetre));
-        GdiObject<HPEN> pen(CreatePen(PS_SOLID, 2, colourOf(d)));
-        SelectedObject selected(dc, pen.get());
-        MoveToEx(dc, x - 5, y - 5, nullptr);
-        LineTo(dc, x + 6, y + 6);
-        MoveToEx(dc, x - 5, y + 5, nullptr);
-        LineTo(dc, x + 6, y - 6);
+        drawMeanMark(dc, gdi, x, y, colourOf(d));
     }
 }
 

@@ -12,15 +12,17 @@ namespace veltaro {
 namespace {
 
 constexpr double RADIANS_PER_DEGREE = 0.017453292519943295;
-constexpr int NEEDLE_PEN = 3; // the thick pen's width
+constexpr int NEEDLE_PEN = 3; // the thick pen's width at 96 DPI
 
-// The needle's tip, on an ellipse inset 4 pixels from the edges; false when no course the receiver can mean.
-bool needleTip(double course, int w, int h, POINT& tip) {
+// The needle's tip, on an ellipse inset 4 pixels (at 96 DPI) from the edges; false when no course the receiver can
+// mean.
+bool needleTip(double course, int w, int h, int inset, POINT& tip) {
     if (std::isnan(course)) {
         return false;
     }
     const double a = course * RADIANS_PER_DEGREE;
-    tip = {4 + toPixel((1 + std::sin(a)) * (w - 8) * 0.5), 4 + toPixel((1 - std::cos(a)) * (h - 8) * 0.5)};
+    tip = {inset + toPixel((1 + std::sin(a)) * (w - 2 * inset) * 0.5),
+           inset + toPixel((1 - std::cos(a)) * (h - 2 * inset) * 0.5)};
     return true;
 }
 
@@ -38,7 +40,7 @@ void CourseView::draw(HDC dc, int w, int h) {
         Ellipse(dc, 0, 0, w, h);
     }
     POINT tip{};
-    if (!needleTip(static_cast<const GpsState*>(data)->course, w, h, tip)) {
+    if (!needleTip(static_cast<const GpsState*>(data)->course, w, h, gdi.scaled(4), tip)) {
         return;
     }
     SelectedObject pen(dc, gdi.thickBlackPen);
@@ -49,10 +51,11 @@ void CourseView::draw(HDC dc, int w, int h) {
 bool CourseView::describe(HDC, int w, int h, std::vector<PicturePart>& parts) const {
     parts.push_back({{0, 0, w, h}, 0}); // the dial
     POINT tip{};
-    if (needleTip(static_cast<const GpsState*>(data)->course, w, h, tip)) {
+    if (needleTip(static_cast<const GpsState*>(data)->course, w, h, gdi.scaled(4), tip)) {
         // The thick pen's round ends reach past the line's box by half its width.
-        parts.push_back({{std::min<LONG>(w / 2, tip.x) - NEEDLE_PEN, std::min<LONG>(h / 2, tip.y) - NEEDLE_PEN,
-                          std::max<LONG>(w / 2, tip.x) + NEEDLE_PEN + 1, std::max<LONG>(h / 2, tip.y) + NEEDLE_PEN + 1},
+        const int pen = gdi.scaled(NEEDLE_PEN);
+        parts.push_back({{std::min<LONG>(w / 2, tip.x) - pen, std::min<LONG>(h / 2, tip.y) - pen,
+                          std::max<LONG>(w / 2, tip.x) + pen + 1, std::max<LONG>(h / 2, tip.y) + pen + 1},
                          1});
     }
     return true;

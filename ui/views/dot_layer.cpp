@@ -120,12 +120,31 @@ void drawRings(HDC dc, const SharedGdi& gdi, int left, int top, int side, double
             const std::string label = ringLabel(radius);
             // At the ring's north-east point, clear of the axes and the north mark.
             const int d = static_cast<int>(std::lround(r * 0.7071));
-            TextOutA(dc, cx + d + 2, cy - d, label.c_str(), static_cast<int>(label.size()));
+            TextOutA(dc, cx + d + gdi.scaled(2), cy - d, label.c_str(), static_cast<int>(label.size()));
         }
     }
     SetTextColor(dc, RGB(0, 0, 0));
     SetTextAlign(dc, TA_CENTER | TA_TOP);
-    TextOutA(dc, cx, top + 2, "N", 1);
+    TextOutA(dc, cx, top + gdi.scaled(2), "N", 1);
+}
+
+void drawReferenceMark(HDC dc, const SharedGdi& gdi, int cx, int cy) {
+    SelectedObject pen(dc, gdi.blackPen);
+    const int arm = gdi.scaled(7);
+    MoveToEx(dc, cx - arm, cy, nullptr);
+    LineTo(dc, cx + arm + 1, cy);
+    MoveToEx(dc, cx, cy - arm, nullptr);
+    LineTo(dc, cx, cy + arm + 1);
+}
+
+void drawMeanMark(HDC dc, const SharedGdi& gdi, int x, int y, COLORREF colour) {
+    GdiObject<HPEN> pen(CreatePen(PS_SOLID, gdi.scaled(2), colour));
+    SelectedObject selected(dc, pen.get());
+    const int arm = gdi.scaled(5);
+    MoveToEx(dc, x - arm, y - arm, nullptr);
+    LineTo(dc, x + arm + 1, y + arm + 1);
+    MoveToEx(dc, x - arm, y + arm, nullptr);
+    LineTo(dc, x + arm + 1, y - arm - 1);
 }
 
 } // namespace veltaro

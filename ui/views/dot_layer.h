@@ -48,4 +48,9 @@ double outerRing(double farthest);
 // and rings at scale pixels a metre, the outer ring and the 1-2-5 steps below it down to a tenth, labelled.
 void drawRings(HDC dc, const SharedGdi& gdi, int left, int top, int side, double ring, double scale);
 
+// The reference at a plot's centre: a black cross.
+void drawReferenceMark(HDC dc, const SharedGdi& gdi, int cx, int cy);
+// A mean: a diagonal cross in its colour.
+void drawMeanMark(HDC dc, const SharedGdi& gdi, int x, int y, COLORREF colour);
+
 } // namespace veltaro

@@ -14,7 +14,7 @@ namespace veltaro {
 
 namespace {
 
-constexpr int MARGIN = 4;
+constexpr int MARGIN = 4; // at 96 DPI
 constexpr const char* NOTHING = "--";
 constexpr const char* QUALITY_NAMES[] = {"invalid",   "GPS",       "DGPS",   "PPS",      "RTK fixed",
                                          "RTK float", "estimated", "manual", "simulated"};
@@ -231,7 +231,7 @@ bool FixReadout::describe(HDC dc, int w, int h, std::vector<PicturePart>& parts)
     SelectedObject font(dc, gdi.guiFont);
     TEXTMETRICA metrics{};
     GetTextMetricsA(dc, &metrics);
-    int y = MARGIN;
+    int y = gdi.scaled(MARGIN);
     // A line's own text decides its pixels: a readout where one value changed repaints that line.
     for (const std::string& line : splitLines(readoutText(*static_cast<const GpsState*>(data)))) {
         parts.push_back({{0, y, w, y + metrics.tmHeight}, LookDigest().add(line).value()});
@@ -252,9 +252,9 @@ void FixReadout::draw(HDC dc, int w, int h) {
     SetTextAlign(dc, TA_LEFT | TA_TOP);
     TEXTMETRICA metrics{};
     GetTextMetricsA(dc, &metrics);
-    int y = MARGIN;
+    int y = gdi.scaled(MARGIN);
     for (const std::string& line : splitLines(readoutText(*static_cast<const GpsState*>(data)))) {
-        textOut(dc, MARGIN, y, line);
+        textOut(dc, gdi.scaled(MARGIN), y, line);
         y += metrics.tmHeight;
     }
 }

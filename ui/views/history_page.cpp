@@ -119,9 +119,9 @@ bool HistoryPage::create(HWND parentWindow) {
     if (!createWindow(0, "", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, parentWindow)) {
         return false;
     }
-    spanBox =
-        CreateWindowExA(0, "COMBOBOX", "", WS_CHILD | WS_VISIBLE | WS_TABSTOP | CBS_DROPDOWNLIST, MARGIN, MARGIN, 160,
-                        200, hwnd, reinterpret_cast<HMENU>(static_cast<INT_PTR>(SPAN_ID)), gdi.appInstance, nullptr);
+    spanBox = CreateWindowExA(0, "COMBOBOX", "", WS_CHILD | WS_VISIBLE | WS_TABSTOP | CBS_DROPDOWNLIST,
+                              gdi.scaled(MARGIN), gdi.scaled(MARGIN), gdi.scaled(160), gdi.scaled(200), hwnd,
+                              reinterpret_cast<HMENU>(static_cast<INT_PTR>(SPAN_ID)), gdi.appInstance, nullptr);
     if (spanBox == nullptr) {
         return false;
     }
@@ -164,18 +164,20 @@ void HistoryPage::draw(HDC dc, int w, int h) {
     SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
     SetTextAlign(dc, TA_LEFT | TA_TOP);
     const int line = gdi.lineHeight();
-    const int top = line + 8 + 2 * MARGIN;
+    const int top = line + gdi.scaled(8) + 2 * gdi.scaled(MARGIN);
     if (history.size() == 0) {
-        text(dc, MARGIN, top, "No data yet.");
+        text(dc, gdi.scaled(MARGIN), top, "No data yet.");
         return;
     }
     const std::int64_t end = history.at(history.size() - 1).second + 1;
-    const TimeAxis axis{end - spanSeconds, spanSeconds, AXIS_WIDTH + MARGIN, std::max(1, w - AXIS_WIDTH - 2 * MARGIN)};
+    const TimeAxis axis{end - spanSeconds, spanSeconds, gdi.scaled(AXIS_WIDTH) + gdi.scaled(MARGIN),
+                        std::max(1, w - gdi.scaled(AXIS_WIDTH) - 2 * gdi.scaled(MARGIN))};
     const std::int64_t first = firstFrom(history, axis.begin);
 
     // The bands: satellites, C/N0 and HDOP charts, each under its title, and the fix band under them.
-    const int fixHeight = line + 6;
-    const int chartsHeight = std::max(30, h - top - 4 * line - fixHeight - 3 * MARGIN - line - 4);
+    const int fixHeight = line + gdi.scaled(6);
+    const int chartsHeight =
+        std::max(gdi.scaled(30), h - top - 4 * line - fixHeight - 3 * gdi.scaled(MARGIN) - line - gdi.scaled(4));
     const int heights[] = {chartsHeight * 2 / 5, chartsHeight * 3 / 10, chartsHeight - chartsHeight * 7 / 10};
     double mostSatellites = 10;
     double mostHdop = 2;
@@ -217,7 +219,7 @@ void HistoryPage::draw(HDC dc, int w, int h) {
     for (std::size_t c = 0; c < std::size(charts); ++c) {
         text(dc, axis.left, y, charts[c].title);
         y += line;
-        const RECT band{axis.left, y, axis.left + axis.width, y + std::max(10, heights[c])};
+        const RECT band{axis.left, y, axis.left + axis.width, y + std::max(gdi.scaled(10), heights[c])};
         bands.push_back(band);
         FillRect(dc, &band, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
         {
@@ -231,30 +233,30 @@ void HistoryPage::draw(HDC dc, int w, int h) {
         SetTextAlign(dc, TA_RIGHT | TA_TOP);
         char label[32];
         std::snprintf(label, sizeof label, "%g", charts[c].most);
-        text(dc, axis.left - 4, band.top - line / 2, label);
+        text(dc, axis.left - gdi.scaled(4), band.top - line / 2, label);
         std::snprintf(label, sizeof label, "%g", charts[c].most / 2);
-        text(dc, axis.left - 4, (band.top + band.bottom) / 2 - line / 2, label);
-        text(dc, axis.left - 4, band.bottom - line / 2, "0");
+        text(dc, axis.left - gdi.scaled(4), (band.top + band.bottom) / 2 - line / 2, label);
+        text(dc, axis.left - gdi.scaled(4), band.bottom - line / 2, "0");
         SetTextAlign(dc, TA_LEFT | TA_TOP);
         for (const Series& series : charts[c].series) {
-            GdiObject<HPEN> pen(CreatePen(PS_SOLID, 2, series.colour));
+            GdiObject<HPEN> pen(CreatePen(PS_SOLID, gdi.scaled(2), series.colour));
             SelectedObject selected(dc, pen.get());
             drawSeries(dc, history, first, axis, band, charts[c].most, series.value);
         }
-        y = band.bottom + MARGIN;
+        y = band.bottom + gdi.scaled(MARGIN);
     }
 
     // The fix band: a run of seconds of one kind is one rectangle.
     text(dc, axis.left, y, "Fix");
-    int legendX = axis.left + 40;
+    int legendX = axis.left + gdi.scaled(40);
     for (std::size_t k = 0; k < std::size(FIX_NAMES); ++k) {
-        const RECT swatch{legendX, y + 2, legendX + 10, y + line - 2};
+        const RECT swatch{legendX, y + gdi.scaled(2), legendX + gdi.scaled(10), y + line - gdi.scaled(2)};
         GdiObject<HBRUSH> brush(CreateSolidBrush(FIX_COLOURS[k]));
         FillRect(dc, &swatch, brush.get());
-        text(dc, legendX + 14, y, FIX_NAMES[k]);
+        text(dc, legendX + gdi.scaled(14), y, FIX_NAMES[k]);
         SIZE size{};
         GetTextExtentPoint32A(dc, FIX_NAMES[k], static_cast<int>(std::strlen(FIX_NAMES[k])), &size);
-        legendX += 24 + size.cx;
+        legendX += gdi.scaled(24) + size.cx;
     }
     y += line;
     const RECT fixBand{axis.left, y, axis.left + axis.width, y + fixHeight};
@@ -289,7 +291,7 @@ void HistoryPage::draw(HDC dc, int w, int h) {
             char label[16];
             std::snprintf(label, sizeof label, "%02d:%02d", static_cast<int>(t % DAY / 3600),
                           static_cast<int>(t % 3600 / 60));
-            text(dc, x, fixBand.bottom + 2, label);
+            text(dc, x, fixBand.bottom + gdi.scaled(2), label);
         }
     }
 }

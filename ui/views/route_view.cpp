@@ -76,7 +76,7 @@ void RouteView::refresh() {
         InvalidateRect(hwnd, &lines, FALSE);
     }
     if (ageChanged) {
-        const RECT caption{0, 0, client.right, 2 * gdi.lineHeight() + 4};
+        const RECT caption{0, 0, client.right, 2 * gdi.lineHeight() + gdi.scaled(4)};
         InvalidateRect(hwnd, &caption, FALSE);
     }
 }

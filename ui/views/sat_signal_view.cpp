@@ -26,12 +26,12 @@ struct RowLayout {
 
 RowLayout rowLayout(const SharedGdi& gdi, const SatelliteList& satellites, int h) {
     const int n = satellites.count();
-    RowLayout layout{gdi.lineHeight() + 2, false, gdi.guiLogFont};
+    RowLayout layout{gdi.lineHeight() + gdi.scaled(2), false, gdi.guiLogFont};
     // Every system's satellites may be more than the rows fit: then the rows close up, with a font to
     // match, so every satellite stays in view.
-    layout.closeUp = satellites.labelsSystems() && n > 0 && 2 + n * layout.pitch > h;
+    layout.closeUp = satellites.labelsSystems() && n > 0 && gdi.scaled(2) + n * layout.pitch > h;
     if (layout.closeUp) {
-        layout.pitch = std::max(4, (h - 2) / n);
+        layout.pitch = std::max(4, (h - gdi.scaled(2)) / n);
         layout.font.lfHeight = -(layout.pitch - 1);
         layout.font.lfWidth = 0;
     }
@@ -80,17 +80,19 @@ void SatSignalView::drawRows(HDC dc, int w, int h) {
     FillRect(dc, &client, GetSysColorBrush(COLOR_BTNFACE));
     const int cx = labelWidth(dc, satellites);
     GdiObject<HBRUSH> red(CreateSolidBrush(RGB(255, 0, 0)));
-    int y = 2;
+    // The figures are for 96 DPI; a bar is as many of its pixels long as the SNR says.
+    int y = gdi.scaled(2);
     for (int i = 0; i < n; ++i) {
         char text[30];
         satellites.label(i, text, sizeof text);
         SetTextAlign(dc, TA_RIGHT);
-        drawText(dc, cx + 2, y, text);
+        drawText(dc, cx + gdi.scaled(2), y, text);
         std::snprintf(text, sizeof text, "%i", satellites.snr(i));
         SetTextAlign(dc, TA_LEFT);
-        drawText(dc, cx + 6, y, text);
-        const int left = 2 * cx + 12;
-        const RECT bar{left, y, clampPixel(static_cast<long long>(left) + satellites.snr(i)), y + layout.pitch - 2};
+        drawText(dc, cx + gdi.scaled(6), y, text);
+        const int left = 2 * cx + gdi.scaled(12);
+        const RECT bar{left, y, clampPixel(static_cast<long long>(left) + gdi.scaled(satellites.snr(i))),
+                       y + layout.pitch - gdi.scaled(2)};
         FillRect(dc, &bar, red.get());
         if (satellites.used(i)) {
             FrameRect(dc, &bar, gdi.blackBrush);
@@ -113,12 +115,13 @@ void SatSignalView::drawColumns(HDC dc, int w, int h) {
         const int right = (i + 1) * w / n;
         char text[100];
         satellites.label(i, text, sizeof text);
-        drawText(dc, left + 2, 0, text);
+        drawText(dc, left + gdi.scaled(2), 0, text);
         std::snprintf(text, sizeof text, "%i", satellites.snr(i));
-        drawText(dc, left + 2, 15, text);
-        // The bar hangs from y = 30 and ends at SNR + 15: an SNR of 15 or less shows none.
-        const RECT bar{left + 2, 30, right - 2, clampPixel(static_cast<long long>(satellites.snr(i)) + 15)};
-        if (bar.bottom >= 30) {
+        drawText(dc, left + gdi.scaled(2), gdi.scaled(15), text);
+        // The bar hangs from y = 30 and ends at SNR + 15 (at 96 DPI): an SNR of 15 or less shows none.
+        const RECT bar{left + gdi.scaled(2), gdi.scaled(30), right - gdi.scaled(2),
+                       clampPixel(gdi.scaled(static_cast<int>(std::min(satellites.snr(i), 100000)) + 15))};
+        if (bar.bottom >= gdi.scaled(30)) {
             FillRect(dc, &bar, red.get());
         }
     }
@@ -155,7 +158,7 @@ bool SatSignalView::describe(HDC dc, int w, int h, std::vector<PicturePart>& par
             SIZE snr{};
             GetTextExtentPoint32A(dc, text, static_cast<int>(std::strlen(text)), &snr);
             const int left = i * w / n;
-            const int right = std::max<int>((i + 1) * w / n, left + 4 + std::max(label.cx, snr.cx));
+            const int right = std::max<int>((i + 1) * w / n, left + gdi.scaled(4) + std::max(label.cx, snr.cx));
             addBar({left, 0, right, h}, i, 0);
         }
         return true;
@@ -169,7 +172,7 @@ bool SatSignalView::describe(HDC dc, int w, int h, std::vector<PicturePart>& par
     // A row's text may run taller than its pitch when the rows close up.
     const int height = std::max<int>(layout.pitch, metrics.tmHeight);
     for (int i = 0; i < n; ++i) {
-        const int y = 2 + i * layout.pitch;
+        const int y = gdi.scaled(2) + i * layout.pitch;
         addBar({0, y, w, y + height}, i, LookDigest().add(layout.pitch).add(cx).value());
     }
     return true;

@@ -87,7 +87,8 @@ void SatTrackingView::draw(HDC dc, int w, int h) {
 
     POINT globe{};
     if (state != nullptr && globePoint(*state, w, h, globe)) {
-        Ellipse(dc, globe.x - 3, globe.y - 3, globe.x + 4, globe.y + 4);
+        const int r = gdi.scaled(3);
+        Ellipse(dc, globe.x - r, globe.y - r, globe.x + r + 1, globe.y + r + 1);
     }
     if (state != nullptr) {
         drawAgeCaption(dc, gdi, *state);
@@ -116,13 +117,14 @@ void SatTrackingView::drawSky(HDC dc, int w, int h) {
     SetTextAlign(dc, TA_LEFT | TA_TOP);
     const SatelliteList satellites(state);
     const int n = satellites.count();
+    const int arm = gdi.scaled(3); // of a satellite's cross, at 96 DPI 3 pixels
     for (int i = 0; i < n; ++i) {
         POINT at{};
         if (!skyPoint(satellites, i, w, h, at)) {
             continue;
         }
-        line(dc, at.x - 3, at.y, at.x + 4, at.y);
-        line(dc, at.x, at.y - 3, at.x, at.y + 4);
+        line(dc, at.x - arm, at.y, at.x + arm + 1, at.y);
+        line(dc, at.x, at.y - arm, at.x, at.y + arm + 1);
         SetTextColor(dc, satelliteColour(satellites, i));
         char text[30];
         satellites.label(i, text, sizeof text);
@@ -149,12 +151,14 @@ bool SatTrackingView::describe(HDC dc, int w, int h, std::vector<PicturePart>& p
             satellites.label(i, text, sizeof text);
             addTextPart(dc, at.x, at.y, text, parts);
             parts.back().look = LookDigest().add(text).add(satelliteColour(satellites, i)).value();
-            parts.push_back({{at.x - 3, at.y - 3, at.x + 4, at.y + 4}, 0}); // the cross
+            const int arm = gdi.scaled(3);
+            parts.push_back({{at.x - arm, at.y - arm, at.x + arm + 1, at.y + arm + 1}, 0}); // the cross
         }
     }
     POINT globe{};
     if (globePoint(*state, w, h, globe)) {
-        parts.push_back({{globe.x - 3, globe.y - 3, globe.x + 4, globe.y + 4}, 1});
+        const int r = gdi.scaled(3);
+        parts.push_back({{globe.x - r, globe.y - r, globe.x + r + 1, globe.y + r + 1}, 1});
     }
     addAgeCaptionPart(dc, gdi, *state, parts);
     return true;

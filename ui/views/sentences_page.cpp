@@ -111,11 +111,12 @@ bool SentencesPage::createStrip() {
 
 void SentencesPage::layoutStrip(int width) {
     const int line = gdi.lineHeight();
-    const int y = 4;
-    MoveWindow(pause, 4, y + 2, 64, line + 4, TRUE);
-    MoveWindow(label, 76, y + 4, 60, line + 2, TRUE);
-    MoveWindow(filter, 138, y, 110, line + 8, TRUE);
-    MoveWindow(count, 258, y + 4, std::max(width - 262, 0), line + 2, TRUE);
+    const auto s = [this](int pixels) { return gdi.scaled(pixels); }; // the figures are for 96 DPI
+    const int y = s(4);
+    MoveWindow(pause, s(4), y + s(2), s(64), line + s(4), TRUE);
+    MoveWindow(label, s(76), y + s(4), s(60), line + s(2), TRUE);
+    MoveWindow(filter, s(138), y, s(110), line + s(8), TRUE);
+    MoveWindow(count, s(258), y + s(4), std::max(width - s(262), 0), line + s(2), TRUE);
 }
 
 bool SentencesPage::lineOf(int row, LoggedLine& line) {
