@@ -37,7 +37,7 @@ ResolvedAddress::~ResolvedAddress() {
     }
 }
 
-bool ResolvedAddress::resolve(const std::string& host, std::uint16_t port, int socketType, DWORD& error) {
+bool ResolvedAddress::resolve(const std::string& host, std::uint16_t port, int socketType, DWORD& error, int family) {
     if (!startWinsock(error)) {
         return false;
     }
@@ -46,7 +46,7 @@ bool ResolvedAddress::resolve(const std::string& host, std::uint16_t port, int s
         list = nullptr;
     }
     addrinfo hints{};
-    hints.ai_family = AF_UNSPEC;
+    hints.ai_family = family;
     hints.ai_socktype = socketType;
     hints.ai_flags = host.empty() ? AI_PASSIVE : 0;
     const std::string service = std::to_string(port);

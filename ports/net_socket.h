@@ -40,7 +40,7 @@ public:
 
     // Resolves host (empty: any address of this computer, to listen on) for a stream or datagram socket; false
     // with the system's error (WSAHOST_NOT_FOUND for an unknown host).
-    bool resolve(const std::string& host, std::uint16_t port, int socketType, DWORD& error);
+    bool resolve(const std::string& host, std::uint16_t port, int socketType, DWORD& error, int family = AF_UNSPEC);
     const addrinfo* first() const { return list; }
 
 private:

@@ -9,6 +9,9 @@ namespace veltaro {
 namespace {
 
 constexpr DWORD RECONNECT_MS = 1500; // as a lost COM port is looked for again
+// A receiver sends every second: this long without a byte, the connection is taken for dead (a server gone without
+// closing it, a phone off its network) and made again.
+constexpr DWORD SILENCE_MS = 30000;
 constexpr int READ_SIZE = 64 * 1024; // the largest datagram, and a TCP read's share
 
 } // namespace
@@ -77,8 +80,12 @@ void NetworkSourcePort::runReader() {
         socket = connectTo(address.host, address.port, socketEvent.get(), 0, stopSignal.get(), error);
         if (socket.valid()) {
             reportWorking();
+            SocketWait woke = SocketWait::event;
             while (readStream(error) &&
-                   waitForSocket(socketEvent.get(), stopSignal.get(), INFINITE) == SocketWait::event) {
+                   (woke = waitForSocket(socketEvent.get(), stopSignal.get(), SILENCE_MS)) == SocketWait::event) {
+            }
+            if (woke == SocketWait::timedOut) {
+                error = WSAETIMEDOUT;
             }
             socket.reset();
             if (stopFlag) {
@@ -104,7 +111,8 @@ bool NetworkSourcePort::readStream(DWORD& error) {
     WSANETWORKEVENTS happened{};
     takeSocketEvents(socket.get(), happened); // clears what was recorded; the reads below find out what it was
     std::vector<char> buffer(READ_SIZE);
-    for (;;) {
+    // A peer that sends faster than this reads is read again on its next event, once the stop was looked at.
+    while (!stopFlag) {
         const int got = recv(socket.get(), buffer.data(), READ_SIZE, 0);
         if (got > 0) {
             deliver(buffer.data(), got);
@@ -121,6 +129,7 @@ bool NetworkSourcePort::readStream(DWORD& error) {
         error = static_cast<DWORD>(failure);
         return false;
     }
+    return true;
 }
 
 void NetworkSourcePort::readDatagrams() {
@@ -129,7 +138,7 @@ void NetworkSourcePort::readDatagrams() {
         ResetEvent(socketEvent.get());
         WSANETWORKEVENTS happened{};
         takeSocketEvents(socket.get(), happened);
-        for (;;) {
+        while (!stopFlag) {
             const int got = recvfrom(socket.get(), buffer.data(), READ_SIZE, 0, nullptr, nullptr);
             if (got >= 0) {
                 deliver(buffer.data(), got);

@@ -3,6 +3,7 @@
 #include "gps/sentence_log.h"
 #include "ports/serial_port.h"
 
+#include <algorithm>
 #include <system_error>
 #include <vector>
 
@@ -10,8 +11,12 @@ namespace veltaro {
 
 namespace {
 
-// A caster that refused or dropped is asked again this often: more often would look like an attack to it.
+// A caster that dropped the stream is asked again this often, one that refused it less often: more would look like an
+// attack to it.
 constexpr DWORD RETRY_MS = 5000;
+constexpr DWORD REFUSED_RETRY_MS = 30000;
+// A caster sends corrections every second or so: this long without a byte, the connection is taken for dead.
+constexpr ULONGLONG SILENCE_MS = 60000;
 constexpr DWORD HEAD_TIMEOUT_MS = 15000; // a caster answers at once; one that does not is treated as lost
 constexpr int READ_SIZE = 16 * 1024;
 
@@ -125,7 +130,9 @@ void NtripClient::fail(const char* what, DWORD error, const std::string& refusal
 
 void NtripClient::run() {
     while (!stream()) {
-        if (WaitForSingleObject(stopSignal.get(), RETRY_MS) != WAIT_TIMEOUT) {
+        socket.reset();
+        upload.clear();
+        if (WaitForSingleObject(stopSignal.get(), refused ? REFUSED_RETRY_MS : RETRY_MS) != WAIT_TIMEOUT) {
             break;
         }
     }
@@ -133,6 +140,7 @@ void NtripClient::run() {
 }
 
 bool NtripClient::stream() {
+    refused = false;
     DWORD error = 0;
     socket = connectTo(request.host, request.port, socketEvent.get(), FD_WRITE, stopSignal.get(), error);
     if (!socket.valid()) {
@@ -144,10 +152,17 @@ bool NtripClient::stream() {
     }
     std::string received;
     NtripReply reply;
-    if (!sendAll(ntripRequestText(request)) || !readHead(received, reply)) {
+    // A fresh connection's buffer takes the few hundred bytes of a request at once.
+    const std::string asked = ntripRequestText(request);
+    if (send(socket.get(), asked.data(), static_cast<int>(asked.size()), 0) != static_cast<int>(asked.size())) {
+        fail("connection lost", static_cast<DWORD>(WSAGetLastError()), {});
+        return false;
+    }
+    if (!readHead(received, reply)) {
         return WaitForSingleObject(stopSignal.get(), 0) == WAIT_OBJECT_0;
     }
     if (reply.kind != NtripReply::STREAM) {
+        refused = true;
         fail("refused", 0, reply.kind == NtripReply::REFUSED ? reply.refusal : "mountpoint not found");
         return false;
     }
@@ -170,29 +185,38 @@ bool NtripClient::stream() {
         return framed && !chunks.ended();
     };
     bool flowing = takeBody(received.data() + reply.headLength, received.size() - reply.headLength);
-    sendPosition();
-    ULONGLONG positionDue = GetTickCount64() + ggaPeriodMs;
-    std::vector<char> buffer(READ_SIZE);
     error = WSAEDISCON;
+    flowing = queuePosition(error) && flowing;
+    ULONGLONG positionDue = GetTickCount64() + ggaPeriodMs;
+    ULONGLONG heardAt = GetTickCount64();
+    std::vector<char> buffer(READ_SIZE);
     while (flowing) {
+        // Woken by the caster's bytes, room for the position's upload, the stop, or the next position.
         const ULONGLONG now = GetTickCount64();
-        const SocketWait woke = waitForSocket(socketEvent.get(), stopSignal.get(),
-                                              now >= positionDue ? 0 : static_cast<DWORD>(positionDue - now));
+        const ULONGLONG due = std::min(positionDue, heardAt + SILENCE_MS);
+        const SocketWait woke =
+            waitForSocket(socketEvent.get(), stopSignal.get(), now >= due ? 0 : static_cast<DWORD>(due - now));
         if (woke == SocketWait::stopped) {
             return true;
         }
-        if (woke == SocketWait::timedOut) {
-            sendPosition();
+        if (GetTickCount64() >= heardAt + SILENCE_MS) {
+            error = WSAETIMEDOUT; // a caster that went silent without closing, or a connection gone dead
+            break;
+        }
+        if (GetTickCount64() >= positionDue) {
             positionDue = GetTickCount64() + ggaPeriodMs;
+            flowing = queuePosition(error);
             continue;
         }
         ResetEvent(socketEvent.get());
         WSANETWORKEVENTS happened{};
         takeSocketEvents(socket.get(), happened);
-        for (;;) {
+        flowing = sendUpload(error);
+        while (flowing && WaitForSingleObject(stopSignal.get(), 0) == WAIT_TIMEOUT) {
             const int got = recv(socket.get(), buffer.data(), READ_SIZE, 0);
             if (got > 0) {
-                flowing = takeBody(buffer.data(), static_cast<std::size_t>(got)) && flowing;
+                heardAt = GetTickCount64();
+                flowing = takeBody(buffer.data(), static_cast<std::size_t>(got));
                 continue;
             }
             if (got < 0 && WSAGetLastError() == WSAEWOULDBLOCK) {
@@ -200,10 +224,11 @@ bool NtripClient::stream() {
             }
             error = got == 0 ? static_cast<DWORD>(WSAEDISCON) : static_cast<DWORD>(WSAGetLastError());
             flowing = false;
-            break;
         }
     }
-    socket.reset();
+    if (WaitForSingleObject(stopSignal.get(), 0) == WAIT_OBJECT_0) {
+        return true;
+    }
     fail("connection lost", error, {});
     return false;
 }
@@ -251,30 +276,26 @@ bool NtripClient::readHead(std::string& received, NtripReply& reply) {
     }
 }
 
-// Sends all of bytes, waiting for room while the socket's buffer is full; false when the connection fails.
-bool NtripClient::sendAll(const std::string& bytes) {
-    std::size_t sent = 0;
-    while (sent < bytes.size()) {
-        const int n = send(socket.get(), bytes.data() + sent, static_cast<int>(bytes.size() - sent), 0);
-        if (n >= 0) {
-            sent += static_cast<std::size_t>(n);
-            continue;
-        }
-        const DWORD error = static_cast<DWORD>(WSAGetLastError());
-        if (error != WSAEWOULDBLOCK ||
-            waitForSocket(socketEvent.get(), stopSignal.get(), CONNECT_TIMEOUT_MS) != SocketWait::event) {
-            fail("connection lost", error == WSAEWOULDBLOCK ? static_cast<DWORD>(WSAETIMEDOUT) : error, {});
-            return false;
-        }
+// Takes the receiver's latest GGA for upload, unless the last one is still on its way (a caster that reads slowly
+// gets the newest position once it takes the old); false when the connection failed.
+bool NtripClient::queuePosition(DWORD& error) {
+    if (upload.empty() && !latestSentence(sentences, "GGA", upload)) {
+        return true;
     }
-    return true;
+    return sendUpload(error);
 }
 
-void NtripClient::sendPosition() {
-    std::string gga;
-    if (latestSentence(sentences, "GGA", gga)) {
-        sendAll(gga); // a failure shows in the reads that follow
+// Sends what it can of the upload without waiting; the rest goes when the socket has room again.
+bool NtripClient::sendUpload(DWORD& error) {
+    while (!upload.empty()) {
+        const int sent = send(socket.get(), upload.data(), static_cast<int>(upload.size()), 0);
+        if (sent < 0) {
+            error = static_cast<DWORD>(WSAGetLastError());
+            return error == WSAEWOULDBLOCK;
+        }
+        upload.erase(0, static_cast<std::size_t>(sent));
     }
+    return true;
 }
 
 void NtripClient::writeCorrections(const char* bytes, std::size_t n) {
@@ -282,7 +303,7 @@ void NtripClient::writeCorrections(const char* bytes, std::size_t n) {
         return;
     }
     DWORD error = 0;
-    const bool written = receiver.writeToDevice(bytes, n, error);
+    const bool written = receiver.writeToDevice(bytes, n, stopSignal.get(), error);
     std::lock_guard guard(statusLock);
     if (written) {
         current.bytes += static_cast<std::int64_t>(n);

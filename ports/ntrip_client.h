@@ -57,8 +57,8 @@ private:
     // One connection: true when it ended by the stop.
     bool stream();
     bool readHead(std::string& received, NtripReply& reply);
-    bool sendAll(const std::string& bytes);
-    void sendPosition();
+    bool queuePosition(DWORD& error);
+    bool sendUpload(DWORD& error);
     void writeCorrections(const char* bytes, std::size_t n);
     void fail(const char* what, DWORD error, const std::string& refusal);
 
@@ -69,6 +69,8 @@ private:
     WinHandle stopSignal;  // manual reset
     WinHandle socketEvent; // manual reset
     Socket socket;         // the thread's
+    std::string upload;    // the thread's: what of the latest GGA the caster has not taken yet
+    bool refused = false;  // the thread's: the caster refused the last request
     std::thread thread;
 
     mutable std::mutex statusLock; // guards current: the thread writes, the user-interface thread reads

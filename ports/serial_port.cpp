@@ -214,10 +214,10 @@ bool SerialPort::reopen(DWORD error, EchoBacklog* backlog) {
         std::lock_guard guard(deviceLock);
         handle.reset(openDevice());
         if (handle.valid()) {
+            prepareWorker(); // its time-outs set before a write to the receiver may use the handle
             break;
         }
     }
-    prepareWorker();
     reportWorking();
     return true;
 }
@@ -426,20 +426,28 @@ bool SerialPort::readPending(std::vector<char>& buffer, DWORD& error) {
     return true;
 }
 
-bool SerialPort::writeToDevice(const char* bytes, std::size_t n, DWORD& error) {
+bool SerialPort::writeToDevice(const char* bytes, std::size_t n, HANDLE writerStop, DWORD& error) {
     std::lock_guard guard(deviceLock);
     if (!handle.valid()) {
         error = ERROR_NOT_READY;
         return false;
     }
-    // The write time-outs set at open bound each write: a receiver that takes nothing does not hold this up long.
-    OverlappedOp write(handle.get(), nullptr);
+    // The write time-outs set at open bound each piece; the writer's stop ends the wait at once.
+    OverlappedOp write(handle.get(), writerStop);
     while (n > 0) {
         const DWORD wanted = static_cast<DWORD>(std::min<std::size_t>(n, WRITE_PIECE));
         if (!write.start([&](OVERLAPPED* o) { return WriteFile(handle.get(), bytes, wanted, nullptr, o); }, error)) {
             return false;
         }
-        write.wait(INFINITE, error);
+        OverlappedOp::Wait woke = OverlappedOp::Wait::timedOut;
+        while (woke == OverlappedOp::Wait::timedOut) {
+            woke = write.wait(WRITE_SLICE_MS, error);
+        }
+        if (woke != OverlappedOp::Wait::done) {
+            write.cancel();
+            error = woke == OverlappedOp::Wait::stopped ? static_cast<DWORD>(ERROR_OPERATION_ABORTED) : error;
+            return false;
+        }
         DWORD written = 0;
         if (!write.finish(written, error) || written == 0) {
             error = error != 0 ? error : static_cast<DWORD>(ERROR_TIMEOUT);

@@ -37,8 +37,9 @@ public:
     std::unique_ptr<char[]> displayName() const override;
 
     // Writes bytes to the receiver of a source (RTK corrections); any thread, one writer at a time. False with the
-    // system's error while the device is lost or when the write fails; the bytes are then not sent.
-    bool writeToDevice(const char* bytes, std::size_t n, DWORD& error);
+    // system's error while the device is lost, when the write fails, or when stopSignal (the writer's) comes first;
+    // what was not written is then not sent.
+    bool writeToDevice(const char* bytes, std::size_t n, HANDLE stopSignal, DWORD& error);
 
 private:
     HANDLE openDevice() const;

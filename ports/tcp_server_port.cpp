@@ -181,12 +181,13 @@ bool TcpServerPort::serveClient(Client& client) {
     WSANETWORKEVENTS happened{};
     takeSocketEvents(client.socket.get(), happened);
     char ignored[512];
-    for (;;) {
+    while (!client.doneSending) {
         const int got = recv(client.socket.get(), ignored, sizeof ignored, 0);
-        if (got == 0 || (got < 0 && WSAGetLastError() != WSAEWOULDBLOCK)) {
-            return false; // closed or reset
-        }
-        if (got < 0) {
+        if (got == 0) {
+            client.doneSending = true; // a client that only reads may shut its sending side: it goes on getting lines
+        } else if (got < 0 && WSAGetLastError() != WSAEWOULDBLOCK) {
+            return false; // reset
+        } else if (got < 0) {
             break;
         }
     }

@@ -31,8 +31,9 @@ private:
     struct Client {
         Socket socket;
         EchoBacklog backlog;
-        std::string piece;   // taken from the backlog and not yet sent whole
-        bool waitingForLine; // connected in the middle of a line: gets nothing before its end
+        std::string piece;        // taken from the backlog and not yet sent whole
+        bool waitingForLine;      // connected in the middle of a line: gets nothing before its end
+        bool doneSending = false; // the client shut its side down; it may still read
         explicit Client(Socket socket, bool waitingForLine);
     };
 

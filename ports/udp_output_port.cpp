@@ -48,8 +48,9 @@ bool UdpOutputPort::open(bool asSource, ByteQueue* target) {
     queue = target;
     stopFlag = false;
     DWORD error = 0;
+    // IPv4 first: "localhost" resolves to ::1 first, where the NMEA listeners of this program and most others are not.
     ResolvedAddress resolved;
-    if (!resolved.resolve(host, port, SOCK_DGRAM, error)) {
+    if (!resolved.resolve(host, port, SOCK_DGRAM, error, AF_INET) && !resolved.resolve(host, port, SOCK_DGRAM, error)) {
         reportFailure("cannot resolve", error);
         return false;
     }

@@ -103,6 +103,7 @@ void MainFrame::startDevice(int port, int baud, bool saveToFile, bool echo, int 
     if (echo) {
         setup.echoes.push_back({"COM" + std::to_string(echoPort), static_cast<std::uint32_t>(std::max(echoBaud, 0))});
     }
+    addRememberedOutputs(setup);
     if (startLiveDevice(setup, false)) {
         keepSetup(setup);
     }

@@ -190,6 +190,9 @@ private:
     bool startLiveDevice(const SavedSetup& setup, bool appendLog);
     // Starts a saved setup, after checking its port is there and asking what to do with a log that exists.
     void startSetup(SavedSetup setup);
+    // The network outputs the saved setup of the same port has: only its menu adds them, so a start from the start
+    // page or the network dialog keeps them.
+    void addRememberedOutputs(SavedSetup& setup) const;
     // Keeps setup as the most recent and writes the file.
     void keepSetup(SavedSetup setup);
     void saveSavedSetups();

@@ -6,6 +6,7 @@
 #include "ports/serial_port.h"
 #include "ports/tcp_server_port.h"
 #include "ports/udp_output_port.h"
+#include "ui/main/device_error_text.h"
 #include "ui/main/main_frame.h"
 #include "ui/pages/network_output_dialogs.h"
 #include "ui/pages/network_source_dialog.h"
@@ -20,7 +21,9 @@ namespace {
 
 // Why a network output could not start, and that the device goes on.
 std::string networkOutputFailure(const GpsDevice& device, const std::string& what) {
-    return what + ": " + socketErrorText(device.systemError) + "\n\nThe device goes on without it.";
+    const std::string reason =
+        device.systemError != 0 ? what + ": " + socketErrorText(device.systemError) : deviceErrorText(device.error);
+    return reason + "\n\nThe device goes on without it.";
 }
 
 // The request a dialog's fields make; false with problem set when the port is not one.
@@ -71,6 +74,7 @@ void MainFrame::connectNetworkSource() {
         setup.echoes.push_back(
             {"COM" + std::to_string(choice.echoPort), static_cast<std::uint32_t>(std::max(choice.echoBaud, 0))});
     }
+    addRememberedOutputs(setup);
     if (startLiveDevice(setup, false)) {
         keepSetup(setup);
     }
@@ -153,7 +157,7 @@ void MainFrame::askForCorrections() {
     if (!casterRequest(choice, request, problem)) {
         showError(problem);
     } else if (!device->startCorrections(request)) {
-        showError("Cannot start the corrections from " + choice.host + ": the program is out of memory.");
+        showError("Cannot start the corrections from " + choice.host + ": " + deviceErrorText(device->error));
     }
 }
 

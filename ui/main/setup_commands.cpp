@@ -79,6 +79,15 @@ void MainFrame::startSetup(SavedSetup setup) {
     }
 }
 
+void MainFrame::addRememberedOutputs(SavedSetup& setup) const {
+    for (const SavedSetup& old : setups) {
+        if (samePort(old.port, setup.port)) {
+            setup.tcpServers = old.tcpServers;
+            setup.udpDestinations = old.udpDestinations;
+        }
+    }
+}
+
 void MainFrame::keepSetup(SavedSetup setup) {
     // A port started again keeps its "Start at launch" tick.
     for (const SavedSetup& old : setups) {

@@ -332,7 +332,7 @@ std::string clientsText(const PortStatus& status) {
 
 std::string outputStatusText(const OutputReport& output) {
     const PortStatus& status = output.status;
-    if (status.clients >= 0) {
+    if (status.clients >= 0 && status.failure == nullptr) {
         return output.stopped ? "stopped at byte " + std::to_string(status.bytes) + ", " + clientsText(status)
                               : clientsText(status);
     }
