@@ -22,21 +22,8 @@ NetworkSourcePort::~NetworkSourcePort() {
     stop();
 }
 
-bool NetworkSourcePort::getSettings(std::unique_ptr<char[]>&, int&) {
-    return false;
-}
-
-bool NetworkSourcePort::setSettings(const char*, int) {
-    return false;
-}
-
 std::unique_ptr<char[]> NetworkSourcePort::displayName() const {
-    const std::string text = addressText(address);
-    std::unique_ptr<char[]> name(new (std::nothrow) char[text.size() + 1]);
-    if (name) {
-        std::memcpy(name.get(), text.c_str(), text.size() + 1);
-    }
-    return name;
+    return nameCopy(addressText(address));
 }
 
 bool NetworkSourcePort::open(bool asSource, ByteQueue* target) {

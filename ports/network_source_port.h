@@ -15,8 +15,6 @@ public:
     explicit NetworkSourcePort(NetworkAddress address);
     ~NetworkSourcePort() override;
 
-    bool getSettings(std::unique_ptr<char[]>& block, int& length) override;
-    bool setSettings(const char* block, int length) override;
     // A source only. Refused, with the system's error in the status, for a host that does not resolve or a UDP port
     // another program has.
     bool open(bool asSource, ByteQueue* queue) override;

@@ -1,15 +1,33 @@
 #include "ports/port.h"
 
 #include <algorithm>
+#include <cstring>
+#include <new>
 #include <utility>
 
 namespace veltaro {
+
+std::unique_ptr<char[]> nameCopy(const std::string& text) {
+    std::unique_ptr<char[]> name(new (std::nothrow) char[text.size() + 1]);
+    if (name) {
+        std::memcpy(name.get(), text.c_str(), text.size() + 1);
+    }
+    return name;
+}
 
 bool Port::initialize() {
     isOpen = false;
     // Manual reset: once stopped, every later wait of the worker returns at once.
     stopSignal.reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
     return true;
+}
+
+bool Port::getSettings(std::unique_ptr<char[]>&, int&) {
+    return false;
+}
+
+bool Port::setSettings(const char*, int) {
+    return false;
 }
 
 bool Port::attachQueue(ByteQueue* replacement) {

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <memory>
 #include <mutex>
+#include <string>
 
 namespace veltaro {
 
@@ -19,6 +20,9 @@ constexpr ULONGLONG STOP_DEADLINE_MS = 2000;
 inline bool beginsLine(const char* bytes, std::size_t n) {
     return n > 0 && (bytes[0] == '$' || bytes[0] == '!');
 }
+
+// A copy of text for displayName, owned by the caller; null without the memory for it.
+std::unique_ptr<char[]> nameCopy(const std::string& text);
 
 // One end of a device pipeline: moves raw bytes between an outside channel (a COM port or a file) and
 // one ByteQueue on a worker thread. As a source the worker fills the queue; as a sink it drains it.
@@ -32,9 +36,9 @@ public:
 
     // Prepares the stop signal; always true.
     virtual bool initialize();
-    // The line settings as a block the caller owns; false where the channel has none.
-    virtual bool getSettings(std::unique_ptr<char[]>& block, int& length) = 0;
-    virtual bool setSettings(const char* block, int length) = 0;
+    // The line settings as a block the caller owns; false where the channel has none (a network one).
+    virtual bool getSettings(std::unique_ptr<char[]>& block, int& length);
+    virtual bool setSettings(const char* block, int length);
     // Opens the channel and starts the worker; true at once when already open.
     virtual bool open(bool asSource, ByteQueue* queue) = 0;
     // Moves what the old queue still holds into the new one, ahead of anything later. Refused (false)

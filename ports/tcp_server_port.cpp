@@ -25,21 +25,8 @@ TcpServerPort::~TcpServerPort() {
     stop();
 }
 
-bool TcpServerPort::getSettings(std::unique_ptr<char[]>&, int&) {
-    return false;
-}
-
-bool TcpServerPort::setSettings(const char*, int) {
-    return false;
-}
-
 std::unique_ptr<char[]> TcpServerPort::displayName() const {
-    constexpr std::size_t SIZE = 24;
-    std::unique_ptr<char[]> name(new (std::nothrow) char[SIZE]);
-    if (name) {
-        std::snprintf(name.get(), SIZE, "TCP port %u", static_cast<unsigned>(port));
-    }
-    return name;
+    return nameCopy("TCP port " + std::to_string(port));
 }
 
 bool TcpServerPort::open(bool asSource, ByteQueue* target) {

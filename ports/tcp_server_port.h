@@ -21,8 +21,6 @@ public:
     explicit TcpServerPort(std::uint16_t port);
     ~TcpServerPort() override;
 
-    bool getSettings(std::unique_ptr<char[]>& block, int& length) override;
-    bool setSettings(const char* block, int length) override;
     // A sink only. Refused, with the system's error in the status, when the port is taken.
     bool open(bool asSource, ByteQueue* queue) override;
     std::unique_ptr<char[]> displayName() const override;

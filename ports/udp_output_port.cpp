@@ -20,22 +20,9 @@ UdpOutputPort::~UdpOutputPort() {
     stop();
 }
 
-bool UdpOutputPort::getSettings(std::unique_ptr<char[]>&, int&) {
-    return false;
-}
-
-bool UdpOutputPort::setSettings(const char*, int) {
-    return false;
-}
-
 std::unique_ptr<char[]> UdpOutputPort::displayName() const {
     // HOST:PORT as a TCP address writes it, brackets and all: a UDP source's address has no host.
-    const std::string text = "UDP to " + addressText({Transport::TCP, host, port}).substr(6);
-    std::unique_ptr<char[]> name(new (std::nothrow) char[text.size() + 1]);
-    if (name) {
-        std::memcpy(name.get(), text.c_str(), text.size() + 1);
-    }
-    return name;
+    return nameCopy("UDP to " + addressText({Transport::TCP, host, port}).substr(6));
 }
 
 bool UdpOutputPort::open(bool asSource, ByteQueue* target) {

@@ -17,8 +17,6 @@ public:
     UdpOutputPort(std::string host, std::uint16_t port);
     ~UdpOutputPort() override;
 
-    bool getSettings(std::unique_ptr<char[]>& block, int& length) override;
-    bool setSettings(const char* block, int length) override;
     // A sink only. Refused, with the system's error in the status, for a host that does not resolve.
     bool open(bool asSource, ByteQueue* queue) override;
     std::unique_ptr<char[]> displayName() const override;
