@@ -175,17 +175,18 @@ TEST_F(MainFrameTest, WindowStopsShrinkingWhereTheStartPageWouldOverlap) {
     const auto rect = [&](int id) { return test::rectInParent(GetDlgItem(page, id)); };
     // The right column's last control keeps the same 8 pixels above the live group's edge as the port
     // list, and not one more: the minimum is no larger than it must be.
-    EXPECT_EQ(rect(IDC_START_DEVICE).bottom + 8, rect(IDC_START_LIVE_GROUP).bottom);
-    EXPECT_EQ(rect(IDC_START_PORT_LIST).bottom + 8, rect(IDC_START_LIVE_GROUP).bottom);
+    const int gap = sharedGdi().scaled(8); // also at the display scales other than 96 DPI
+    EXPECT_EQ(rect(IDC_START_DEVICE).bottom + gap, rect(IDC_START_LIVE_GROUP).bottom);
+    EXPECT_EQ(rect(IDC_START_PORT_LIST).bottom + gap, rect(IDC_START_LIVE_GROUP).bottom);
     EXPECT_LE(rect(IDC_START_LIVE_GROUP).bottom, rect(IDC_START_KNOWN_GROUP).top);
     EXPECT_LE(rect(IDC_START_KNOWN_GROUP).bottom, rect(IDC_START_FILE_GROUP).top);
     EXPECT_LT(rect(IDC_START_PORT_LIST).right, rect(IDC_START_BAUD).left);
 
-    // Every text fits its control.
+    // Every text fits its control, in the font the control draws it with.
     HDC dc = GetDC(page);
-    SelectObject(dc, sharedGdi().guiFont);
     for (int id :
          {IDC_START_SAVE_TO_FILE, IDC_START_ECHO, IDC_START_DEVICE, IDC_START_SAVED_DEVICE, IDC_START_OPEN_FILE}) {
+        SelectObject(dc, reinterpret_cast<HFONT>(SendDlgItemMessageA(page, id, WM_GETFONT, 0, 0)));
         char text[128] = "";
         const int length = GetDlgItemTextA(page, id, text, sizeof text);
         SIZE size;
