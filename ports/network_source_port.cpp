@@ -1,7 +1,5 @@
 #include "ports/network_source_port.h"
 
-#include <cstring>
-#include <new>
 #include <vector>
 
 namespace veltaro {

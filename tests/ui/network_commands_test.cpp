@@ -36,9 +36,12 @@ void typeAndConfirm(HWND dialog) {
 
 // The caster the NTRIP dialog gets typed into it before OK.
 std::string casterPort;
+LRESULT streamsListed = -1; // the rows "Streams..." listed from the caster's source table
 void chooseTestCaster(HWND dialog) {
     SetDlgItemTextA(dialog, IDC_NTRIP_HOST, "127.0.0.1");
     SetDlgItemTextA(dialog, IDC_NTRIP_PORT, casterPort.c_str());
+    SendDlgItemMessageA(dialog, IDC_NTRIP_STREAMS, BM_CLICK, 0, 0);
+    streamsListed = SendDlgItemMessageA(dialog, IDC_NTRIP_STREAM_LIST, LVM_GETITEMCOUNT, 0, 0);
     SetDlgItemTextA(dialog, IDC_NTRIP_MOUNTPOINT, "TEST");
     SetDlgItemTextA(dialog, IDC_NTRIP_USER, "rover");
     SetDlgItemTextA(dialog, IDC_NTRIP_PASSWORD, "secret");
@@ -166,8 +169,8 @@ TEST_F(NetworkCommandsTest, DeviceMenuServesOnTcpAndSendsOverUdpAndTheSetupKeeps
     again.stopDevices();
 }
 
-// The receiver on COM5 gets the caster's corrections once they are asked for from its menu, and the password
-// goes into no file.
+// The receiver on COM5 gets the caster's corrections once they are asked for from its menu (its streams listed from
+// the caster first), and the password goes into no file.
 TEST_F(NetworkCommandsTest, CorrectionsFromTheMenuReachTheReceiver) {
     const std::string setupsPath = test::temporaryPath("corrections-setups.ini");
     frame.loadSavedSetups(widen(setupsPath));
@@ -182,6 +185,7 @@ TEST_F(NetworkCommandsTest, CorrectionsFromTheMenuReachTheReceiver) {
     test::whenWindowAppears("Corrections from an NTRIP caster", chooseTestCaster);
     SendMessageA(frame.mainWindow.hwnd, WM_COMMAND, IDM_CORRECTIONS, 0);
     ASSERT_EQ(reportedErrors, std::vector<std::string>{});
+    EXPECT_EQ(streamsListed, 2) << "the caster's two streams";
     EXPECT_EQ(receiver.read(options.corrections.size()), options.corrections);
     EXPECT_EQ(frame.menuNode->device->report().corrections->caster, "127.0.0.1/TEST");
     frame.stopDevices();

@@ -6,6 +6,7 @@
 #include "ports/serial_port.h"
 #include "ports/tcp_server_port.h"
 #include "ports/udp_output_port.h"
+#include "ports/win_handle.h"
 #include "ui/main/device_error_text.h"
 #include "ui/main/main_frame.h"
 #include "ui/pages/network_output_dialogs.h"
@@ -14,6 +15,9 @@
 
 #include <algorithm>
 #include <memory>
+#include <optional>
+#include <system_error>
+#include <thread>
 
 namespace veltaro {
 
@@ -33,6 +37,40 @@ bool casterRequest(const NtripChoice& choice, NtripRequest& request, std::string
     request.user = choice.user;
     request.password = choice.password;
     return parsePort(choice.port, request.port, problem);
+}
+
+// Fetches a caster's source table on a thread of its own while this thread goes on painting the windows and following
+// the devices: a caster that answers slowly does not freeze them. The dialog asking takes no input meanwhile.
+bool fetchWhileFollowing(const NtripRequest& request, std::vector<SourceTableStream>& streams, std::string& problem) {
+    const WinHandle done(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    bool fetched = false;
+    std::thread fetcher;
+    try {
+        fetcher = std::thread([&] {
+            fetched = fetchSourceTable(request, streams, problem);
+            SetEvent(done.get());
+        });
+    } catch (const std::system_error&) {
+        return fetchSourceTable(request, streams, problem);
+    }
+    const HANDLE handles[] = {done.get()};
+    std::optional<WPARAM> quit;
+    while (MsgWaitForMultipleObjects(1, handles, FALSE, INFINITE, QS_ALLINPUT) != WAIT_OBJECT_0) {
+        MSG message;
+        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+            if (message.message == WM_QUIT) {
+                quit = message.wParam; // for the loop that ends on it, once the fetch is over
+                continue;
+            }
+            TranslateMessage(&message);
+            DispatchMessageA(&message);
+        }
+    }
+    fetcher.join();
+    if (quit) {
+        PostQuitMessage(static_cast<int>(*quit));
+    }
+    return fetched;
 }
 
 } // namespace
@@ -145,7 +183,7 @@ void MainFrame::askForCorrections() {
     const FetchSourceTable fetch = [](const NtripChoice& caster, std::vector<SourceTableStream>& streams,
                                       std::string& problem) {
         NtripRequest request;
-        return casterRequest(caster, request, problem) && fetchSourceTable(request, streams, problem);
+        return casterRequest(caster, request, problem) && fetchWhileFollowing(request, streams, problem);
     };
     NtripChoice choice = lastCaster;
     NtripRequest request;

@@ -96,9 +96,13 @@ void fillList(HWND dialog, const std::vector<SourceTableStream>& streams) {
 void showStreams(HWND dialog, NtripContext& context) {
     std::vector<SourceTableStream> streams;
     std::string problem;
-    // The caller bounds the fetch with a time-out; until then the dialog cannot answer, and the cursor says so.
+    // The caller bounds the fetch with a time-out and may keep the windows painted meanwhile; the dialog takes no
+    // input until it is done, and the cursor says so.
     const HCURSOR previous = SetCursor(LoadCursorA(nullptr, IDC_WAIT));
+    EnableWindow(dialog, FALSE);
     const bool fetched = (*context.fetch)(fieldsOf(dialog), streams, problem);
+    EnableWindow(dialog, TRUE);
+    SendMessageA(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(dialog, IDC_NTRIP_STREAMS)), TRUE);
     SetCursor(previous);
     if (!fetched) {
         MessageBoxA(dialog, problem.c_str(), "Veltaro", MB_OK | MB_ICONWARNING);
