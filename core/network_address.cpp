@@ -1,5 +1,7 @@
 #include "core/network_address.h"
 
+#include "core/plain_text.h"
+
 #include <algorithm>
 #include <string_view>
 #include <utility>
@@ -9,22 +11,6 @@ namespace veltaro {
 namespace {
 
 constexpr const char* FORMS = "tcp://HOST:PORT, udp://:PORT or HOST:PORT";
-
-char lower(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool sameText(std::string_view a, std::string_view b) {
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) { return lower(x) == lower(y); });
-}
-
-std::string_view trimmed(std::string_view text) {
-    const std::size_t first = text.find_first_not_of(" \t\r\n");
-    if (first == std::string_view::npos) {
-        return {};
-    }
-    return text.substr(first, text.find_last_not_of(" \t\r\n") + 1 - first);
-}
 
 bool refuse(std::string& problem, std::string sentence) {
     problem = std::move(sentence);
@@ -87,7 +73,7 @@ bool parsePort(const std::string& text, std::uint16_t& port, std::string& proble
 }
 
 bool parseHostPort(const std::string& text, std::string& host, std::uint16_t& port, std::string& problem) {
-    const std::string_view address = trimmed(text);
+    const std::string_view address = trimmed(text, true);
     if (address.empty()) {
         return refuse(problem, "The address is empty: it is written HOST:PORT.");
     }
@@ -103,7 +89,7 @@ bool parseHostPort(const std::string& text, std::string& host, std::uint16_t& po
 }
 
 bool parseSourceAddress(const std::string& text, NetworkAddress& address, std::string& problem) {
-    std::string_view rest = trimmed(text);
+    std::string_view rest = trimmed(text, true);
     if (rest.empty()) {
         return refuse(problem, std::string("The address is empty: it is written ") + FORMS + ".");
     }

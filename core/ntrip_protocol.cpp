@@ -1,5 +1,7 @@
 #include "core/ntrip_protocol.h"
 
+#include "core/plain_text.h"
+
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -15,22 +17,6 @@ namespace {
 constexpr std::size_t HEAD_LIMIT = 16 * 1024;
 constexpr std::size_t SHOWN_LINE = 60;
 constexpr const char* NOT_FOUND = "mountpoint not found";
-
-char lower(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool sameText(std::string_view a, std::string_view b) {
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) { return lower(x) == lower(y); });
-}
-
-std::string_view trimmed(std::string_view text) {
-    const std::size_t first = text.find_first_not_of(" \t");
-    if (first == std::string_view::npos) {
-        return {};
-    }
-    return text.substr(first, text.find_last_not_of(" \t") + 1 - first);
-}
 
 // A line of what a caster sent, fit to show the user: at most SHOWN_LINE characters, control and non-ASCII
 // bytes as '?' (a cut could split a UTF-8 sequence, and garbage is seldom text).
@@ -177,9 +163,7 @@ bool ChunkedDecoder::feed(const char* bytes, std::size_t n, std::string& out) {
         const char c = bytes[i];
         switch (state) {
         case State::SIZE: {
-            const int digit = c >= '0' && c <= '9'                 ? c - '0'
-                              : lower(c) >= 'a' && lower(c) <= 'f' ? lower(c) - 'a' + 10
-                                                                   : -1;
+            const int digit = hexDigit(c);
             if (digit >= 0 && sizeDigits < 15 && remaining <= SIZE_MAX >> 4) {
                 remaining = remaining << 4 | static_cast<std::size_t>(digit);
                 ++sizeDigits;

@@ -1,5 +1,7 @@
 #include "core/saved_setups.h"
 
+#include "core/plain_text.h"
+
 #include <algorithm>
 #include <charconv>
 #include <new>
@@ -12,22 +14,6 @@ namespace {
 constexpr const char* BAD_ESCAPE = "a % not followed by two hex digits";
 constexpr const char* BAD_NUMBER = "a number that is not one";
 constexpr const char* NOT_YES_OR_NO = "a choice that is neither yes nor no";
-
-char upper(char c) {
-    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
-bool sameText(std::string_view a, std::string_view b) {
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) { return upper(x) == upper(y); });
-}
-
-std::string_view trimmed(std::string_view text) {
-    const std::size_t first = text.find_first_not_of(" \t");
-    if (first == std::string_view::npos) {
-        return {};
-    }
-    return text.substr(first, text.find_last_not_of(" \t") + 1 - first);
-}
 
 // "%" and control characters are written as %XX, so that a value stays on its line and reads back the same,
 // and so are spaces at either end, as the spaces around "=" are not part of it. Everything else, non-ASCII
@@ -48,16 +34,6 @@ std::string escaped(std::string_view value) {
         }
     }
     return text;
-}
-
-int hexDigit(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (upper(c) >= 'A' && upper(c) <= 'F') {
-        return upper(c) - 'A' + 10;
-    }
-    return -1;
 }
 
 bool unescaped(std::string_view text, std::string& value) {
