@@ -3,6 +3,7 @@
 
 #include "support/net_peers.h"
 
+#include "core/ntrip_protocol.h"
 #include "support/windows_support.h"
 
 #include <algorithm>
@@ -101,22 +102,6 @@ std::string headerValue(const std::string& head, const std::string& name) {
         at = end;
     }
     return {};
-}
-
-std::string base64(const std::string& text) {
-    static const char digits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    std::string out;
-    for (std::size_t at = 0; at < text.size(); at += 3) {
-        const std::size_t n = std::min<std::size_t>(3, text.size() - at);
-        std::uint32_t group = 0;
-        for (std::size_t i = 0; i < 3; ++i) {
-            group = group << 8 | (i < n ? static_cast<unsigned char>(text[at + i]) : 0u);
-        }
-        for (std::size_t i = 0; i < 4; ++i) {
-            out += i <= n ? digits[group >> (18 - 6 * i) & 63] : '=';
-        }
-    }
-    return out;
 }
 
 std::string hex(std::size_t n) {
